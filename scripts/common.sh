@@ -1,0 +1,30 @@
+# Shared by the scripts: package installation and the Linux build.
+# shellcheck shell=bash
+
+ZOR_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Installs the Debian packages named when any is missing (root only).
+zor_require_packages() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "missing packages: ${missing[*]} (run as root, or install them)" >&2
+        return 1
+    fi
+    echo "installing: ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev)
+
+# zor_build <build-dir> [cmake options...]
+zor_build() {
+    local dir="$1"
+    shift
+    cmake -S "$ZOR_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

@@ -1,0 +1,67 @@
+// The simulated two-port network analyzer: one object per instrument,
+// speaking SCPI through whole program messages. Transports (the in-process
+// VISA resource, the TCP server) feed it messages and collect its replies.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorsim {
+
+// What one program message produced.
+struct response_t {
+    std::int32_t write_status = 0;  // the status the transport reports for the write: 0, or a scripted fault
+    bool has_reply = false;         // the message held a query (or a script queued a reply)
+    std::string reply;              // one response message, terminating line feed included
+    std::int32_t read_status = 0;   // non-zero: the transport reports this VISA status on the read of it
+};
+
+// A scripted answer for tests: when a received program message equals
+// `message` (case-insensitively, surrounding white space ignored), the
+// analyzer does not process it and does what the script says instead.
+struct script_t {
+    std::string message;
+    std::optional<std::string> reply;  // queued verbatim (a line feed is appended when missing); none: no reply
+    std::int32_t read_status = 0;      // non-zero: the next read reports this status (with or without reply)
+    std::int32_t write_status = 0;     // non-zero: the write of this message reports this status
+    int times = 1;                     // how many matching messages it answers; negative: every one
+};
+
+class analyzer_t {
+public:
+    analyzer_t();
+    ~analyzer_t();
+    analyzer_t(const analyzer_t&) = delete;
+    analyzer_t& operator=(const analyzer_t&) = delete;
+
+    // Processes one program message (terminator already removed). Thread-safe;
+    // the transport keeps its own queue of replies (one per connection).
+    response_t receive(const std::string& message);
+
+    // Test hooks.
+    std::vector<std::string> wire_log() const;  // every message received, in order
+    void clear_wire_log();
+    void set_identity(const std::string& idn_reply);  // the *IDN? answer without terminator
+    std::string identity() const;
+    void add_script(const script_t& script);
+    void clear_scripts();
+    // Power-on state: *RST defaults, empty error queue and status registers,
+    // default identity, no scripts, empty wire log.
+    void factory_reset();
+
+private:
+    struct impl_t;
+    std::unique_ptr<impl_t> impl_;
+};
+
+// The default *IDN? answer.
+extern const char* const default_identity;
+
+// The analyzer known by `name` in this process, created at first use. Names
+// compare case-insensitively; the analyzer lives for the process.
+std::shared_ptr<analyzer_t> named_analyzer(const std::string& name);
+
+}  // namespace zorsim

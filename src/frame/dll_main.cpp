@@ -1,0 +1,10 @@
+// The library's entry routine: the driver starts no threads and keeps no
+// per-thread state, so it asks not to be told about threads.
+#if defined(_WIN32)
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
+#endif

@@ -1,0 +1,220 @@
+#include "frame/session.h"
+
+#include <algorithm>
+#include <cstring>
+#include <regex>
+
+#include "ZOR.h"
+#include "frame/export_guard.h"
+#include "frame/engine_binding.h"
+#include "io/visa_library.h"
+#include "support/logger.h"
+#include "support/qvutil.h"
+
+namespace qvdriver {
+
+namespace {
+
+constexpr const char* driver_prefix = "ZOR";
+constexpr ViAttr attr_io_resource_descriptor = IVI_ATTR_IO_RESOURCE_DESCRIPTOR;
+constexpr ViAttr attr_visa_rm_session = IVI_ATTR_VISA_RM_SESSION;
+constexpr ViAttr attr_io_session = IVI_ATTR_IO_SESSION;
+constexpr std::uint32_t open_timeout_ms = 2000;
+constexpr std::uint32_t io_timeout_ms = 2000;
+// The resource-name and option buffers the engine fills hold 255 characters.
+constexpr std::size_t name_capacity = 256;
+
+const std::regex& expected_manufacturer() {
+    static const std::regex pattern("Quorvex Technologies", std::regex::ECMAScript | std::regex::icase);
+    return pattern;
+}
+
+const std::regex& expected_model() {
+    static const std::regex pattern("(ZOR|KRM)\\S+", std::regex::ECMAScript | std::regex::icase);
+    return pattern;
+}
+
+void teardown(session_scope_t& scope) {
+    engine::lock_session(scope.vi, nullptr);
+    engine::unlock_session(scope.vi, nullptr);
+    status_t ignored = 0;
+    scope.api.close(ignored);
+    engine::dispose(scope.vi);
+    scope.vi = 0;
+    scope.lock_held = false;
+}
+
+}  // namespace
+
+session_scope_t::session_scope_t(std::uint32_t session) : vi(session) {
+    ViSession rm = 0;
+    ViSession io = 0;
+    if (engine::get_attribute_vi_session(vi, nullptr, attr_visa_rm_session, 0, &rm) < 0) rm = 0;
+    if (engine::get_attribute_vi_session(vi, nullptr, attr_io_session, 0, &io) < 0) io = 0;
+    api.resource.rm = rm;
+    api.resource.io = io;
+}
+
+session_scope_t::~session_scope_t() {
+    if (lock_held) engine::unlock_session(vi, nullptr);
+}
+
+status_t session_scope_t::lock() {
+    lock_held = true;
+    return engine::lock_session(vi, nullptr);
+}
+
+bool session_scope_t::valid() const { return vi != 0 && engine::validate_session(vi) == 0; }
+
+resolved_name_t resolve_resource_name(const std::string& resource_name, const std::string& option_string) {
+    char resource[name_capacity] = {};
+    char options[name_capacity] = {};
+    char new_resource[name_capacity] = {};
+    char new_options[name_capacity] = {};
+    std::memcpy(resource, resource_name.data(), std::min(resource_name.size(), name_capacity - 1));
+    std::memcpy(options, option_string.data(), std::min(option_string.size(), name_capacity - 1));
+    ViBoolean logical = VI_FALSE;
+
+    resolved_name_t result;
+    result.status = engine::get_info_from_resource_name(resource, options, new_resource, new_options, &logical);
+    new_resource[name_capacity - 1] = '\0';
+    new_options[name_capacity - 1] = '\0';
+    result.resource_name = new_resource;
+    result.option_string = new_options;
+    result.is_logical_name = logical != VI_FALSE;
+    return result;
+}
+
+status_t id_query(session_scope_t& scope, const std::string& resource_name, bool id_query) {
+    status_t status = 0;
+    if (scope.api.open(status, resource_name, VI_NO_LOCK, open_timeout_ms) < 0) return status;
+    status = engine::set_attribute_vi_session(scope.vi, nullptr, attr_io_session, 0, scope.api.resource.io);
+    if (status < 0) return status;
+    const auto& visa = visa::api();
+    if (!id_query) {
+        visa.viSetAttribute(scope.api.resource.io, VI_ATTR_TMO_VALUE, io_timeout_ms);
+        return 0;
+    }
+    const auto fields = scope.api.idn_fields();
+    const bool manufacturer_ok = std::regex_match(fields[0], expected_manufacturer());
+    if (!manufacturer_ok) console_printf("%s\n", "! id_query > manufacturer error");
+    const bool model_ok = std::regex_match(fields[1], expected_model());
+    if (!model_ok) console_printf("%s\n", "! id_query > model error");
+    if (!manufacturer_ok || !model_ok) return zor_error_identity_check;
+    visa.viSetAttribute(scope.api.resource.io, VI_ATTR_TMO_VALUE, io_timeout_ms);
+    return 0;
+}
+
+status_t create_session(const std::string& prefix, const std::string& resource_name, bool id_query_wanted,
+                        bool reset, const std::string& option_string, std::uint32_t* vi) {
+    if (!load_visa_library()) return zor_error_visa_not_available;
+    *vi = 0;
+    // Longer texts would be cut by the engine's buffers and name another
+    // resource or other options: refuse them instead.
+    if (resource_name.size() >= name_capacity) return VI_ERROR_INV_RSRC_NAME;
+    if (option_string.size() >= name_capacity) return IVI_ERROR_INVALID_OPTION_STRING;
+
+    const resolved_name_t resolved = resolve_resource_name(resource_name, option_string);
+    if (resolved.status < 0) return resolved.status;
+
+    ViSession session = 0;
+    status_t status = engine::specific_driver_new(prefix.c_str(), resolved.option_string.c_str(), &session);
+    *vi = session;
+    if (status < 0) {
+        log_message(log_info, util::string_format("[Error] can't create new ivi session: %s\n", prefix.c_str()));
+        engine::dispose(session);
+        return status;
+    }
+    console_printf("[INFO] new ivi session: %d\n", static_cast<int>(session));
+
+    session_scope_t scope(session);
+    if (!scope.valid()) {
+        teardown(scope);
+        return zor_error_invalid_session;
+    }
+    if (!resolved.is_logical_name) {
+        ViInt32 flags = 0;
+        engine::get_attribute_flags(scope.vi, attr_io_resource_descriptor, &flags);
+        engine::set_attribute_flags(scope.vi, attr_io_resource_descriptor, (flags & 0xFFEB) | 0x0010);
+        engine::set_attribute_vi_string(scope.vi, "", attr_io_resource_descriptor, 0,
+                                        resolved.resource_name.c_str());
+    }
+    if (!engine::simulating(scope.vi)) {
+        status = id_query(scope, resolved.resource_name, id_query_wanted);
+        if (status < 0) {
+            teardown(scope);
+            return status;
+        }
+        if (reset) {
+            status_t ignored = 0;
+            scope.api.reset(ignored);
+        }
+    }
+    status = 0;
+    if (engine::query_instr_status(scope.vi) && engine::need_to_check_status(scope.vi) &&
+        !engine::simulating(scope.vi)) {
+        if (scope.api.check_status(status) < 0) {
+            teardown(scope);
+            return status;
+        }
+        status = engine::set_need_to_check_status(scope.vi, false);
+        if (status < 0) {
+            teardown(scope);
+            return status;
+        }
+    }
+    if (resolved.is_logical_name) {
+        status = engine::apply_default_setup(scope.vi);
+        if (status < 0) {
+            teardown(scope);
+            return status;
+        }
+    }
+    return status;
+}
+
+}  // namespace qvdriver
+
+using namespace qvdriver;
+
+extern "C" {
+
+ZOR_API ViStatus ZOR_CALL ZOR_InitWithOptions(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice,
+                                              ViConstString optionString, ViSession* newVi) {
+    return guarded([&]() -> ViStatus {
+        log_message(log_info,
+                    "long __cdecl ZOR_InitWithOptions(char *,unsigned short,unsigned short,const char *,unsigned "
+                    "long *)");
+        if (newVi == nullptr) return engine::null_pointer_error(0, 5, "Null address for Instrument Handle (Vi)");
+        if (resourceName == nullptr) return engine::null_pointer_error(0, 1, "Null address for Resource Name");
+        const std::string options = optionString ? optionString : "";
+        std::uint32_t session = *newVi;
+        const status_t status =
+            create_session(driver_prefix, resourceName, idQuery != VI_FALSE, resetDevice != VI_FALSE, options, &session);
+        *newVi = session;
+        return status;
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViSession* vi) {
+    return guarded([&]() -> ViStatus {
+        log_message(log_info, "long __cdecl ZOR_init(char *,unsigned short,unsigned short,unsigned long *)");
+        return ZOR_InitWithOptions(resourceName, idQuery, reset, "", vi);
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_close(ViSession vi) {
+    return guarded([&]() -> ViStatus {
+        log_message(log_info, "long __cdecl ZOR_close(unsigned long)");
+        session_scope_t scope(vi);
+        engine::lock_session(vi, nullptr);
+        engine::unlock_session(vi, nullptr);
+        status_t ignored = 0;
+        scope.api.close(ignored);
+        const status_t status = engine::dispose(vi);
+        scope.vi = 0;
+        return status;
+    });
+}
+
+}  // extern "C"

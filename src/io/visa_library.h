@@ -1,0 +1,28 @@
+// Run-time binding of the VISA library: thirteen functions, bound once and
+// kept for the life of the process.
+#pragma once
+
+#include "visa.h"
+
+namespace qvdriver::visa {
+
+struct binding_t {
+#define ZOR_VISA_BINDING_SLOT(name, ret, params) name##_fn name = nullptr;
+    ZOR_VISA_FUNCTIONS(ZOR_VISA_BINDING_SLOT)
+#undef ZOR_VISA_BINDING_SLOT
+    viPrintf_fn viPrintf = nullptr;
+    viScanf_fn viScanf = nullptr;
+    viQueryf_fn viQueryf = nullptr;
+};
+
+// Binds VISA; true when all thirteen functions were found. An incomplete
+// attempt is forgotten, so the next call tries again.
+bool load_visa_library();
+// The complete binding; only valid after load_visa_library() returned true.
+const binding_t& api();
+
+}  // namespace qvdriver::visa
+
+namespace qvdriver {
+using visa::load_visa_library;
+}

@@ -1,0 +1,150 @@
+#include "support/logger.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "support/platform.h"
+
+namespace qvdriver {
+
+namespace {
+
+bool env_switch(const char* name) {
+    auto value = platform::get_env(name);
+    return value && (*value == "1" || *value == "true" || *value == "on" || *value == "yes");
+}
+
+std::atomic<bool>& logging_switch() {
+    static std::atomic<bool> on{env_switch("ZOR_LOG")};
+    return on;
+}
+
+std::atomic<bool>& file_switch() {
+    static std::atomic<bool> on{env_switch("ZOR_LOG_FILE")};
+    return on;
+}
+
+// Touch both switches during library load so they are read once, up front.
+const bool switches_read = (logging_switch().load(), file_switch().load(), true);
+
+const char* console_tag(std::uint32_t level) {
+    switch (level) {
+        case log_info: return "\033[1;34m[INFO] \033[0m";
+        case log_error: return "\033[1;31m[ERROR] \033[0m";
+        case log_warning: return "\033[1;33m[WARNING] \033[0m";
+        case log_success: return "\033[1;32m[SUCCESS] \033[0m";
+        default: return nullptr;
+    }
+}
+
+const char* file_tag(std::uint32_t level) {
+    switch (level) {
+        case log_info: return "[INFO]    ";
+        case log_error: return "[ERROR]   ";
+        case log_warning: return "[WARNING] ";
+        case log_success: return "[SUCCESS] ";
+        default: return "";
+    }
+}
+
+// The folder of the log file: %LOCALAPPDATA%\zor_ivi on Windows; elsewhere
+// the XDG state folder ($XDG_STATE_HOME, else ~/.local/state) + /zor_ivi.
+// The second value is the base folder that must exist before zor_ivi is made.
+bool log_directory(std::string& base, std::string& directory) {
+#if defined(_WIN32)
+    auto local = platform::get_env("LOCALAPPDATA");
+    if (!local || local->empty()) return false;
+    base = *local;
+    directory = base + "\\zor_ivi";
+    return true;
+#else
+    if (auto local = platform::get_env("LOCALAPPDATA"); local && !local->empty()) {
+        base = *local;
+    } else if (auto state = platform::get_env("XDG_STATE_HOME"); state && !state->empty()) {
+        base = *state;
+    } else if (auto home = platform::get_env("HOME"); home && !home->empty()) {
+        base = *home + "/.local/state";
+    } else {
+        return false;
+    }
+    directory = base + "/zor_ivi";
+    return true;
+#endif
+}
+
+// Creates `path` and any missing parents; true when it exists afterwards.
+[[maybe_unused]] bool make_directories(const std::string& path) {
+    if (path.empty() || platform::path_exists(path)) return true;
+    auto cut = path.find_last_of("/\\");
+    if (cut != std::string::npos && cut > 0 && !make_directories(path.substr(0, cut))) return false;
+    return platform::make_directory(path) || platform::path_exists(path);
+}
+
+}  // namespace
+
+void console_printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+namespace logger {
+
+bool logging_enabled() { return logging_switch().load(); }
+bool file_output_enabled() { return file_switch().load(); }
+
+void set_switches_for_testing(bool logging, bool file_output) {
+    (void)switches_read;
+    logging_switch() = logging;
+    file_switch() = file_output;
+}
+
+std::string log_file_path() {
+    std::string base, directory;
+    if (!log_directory(base, directory)) return {};
+    return directory + platform::path_separator() + "zor-ivi-log.txt";
+}
+
+std::string time_stamp() {
+    auto t = platform::local_time();
+    return util::string_format("[%4d-%02d-%02d %02d:%02d:%02d.%03d] ", t.year, t.month, t.day, t.hour, t.minute,
+                               t.second, t.millisecond);
+}
+
+}  // namespace logger
+
+void log_message(std::uint32_t level, const std::string& text) {
+    if (!logger::logging_enabled()) return;
+    const std::string stamp = logger::time_stamp();
+    if (const char* tag = console_tag(level)) console_printf("%s\n", (stamp + tag + text).c_str());
+    if (!logger::file_output_enabled()) return;
+
+    std::string base, directory;
+    if (!log_directory(base, directory)) return;
+    if (!platform::path_exists(directory)) {
+#if defined(_WIN32)
+        const bool made = platform::make_directory(directory);
+#else
+        const bool made = make_directories(directory);
+#endif
+        if (!made) {
+            console_printf("mkdir failed");
+            return;
+        }
+    }
+    std::ofstream file(directory + platform::path_separator() + "zor-ivi-log.txt",
+                       std::ios::out | std::ios::app | std::ios::binary);
+    if (!file.is_open()) {
+        std::cerr << "Error: failed to open output file\n";
+        return;
+    }
+    file << stamp << file_tag(level) << text << "\n";
+    file.flush();
+}
+
+}  // namespace qvdriver

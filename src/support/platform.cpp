@@ -1,0 +1,205 @@
+#include "support/platform.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#if defined(_WIN32)
+#include <direct.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace qvdriver::platform {
+
+#if defined(_WIN32)
+
+module_t load_library(const std::string& name) { return reinterpret_cast<module_t>(LoadLibraryA(name.c_str())); }
+
+module_t load_library_wide(const std::wstring& name) { return reinterpret_cast<module_t>(LoadLibraryW(name.c_str())); }
+
+void* find_symbol(module_t module, const char* name) {
+    if (!module) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void free_library(module_t module) {
+    if (module) FreeLibrary(static_cast<HMODULE>(module));
+}
+
+std::string this_module_directory() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&this_module_directory), &self))
+        return {};
+    char path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    std::string text(path, n);
+    auto cut = text.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+}
+
+std::string shared_library_file(const std::string& base) { return base + ".dll"; }
+
+std::optional<std::string> get_env(const char* name) {
+    // The process environment itself, not a C runtime's copy of it: the
+    // system msvcrt.dll lacks _dupenv_s, and the caller may use another runtime.
+    SetLastError(ERROR_SUCCESS);
+    DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size == 0) {
+        if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+        return std::string();
+    }
+    std::string text(size, '\0');
+    DWORD n = GetEnvironmentVariableA(name, text.data(), size);
+    if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+    if (n >= size) return std::nullopt;  // changed between the two calls
+    text.resize(n);
+    return text;
+}
+
+local_time_t local_time() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+bool path_exists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
+bool make_directory(const std::string& path) { return _mkdir(path.c_str()) == 0; }
+char path_separator() { return '\\'; }
+std::uint32_t process_id() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
+
+named_mutex_t::named_mutex_t(const std::string& name) { handle_ = CreateMutexA(nullptr, FALSE, name.c_str()); }
+named_mutex_t::~named_mutex_t() {
+    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+}
+bool named_mutex_t::created() const { return handle_ != nullptr; }
+void named_mutex_t::lock() { WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE); }
+void named_mutex_t::unlock() { ReleaseMutex(static_cast<HANDLE>(handle_)); }
+
+module_t open_visa_library() {
+    if (auto path = get_env("ZOR_VISA_LIBRARY"); path && !path->empty()) return load_library(*path);
+    // A vendor VISA lives in the system folder; prefer it to a stand-in that
+    // may sit beside the program.
+    if (module_t m = reinterpret_cast<module_t>(LoadLibraryExW(L"visa64.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)))
+        return m;
+    if (module_t m = load_library_wide(L"visa64.dll")) return m;
+    return load_library(this_module_directory() + "visa64.dll");
+}
+
+int format_c_locale(char* buffer, std::size_t size, const char* format, va_list args) {
+    // The MinGW printf family (ANSI mode) prints two-digit exponents like
+    // every other platform; the legacy runtime's "_l" variants would not.
+    return std::vsnprintf(buffer, size, format, args);
+}
+
+double parse_double_c_locale(const char* text, char** end) { return std::strtod(text, end); }
+
+module_t open_ivi_engine() {
+    if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return load_library(*path);
+    if (module_t m = load_library("niivi.dll")) return m;
+    if (module_t m = load_library("ivi.dll")) return m;
+    return load_library(this_module_directory() + "ivi.dll");
+}
+
+#else  // POSIX
+
+module_t load_library(const std::string& name) { return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+module_t load_library_wide(const std::wstring& name) { return load_library(std::string(name.begin(), name.end())); }
+
+void* find_symbol(module_t module, const char* name) { return module ? dlsym(module, name) : nullptr; }
+
+void free_library(module_t module) {
+    if (module) dlclose(module);
+}
+
+std::string this_module_directory() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&this_module_directory), &info) == 0 || info.dli_fname == nullptr) return {};
+    std::string text(info.dli_fname);
+    auto cut = text.rfind('/');
+    return cut == std::string::npos ? std::string("./") : text.substr(0, cut + 1);
+}
+
+std::string shared_library_file(const std::string& base) { return "lib" + base + ".so"; }
+
+std::optional<std::string> get_env(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+local_time_t local_time() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm t{};
+    localtime_r(&seconds, &t);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ms)};
+}
+
+bool path_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool make_directory(const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }
+char path_separator() { return '/'; }
+std::uint32_t process_id() { return static_cast<std::uint32_t>(getpid()); }
+
+// No named system mutexes here: one process-wide lock per name serves the
+// same purpose for the modules of this process.
+namespace {
+std::mutex& lock_for(const std::string& name) {
+    static std::mutex registry_lock;
+    static std::map<std::string, std::unique_ptr<std::mutex>> locks;
+    std::lock_guard<std::mutex> guard(registry_lock);
+    auto& slot = locks[name];
+    if (!slot) slot = std::make_unique<std::mutex>();
+    return *slot;
+}
+}  // namespace
+
+named_mutex_t::named_mutex_t(const std::string& name) { handle_ = &lock_for(name); }
+named_mutex_t::~named_mutex_t() = default;
+bool named_mutex_t::created() const { return handle_ != nullptr; }
+void named_mutex_t::lock() { static_cast<std::mutex*>(handle_)->lock(); }
+void named_mutex_t::unlock() { static_cast<std::mutex*>(handle_)->unlock(); }
+
+namespace {
+locale_t c_locale() {
+    static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+}  // namespace
+
+int format_c_locale(char* buffer, std::size_t size, const char* format, va_list args) {
+    locale_t previous = uselocale(c_locale());
+    int n = std::vsnprintf(buffer, size, format, args);
+    uselocale(previous);
+    return n;
+}
+
+double parse_double_c_locale(const char* text, char** end) { return strtod_l(text, end, c_locale()); }
+
+module_t open_visa_library() {
+    if (auto path = get_env("ZOR_VISA_LIBRARY"); path && !path->empty()) return load_library(*path);
+    if (module_t m = load_library("libvisa.so")) return m;
+    return load_library(this_module_directory() + shared_library_file("zor_visa"));
+}
+
+module_t open_ivi_engine() {
+    if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return load_library(*path);
+    return load_library(this_module_directory() + shared_library_file("zor_ivi_engine"));
+}
+
+#endif
+
+}  // namespace qvdriver::platform

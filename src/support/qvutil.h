@@ -1,0 +1,58 @@
+// Text and number helpers shared by the whole library: printf-style
+// formatting into strings, tolerant conversions, reply splitting, the bounded
+// copy into callers' buffers, complex lists, definite-length blocks, files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#if defined(__GNUC__)
+#define QV_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define QV_PRINTF_FORMAT(fmt, args)
+#endif
+
+namespace qvdriver::util {
+
+// printf into a string of exactly the formatted length; empty when memory
+// cannot be had. Formats with the "C" locale whatever the host program set,
+// so reals always go to the instrument with a decimal point.
+std::string string_format(const char* format, ...) QV_PRINTF_FORMAT(1, 2);
+
+// Decimal text to a signed 32-bit number; 0 (and one console line) when the
+// text holds no number or the number does not fit.
+std::int32_t stoi(const std::string& text);
+// Decimal text to a double; `fallback` (and one console line) on failure.
+double stod(const std::string& text, double fallback);
+
+// Pieces between commas, as a line reader with ',' as delimiter yields them.
+std::vector<std::string> split_reply(const std::string& text);
+std::vector<double> parse_real_list(const std::string& text);
+std::vector<std::int32_t> parse_int_list(const std::string& text);
+
+// Removes trailing, then leading, characters found in `characters`.
+void trim(std::string& text, const std::string& characters);
+extern const char* const white_space;  // " \f\n\r\t\v"
+
+// The bounded copy of every text handed back through a caller's buffer.
+// Returns 0, or 0xBFFF0071 when the text was cut. A null buffer
+// (0xBFFA000F) or a size below 1 (zor_error_buffer_size) is refused and
+// nothing is written.
+std::int32_t copy_to_buffer(char* out, std::int32_t out_size, const std::string& text);
+
+using complex_pair_t = std::pair<double, double>;
+std::string format_complex_list(const std::vector<complex_pair_t>& pairs);
+void parse_complex_list(const std::string& text, std::vector<complex_pair_t>& pairs);
+
+// IEEE 488.2 definite-length blocks: "#" + digit count + length + bytes.
+void make_block(std::string& text);
+void parse_block(std::string& text);
+
+bool read_file(const std::string& path, std::string& text);
+bool write_file(const std::string& path, const std::string& text);
+
+}  // namespace qvdriver::util
+
+namespace qvutil = qvdriver::util;

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/logger.h"
+#include "support/platform.h"
+
+using namespace qvdriver;
+
+namespace {
+
+void set_env(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class LoggerTest : public testing::Test {
+protected:
+    void TearDown() override { logger::set_switches_for_testing(false, false); }
+};
+
+}  // namespace
+
+TEST_F(LoggerTest, OffByDefaultWritesNothing) {
+    EXPECT_FALSE(logger::logging_enabled());
+    EXPECT_FALSE(logger::file_output_enabled());
+    testing::internal::CaptureStdout();
+    log_message(log_error, "nothing");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(LoggerTest, ConsoleLinesCarryStampAndColouredTag) {
+    logger::set_switches_for_testing(true, false);
+    testing::internal::CaptureStdout();
+    log_message(5, "unknown level");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    testing::internal::CaptureStdout();
+    log_message(log_error, "boom");
+    const std::string out = testing::internal::GetCapturedStdout();
+    // [YYYY-MM-DD hh:mm:ss.mmm] then the tag, the text and one newline.
+    ASSERT_EQ(out.size(), 26 + std::string("\033[1;31m[ERROR] \033[0m").size() + 5);
+    EXPECT_EQ(out[0], '[');
+    EXPECT_EQ(out.substr(24, 2), "] ");
+    EXPECT_EQ(out.substr(26), "\033[1;31m[ERROR] \033[0mboom\n");
+}
+
+TEST_F(LoggerTest, TimeStampShape) {
+    const std::string stamp = logger::time_stamp();
+    ASSERT_EQ(stamp.size(), 26u);
+    for (std::size_t i : {5u, 8u}) EXPECT_EQ(stamp[i], '-');
+    EXPECT_EQ(stamp[11], ' ');
+    EXPECT_EQ(stamp[20], '.');
+}
+
+TEST_F(LoggerTest, FileOutputAppendsLinesAndMakesTheFolder) {
+    const std::string base = testing::TempDir() + "zor_log_" + std::to_string(platform::process_id());
+    set_env("LOCALAPPDATA", base);
+    const std::string path = logger::log_file_path();
+    std::remove(path.c_str());
+    logger::set_switches_for_testing(true, true);
+    testing::internal::CaptureStdout();
+    log_message(log_info, "first");
+    log_message(log_warning, "second\n");
+    testing::internal::GetCapturedStdout();
+
+    const std::string text = file_text(path);
+    std::istringstream lines(text);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line.substr(26), "[INFO]    first");
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line.substr(26), "[WARNING] second");
+    ASSERT_TRUE(std::getline(lines, line));  // a text ending in a newline gives an empty line
+    EXPECT_EQ(line, "");
+    EXPECT_FALSE(std::getline(lines, line));
+    std::remove(path.c_str());
+}

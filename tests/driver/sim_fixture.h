@@ -1,0 +1,46 @@
+// Helpers for tests that drive the in-process simulated analyzer behind the
+// bundled VISA library.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "zor_sim_control.h"
+
+namespace zor_test {
+
+// The messages the analyzer received, in order.
+inline std::vector<std::string> wire_log(const std::string& analyzer) {
+    std::string text(zsim_wire_log(analyzer.c_str(), nullptr, 0) + 1, '\0');
+    zsim_wire_log(analyzer.c_str(), text.data(), text.size());
+    text.resize(text.size() - 1);
+    std::vector<std::string> messages;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) messages.push_back(line);
+    return messages;
+}
+
+// Each test gets an analyzer of its own, in its power-on state.
+class sim_test_t : public testing::Test {
+protected:
+    std::string analyzer;
+    std::string resource;
+
+    void SetUp() override {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        analyzer = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char& c : analyzer)
+            if (c == '/') c = '_';
+        resource = "SIM::" + analyzer + "::INSTR";
+        zsim_factory_reset(analyzer.c_str());
+    }
+    void script(const char* message, const char* reply, int read_status = 0, int write_status = 0, int times = 1) {
+        zsim_script(analyzer.c_str(), message, reply, read_status, write_status, times);
+    }
+    std::vector<std::string> log() const { return wire_log(analyzer); }
+};
+
+}  // namespace zor_test
