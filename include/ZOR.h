@@ -47,6 +47,69 @@ ZOR_API ViStatus ZOR_CALL ZOR_InitWithOptions(ViRsrc resourceName, ViBoolean idQ
                                               ViConstString optionString, ViSession* newVi);
 ZOR_API ViStatus ZOR_CALL ZOR_close(ViSession vi);
 
+/* Attribute IDs (ZOR_ATTR_*) */
+enum zor_attribute_id {
+#define ZOR_ATTRIBUTE(constant, id, model) ZOR_ATTR_##constant = id,
+#include "zor_attributes.def"
+#undef ZOR_ATTRIBUTE
+    ZOR_ATTR_LIST_END = 0
+};
+
+/* Values of the enumerated settings (ZOR_VAL_*) */
+enum zor_keyword_value {
+#define ZOR_KEYWORD(table, constant, value, keyword) ZOR_VAL_##constant = value,
+#define ZOR_STATE(table, constant, value, state) ZOR_VAL_##constant = value,
+#include "zor_keywords.def"
+#undef ZOR_KEYWORD
+#undef ZOR_STATE
+    ZOR_VAL_LIST_END = 0
+};
+
+/* Generic attribute accessors: a selector names channels, traces, windows,
+ * markers or ports ("Channel2", "Channel1:Trace1-Trace3", ...); null or ""
+ * means the instrument's active ones. */
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViInt32(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                  ViInt32* attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViReal64* attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViBoolean(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViBoolean* attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViSession(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViSession* attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViString(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViInt32 bufferSize, ViChar attributeValue[]);
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViInt32(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                  ViInt32 attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViReal64 attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViBoolean(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViBoolean attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViSession(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViSession attributeValue);
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViString(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViConstString attributeValue);
+
+/* Typed accessors: the parameters each row of zor_accessors.def gets. */
+#define ZOR_SELECTOR_PARAM_sel , ViConstString repCapIdentifier
+#define ZOR_SELECTOR_PARAM_none
+#define ZOR_VALUE_PARAMS_Get_ViInt32 ViInt32* value
+#define ZOR_VALUE_PARAMS_Get_ViReal64 ViReal64* value
+#define ZOR_VALUE_PARAMS_Get_ViBoolean ViBoolean* value
+#define ZOR_VALUE_PARAMS_Get_ViSession ViSession* value
+#define ZOR_VALUE_PARAMS_Get_ViString ViInt32 bufferSize, ViChar value[]
+#define ZOR_VALUE_PARAMS_Set_ViInt32 ViInt32 value
+#define ZOR_VALUE_PARAMS_Set_ViReal64 ViReal64 value
+#define ZOR_VALUE_PARAMS_Set_ViBoolean ViBoolean value
+#define ZOR_VALUE_PARAMS_Set_ViSession ViSession value
+#define ZOR_VALUE_PARAMS_Set_ViString ViConstString value
+#define ZOR_ACCESSOR_PARAMS(direction, type, selector) \
+    (ViSession vi ZOR_SELECTOR_PARAM_##selector, ZOR_VALUE_PARAMS_##direction##_##type)
+
+#define ZOR_ACCESSOR(name, direction, type, attribute, selector) \
+    ZOR_API ViStatus ZOR_CALL name ZOR_ACCESSOR_PARAMS(direction, type, selector);
+#include "zor_accessors.def"
+#undef ZOR_ACCESSOR
+
 #ifdef __cplusplus
 }
 #endif

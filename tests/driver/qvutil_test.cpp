@@ -114,7 +114,7 @@ TEST(CopyToBuffer, CutsTerminatesAndRefusesBadBuffers) {
 TEST(ComplexLists, FormatAndParse) {
     EXPECT_EQ(u::format_complex_list({{1, -0.5}}), "1.000000000000e+00,-5.000000000000e-01");
     EXPECT_EQ(u::format_complex_list({}), "");
-    EXPECT_EQ(u::format_complex_list({{1, 2}, {3, 4}}).size(), 4 * 19u + 3);
+    EXPECT_EQ(u::format_complex_list({{1, 2}, {3, 4}}), "1.000000000000e+00,2.000000000000e+00,3.000000000000e+00,4.000000000000e+00");
 
     std::vector<u::complex_pair_t> pairs{{9, 9}};
     u::parse_complex_list("1,2,3,x,5", pairs);  // the odd trailing piece is dropped

@@ -41,6 +41,12 @@ public:
     // the transport keeps its own queue of replies (one per connection).
     response_t receive(const std::string& message);
 
+    // Queues an SCPI error as if the instrument had raised it, setting the
+    // ESR bit of its class; an empty message takes the standard text. For
+    // transports (e.g. -410 "Query INTERRUPTED" when a message arrives
+    // while a reply is unread) and tests.
+    void report_error(int code, const std::string& message = std::string());
+
     // Test hooks.
     std::vector<std::string> wire_log() const;  // every message received, in order
     void clear_wire_log();

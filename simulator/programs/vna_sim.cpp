@@ -1,0 +1,200 @@
+// vna-sim: the simulated analyzer on a TCP port, like a LAN instrument's
+// raw SCPI socket.
+#include <zorsim/analyzer.h>
+#include <zorsim/tcp_server.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#else
+#include <pthread.h>
+#include <signal.h>
+#endif
+
+namespace {
+
+const char* const usage_text =
+    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--verbose]\n"
+    "\n"
+    "Serves a simulated two-port vector network analyzer over TCP, one SCPI\n"
+    "program message per line.\n"
+    "\n"
+    "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
+    "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
+    "  --name NAME  name of the simulated analyzer (default vna)\n"
+    "  --verbose    log each received message and its reply to stderr\n"
+    "  --help       show this text\n"
+    "\n"
+    "Once listening it prints one line: vna-sim listening on ADDR:PORT\n"
+    "It stops on SIGINT or SIGTERM (Ctrl-C, or closing the console on Windows).\n";
+
+// Printable form of a message for the log: control bytes escaped, long ones cut.
+std::string printable(const std::string& s) {
+    const std::size_t limit = 200;
+    std::string out;
+    for (std::size_t i = 0; i < s.size() && i < limit; ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '\\') out += "\\\\";
+        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        }
+    }
+    if (s.size() > limit) out += "... (" + std::to_string(s.size()) + " bytes)";
+    return out;
+}
+
+bool parse_port(const char* text, std::uint16_t& port) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 65535) return false;
+    port = static_cast<std::uint16_t>(v);
+    return true;
+}
+
+#ifdef _WIN32
+std::mutex stop_mutex;
+std::condition_variable stop_cv;
+bool stop_requested = false;
+bool stopped = false;
+
+BOOL WINAPI console_handler(DWORD type) {
+    switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT: {
+        std::unique_lock<std::mutex> lock(stop_mutex);
+        stop_requested = true;
+        stop_cv.notify_all();
+        // For close/logoff/shutdown the process ends when this returns:
+        // give the main thread time to stop the server cleanly.
+        stop_cv.wait_for(lock, std::chrono::seconds(5), [] { return stopped; });
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::uint16_t port = 5025;
+    std::string bind_address = "127.0.0.1";
+    std::string name = "vna";
+    bool verbose = false;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool has_value = false;
+        auto eq = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            has_value = true;
+        }
+        auto need_value = [&](const char* option) -> bool {
+            if (has_value) return true;
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "vna-sim: %s needs a value\n%s", option, usage_text);
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usage_text, stdout);
+            return 0;
+        } else if (arg == "--port") {
+            if (!need_value("--port")) return 2;
+            if (!parse_port(value.c_str(), port)) {
+                std::fprintf(stderr, "vna-sim: invalid port '%s'\n", value.c_str());
+                return 2;
+            }
+        } else if (arg == "--bind") {
+            if (!need_value("--bind")) return 2;
+            bind_address = value;
+        } else if (arg == "--name") {
+            if (!need_value("--name")) return 2;
+            name = value;
+        } else if (arg == "--verbose" || arg == "-v") {
+            verbose = true;
+        } else {
+            std::fprintf(stderr, "vna-sim: unknown argument '%s'\n%s", argv[i], usage_text);
+            return 2;
+        }
+    }
+
+#ifndef _WIN32
+    // Block the stop signals in every thread; the main thread waits for them.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+#else
+    SetConsoleCtrlHandler(console_handler, TRUE);
+#endif
+
+    zorsim::tcp_server_t server(zorsim::named_analyzer(name));
+    if (verbose) {
+        server.set_observer([](std::uint64_t connection, const std::string& message, const zorsim::response_t& r) {
+            std::string line = "[" + std::to_string(connection) + "] > " + printable(message) + "\n";
+            if (r.has_reply && r.read_status == 0) line += "[" + std::to_string(connection) + "] < " + printable(r.reply) + "\n";
+            std::fputs(line.c_str(), stderr);
+            std::fflush(stderr);
+        });
+    }
+    std::uint16_t actual = 0;
+    try {
+        actual = server.start(port, bind_address);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vna-sim: %s\n", e.what());
+        return 1;
+    }
+    const std::string shown = bind_address.find(':') != std::string::npos ? "[" + bind_address + "]" : bind_address;
+    std::printf("vna-sim listening on %s:%u\n", shown.c_str(), static_cast<unsigned>(actual));
+    std::fflush(stdout);
+
+#ifndef _WIN32
+    int signal_number = 0;
+    while (sigwait(&stop_signals, &signal_number) != 0) {
+    }
+    if (verbose) std::fprintf(stderr, "vna-sim: signal %d, stopping\n", signal_number);
+#else
+    {
+        std::unique_lock<std::mutex> lock(stop_mutex);
+        stop_cv.wait(lock, [] { return stop_requested; });
+    }
+    if (verbose) std::fprintf(stderr, "vna-sim: stopping\n");
+#endif
+    server.stop();
+#ifdef _WIN32
+    {
+        std::lock_guard<std::mutex> lock(stop_mutex);
+        stopped = true;
+    }
+    stop_cv.notify_all();
+#endif
+    return 0;
+}

@@ -1,0 +1,127 @@
+#include <zorsim/analyzer.h>
+
+#include "commands.h"
+#include "instrument.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace zorsim {
+
+const char* const default_identity = "Quorvex Technologies,ZOR4220,SIM00001,1.0.0";
+
+namespace {
+
+std::string trimmed_lower(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && scpi::is_white_space(s[b])) ++b;
+    while (e > b && scpi::is_white_space(s[e - 1])) --e;
+    std::string out = s.substr(b, e - b);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+}  // namespace
+
+struct analyzer_t::impl_t {
+    mutable std::mutex mutex;
+    instrument_t instrument{command_table()};
+    std::vector<std::string> wire_log;
+    struct script_entry_t {
+        script_t script;
+        std::string key;  // trimmed, lower case
+    };
+    std::deque<script_entry_t> scripts;
+};
+
+analyzer_t::analyzer_t() : impl_(std::make_unique<impl_t>()) {}
+analyzer_t::~analyzer_t() = default;
+
+response_t analyzer_t::receive(const std::string& message) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->wire_log.push_back(message);
+    response_t r;
+    if (!impl_->scripts.empty()) {
+        const std::string key = trimmed_lower(message);
+        for (auto it = impl_->scripts.begin(); it != impl_->scripts.end(); ++it) {
+            if (it->key != key) continue;
+            const script_t& s = it->script;
+            r.write_status = s.write_status;
+            r.read_status = s.read_status;
+            if (s.reply) {
+                r.has_reply = true;
+                r.reply = *s.reply;
+                if (r.reply.empty() || r.reply.back() != '\n') r.reply += '\n';
+            }
+            if (it->script.times > 0 && --it->script.times == 0) impl_->scripts.erase(it);
+            return r;
+        }
+    }
+    scpi::result_t result = scpi::execute(command_table(), impl_->instrument, message);
+    if (result.has_reply) {
+        r.has_reply = true;
+        r.reply = std::move(result.reply);
+        r.reply += '\n';
+    }
+    return r;
+}
+
+void analyzer_t::report_error(int code, const std::string& message) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->instrument.report_error(code, message.empty() ? scpi::error_message(code) : message);
+}
+
+std::vector<std::string> analyzer_t::wire_log() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->wire_log;
+}
+
+void analyzer_t::clear_wire_log() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->wire_log.clear();
+}
+
+void analyzer_t::set_identity(const std::string& idn_reply) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->instrument.identity = idn_reply;
+}
+
+std::string analyzer_t::identity() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->instrument.identity;
+}
+
+void analyzer_t::add_script(const script_t& script) {
+    if (script.times == 0) return;
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->scripts.push_back(impl_t::script_entry_t{script, trimmed_lower(script.message)});
+}
+
+void analyzer_t::clear_scripts() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->scripts.clear();
+}
+
+void analyzer_t::factory_reset() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->instrument.power_on();
+    impl_->scripts.clear();
+    impl_->wire_log.clear();
+}
+
+std::shared_ptr<analyzer_t> named_analyzer(const std::string& name) {
+    // Leaked on purpose: analyzers must outlive every static that holds one.
+    static std::mutex* mutex = new std::mutex;
+    static auto* analyzers = new std::map<std::string, std::shared_ptr<analyzer_t>>;
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::lock_guard<std::mutex> lock(*mutex);
+    auto& slot = (*analyzers)[key];
+    if (!slot) slot = std::make_shared<analyzer_t>();
+    return slot;
+}
+
+}  // namespace zorsim

@@ -1,0 +1,30 @@
+// Registration of the analyzer's SCPI commands, one function per area, each
+// in its own source file (commands_<area>.cpp). To add an area: declare its
+// function here, define it in a new file, call it from command_table().
+#pragma once
+
+#include <zorsim/scpi.h>
+
+namespace zorsim {
+
+class instrument_t;
+
+// The instrument a handler acts on.
+instrument_t& instrument_of(scpi::context_t& ctx);
+
+void register_common_commands(scpi::command_table_t& table);     // IEEE 488.2 *XXX
+void register_system_commands(scpi::command_table_t& table);     // SYSTem, STATus
+void register_stimulus_commands(scpi::command_table_t& table);   // SENSe frequency/sweep, OUTPut
+void register_calculate_commands(scpi::command_table_t& table);  // CALCulate
+void register_display_commands(scpi::command_table_t& table);    // DISPlay
+
+// Suffix ranges of the analyzer's numbered nodes (channels, traces, ...).
+constexpr int max_channels = 16;
+constexpr int max_traces = 16;
+constexpr int max_windows = 16;
+constexpr int max_ports = 2;
+
+// The table with every area registered; built once, then only read.
+const scpi::command_table_t& command_table();
+
+}  // namespace zorsim

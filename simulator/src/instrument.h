@@ -1,0 +1,96 @@
+// The simulated analyzer's state behind the SCPI engine: settings (in the
+// device base), the IEEE 488.2 / SCPI status model and the error queue.
+// Not thread-safe by itself: analyzer_t serializes every access.
+#pragma once
+
+#include <zorsim/scpi.h>
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace zorsim {
+
+// An SCPI status register (OPERation, QUEStionable): condition, latched
+// event (through the transition filters), enable.
+struct status_register_t {
+    std::uint16_t condition = 0;
+    std::uint16_t event = 0;
+    std::uint16_t enable = 0;
+    std::uint16_t ptransition = 0x7FFF;
+    std::uint16_t ntransition = 0;
+
+    // Changes the condition register; transitions latch into the event register.
+    void set_condition(std::uint16_t value);
+    std::uint16_t read_event() {  // read clears
+        std::uint16_t e = event;
+        event = 0;
+        return e;
+    }
+    bool summary() const { return (event & enable) != 0; }
+    void preset() {  // STATus:PRESet
+        enable = 0;
+        ptransition = 0x7FFF;
+        ntransition = 0;
+    }
+};
+
+// ESR bits.
+enum : std::uint8_t {
+    esr_operation_complete = 0x01,
+    esr_request_control = 0x02,
+    esr_query_error = 0x04,
+    esr_device_error = 0x08,
+    esr_execution_error = 0x10,
+    esr_command_error = 0x20,
+    esr_user_request = 0x40,
+    esr_power_on = 0x80,
+};
+
+// STB bits.
+enum : std::uint8_t {
+    stb_error_queue = 0x04,
+    stb_questionable = 0x08,
+    stb_message_available = 0x10,
+    stb_event_status = 0x20,
+    stb_master_summary = 0x40,
+    stb_operation = 0x80,
+};
+
+class instrument_t : public scpi::device_t {
+public:
+    static constexpr std::size_t error_queue_capacity = 20;
+
+    struct queued_error_t {
+        int code;
+        std::string message;
+    };
+
+    explicit instrument_t(const scpi::command_table_t& table);
+
+    // Queues the error (bounded: the last entry becomes -350 "Queue
+    // overflow" when full) and sets the ESR bit of its class.
+    void report_error(int code, const std::string& message) override;
+    // The oldest error, removed; none when the queue is empty.
+    std::optional<queued_error_t> next_error();
+    std::size_t error_count() const { return errors_.size(); }
+    void clear_errors() { errors_.clear(); }
+
+    std::uint8_t status_byte() const;  // *STB?
+    void clear_status();               // *CLS
+    void reset();                      // *RST: settings to their defaults
+    void power_on();                   // factory state: everything
+
+    std::uint8_t esr = 0;  // standard event status register
+    std::uint8_t ese = 0;  // its enable
+    std::uint8_t sre = 0;  // service request enable
+    status_register_t operation;
+    status_register_t questionable;
+    std::string identity;
+
+private:
+    std::deque<queued_error_t> errors_;
+};
+
+}  // namespace zorsim

@@ -1,0 +1,123 @@
+#include "adapter/model_base.h"
+
+#include <algorithm>
+
+#include "frame/session.h"
+#include "support/logger.h"
+#include "support/qvutil.h"
+
+namespace zor_adapter {
+
+using qvdriver::console_printf;
+using qvdriver::util::string_format;
+
+namespace {
+
+const char* const string_type = value_type_name<std::string>::text;
+
+constexpr const char* marker_error =
+    "\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> invalid rep_cap_name = '%s' {%s}\n";
+
+}  // namespace
+
+model_t::model_t(const char* type_name, qvdriver::session_scope_t* scope) : value_type_name(type_name), session(scope) {}
+
+model_t::~model_t() = default;
+
+status_t model_t::not_supported(const char* operation, const char* argument) const {
+    console_printf("[ERROR] func: '%s' is NOT SUPPORTED\n",
+                   ("class qvdriver::status_t __cdecl zor_adapter::model_base_t<" + value_type_name + ">::" + operation +
+                    "(" + argument + ")")
+                       .c_str());
+    return qvdriver::zor_error_not_supported;
+}
+
+status_t model_t::setter(const ulong_t&) { return not_supported("setter", "const unsigned long &"); }
+status_t model_t::setter(const bool&) { return not_supported("setter", "const bool &"); }
+status_t model_t::setter(const double&) { return not_supported("setter", "const double &"); }
+status_t model_t::setter(const int64_t&) { return not_supported("setter", "const __int64 &"); }
+status_t model_t::setter(const long_t&) { return not_supported("setter", "const long &"); }
+status_t model_t::setter(const std::string&) {
+    return not_supported("setter", ("const " + std::string(string_type) + " &").c_str());
+}
+status_t model_t::getter(ulong_t&) { return not_supported("getter", "unsigned long &"); }
+status_t model_t::getter(bool&) { return not_supported("getter", "bool &"); }
+status_t model_t::getter(double&) { return not_supported("getter", "double &"); }
+status_t model_t::getter(int64_t&) { return not_supported("getter", "__int64 &"); }
+status_t model_t::getter(long_t&) { return not_supported("getter", "long &"); }
+status_t model_t::getter(std::string&) { return not_supported("getter", (std::string(string_type) + " &").c_str()); }
+
+namespace {
+
+// One formatted integer query; false when it fails.
+bool query_number(qvdriver::session_scope_t* session, const std::string& command, std::int32_t& value) {
+    if (session == nullptr) return false;
+    status_t status = 0;
+    return session->api.number_query(status, command, value) >= 0;
+}
+
+bool query_list(qvdriver::session_scope_t* session, const std::string& command, std::vector<std::int32_t>& list) {
+    if (session == nullptr) return false;
+    status_t status = 0;
+    std::string reply;
+    if (session->api.text_query(status, command, reply) < 0) return false;
+    list = qvdriver::util::parse_int_list(reply);
+    return true;
+}
+
+}  // namespace
+
+bool model_t::channel_of_trace(std::int32_t trace, std::int32_t& channel) {
+    std::vector<std::int32_t> channels;
+    if (!query_list(session, ":DISPlay:CHANnel:LIST?", channels)) return false;
+    for (std::int32_t candidate : channels) {
+        std::vector<std::int32_t> traces;
+        if (!query_list(session, string_format(":DISPlay:CHANnel%d:TRACe:LIST?", candidate), traces)) return false;
+        if (std::find(traces.begin(), traces.end(), trace) != traces.end()) {
+            channel = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int32_t model_t::port_index() {
+    std::int32_t index = 0;
+    if (rep_cap.find_index("Port", index) == 0) return index;
+    console_printf(marker_error, "Port", rep_cap.to_string().c_str());
+    return 1;
+}
+
+std::int32_t model_t::trace_index() {
+    std::int32_t index = 0;
+    if (rep_cap.find_index("Trace", index) == 0) return index;
+    return query_number(session, ":DISPlay:TRACe:SELect?", index) ? index : 1;
+}
+
+std::int32_t model_t::window_index() {
+    std::int32_t index = 0;
+    if (rep_cap.find_index("Window", index) == 0) return index;
+    return query_number(session, ":DISPlay:WINDow:SELect?", index) ? index : 1;
+}
+
+std::int32_t model_t::channel_index() {
+    std::int32_t index = 0;
+    if (rep_cap.find_index("Channel", index) == 0) return index;
+    std::int32_t trace = 0;
+    if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, index)) return index;
+    return query_number(session, ":DISPlay:CHANnel:SELect?", index) ? index : 1;
+}
+
+std::int32_t model_t::marker_index() {
+    std::int32_t index = 0;
+    if (rep_cap.find_index("Marker", index) == 0) return index;
+    std::int32_t trace = 0;
+    std::int32_t channel = 0;
+    if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, channel) &&
+        query_number(session, string_format(":CALCulate%d:TRACe%d:MARKer:ACTivate?", channel, trace), index))
+        return index;
+    console_printf(marker_error, "Marker", rep_cap.to_string().c_str());
+    return 1;
+}
+
+}  // namespace zor_adapter

@@ -1,0 +1,84 @@
+// The common attribute model: one set command and one get command with the
+// record's numbers in their %d fields, declared as data. Nearly every
+// attribute is one of these; the few with their own algorithm derive from
+// model_base_t directly.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "adapter/model_base.h"
+
+namespace zor_adapter {
+
+// What one attribute sends. `indices` names the numbers that fill the
+// commands' %d fields, in order: C channel, T trace, W window, M marker,
+// P port (for example "CT" for ":CALCulate%d:TRACe%d:FORMat %s").
+template <typename T>
+struct scpi_row_t {
+    const char* set_command;  // null for read-only attributes
+    const char* get_command;
+    const char* indices;
+    const typename keyword_map_of<T>::type* keywords = nullptr;
+};
+
+// The numbers of the current record, in the order `indices` names them.
+std::vector<std::int32_t> resolve_indices(model_t& model, const char* indices);
+// printf with up to three index numbers followed by the value's own field.
+std::string format_command(const char* format, const std::vector<std::int32_t>& indices);
+std::string format_command(const char* format, const std::vector<std::int32_t>& indices, double value);
+std::string format_command(const char* format, const std::vector<std::int32_t>& indices, std::int32_t value);
+std::string format_command(const char* format, const std::vector<std::int32_t>& indices, const std::string& value);
+
+// The three exchanges through the session's command object.
+status_t write_command(model_t& model, const std::string& command);
+status_t query_value(model_t& model, const std::string& command, double& value);
+status_t query_value(model_t& model, const std::string& command, std::int32_t& value);
+status_t query_value(model_t& model, const std::string& command, bool& value);
+status_t query_value(model_t& model, const std::string& command, std::string& value);
+
+template <typename T>
+class scpi_model_t : public model_base_t<T> {
+public:
+    using model_t::getter;
+    using model_t::setter;
+
+    const typename model_base_t<T>::map_type* keyword_map() const override {
+        const auto* table = row().keywords;
+        return table != nullptr ? table : this->keywords;
+    }
+
+    status_t setter(const T& value) override {
+        const auto& s = row();
+        if (s.set_command == nullptr) return model_t::setter(value);
+        const auto numbers = resolve_indices(*this, s.indices);
+        if constexpr (std::is_same_v<T, bool>) {
+            return write_command(*this, format_command(s.set_command, numbers, std::int32_t{value ? 1 : 0}));
+        } else {
+            return write_command(*this, format_command(s.set_command, numbers, value));
+        }
+    }
+
+    status_t getter(T& value) override {
+        const auto& s = row();
+        return query_value(*this, format_command(s.get_command, resolve_indices(*this, s.indices)), value);
+    }
+
+protected:
+    virtual const scpi_row_t<T>& row() const = 0;
+};
+
+}  // namespace zor_adapter
+
+// Declares a model class from its row: ZOR_SCPI_MODEL(class, T, set, get,
+// indices, keyword table or nullptr).
+#define ZOR_SCPI_MODEL(cls, T, set_command, get_command, indices, keywords)                        \
+    namespace zor_adapter {                                                                        \
+    class cls final : public scpi_model_t<T> {                                                     \
+    protected:                                                                                     \
+        const scpi_row_t<T>& row() const override {                                              \
+            static const scpi_row_t<T> s{set_command, get_command, indices, keywords};            \
+            return s;                                                                              \
+        }                                                                                          \
+    };                                                                                             \
+    }

@@ -1,0 +1,260 @@
+// The generic attribute accessors: lock the session, make the attribute's
+// model, run its typed slot once per selector record.
+#include <memory>
+
+#include "ZOR.h"
+#include "adapter/registry.h"
+#include "frame/engine_binding.h"
+#include "frame/export_guard.h"
+#include "frame/session.h"
+#include "support/logger.h"
+#include "support/qvutil.h"
+
+namespace qvdriver {
+
+using zor_adapter::long_t;
+using zor_adapter::model_base_t;
+using zor_adapter::model_t;
+using zor_adapter::ulong_t;
+
+namespace {
+
+// Attributes print as their offset from the specific-attribute base.
+unsigned long printed_id(const model_t& model) {
+    return static_cast<unsigned long>(static_cast<std::uint32_t>(model.attribute_id - 1150000u));
+}
+
+status_t get_mismatch(const model_t& model, const char* type) {
+    log_message(log_error,
+                util::string_format("Get attribute ID(%lu) -> type(%s) {Not supported}\n", printed_id(model), type));
+    return zor_error_not_supported;
+}
+
+status_t set_mismatch(const model_t& model, int line, const char* type) {
+    log_message(log_error, util::string_format("(L%d) Attribute ID(%lu) -> type(%s) {Not supported}\n", line,
+                                               printed_id(model), type));
+    return zor_error_not_supported;
+}
+
+// Runs `dispatch` on the attribute's model once per record of the selector.
+template <typename Dispatch>
+status_t for_each_record(ViSession vi, ViConstString selector, ViAttr attribute_id, Dispatch&& dispatch) {
+    session_scope_t scope(vi);
+    status_t status = scope.lock();
+    if (status != 0) return status;
+    std::unique_ptr<model_t> model(zor_adapter::new_attr_model_inst(attribute_id));
+    if (!model) return zor_error_attribute_not_registered;
+    model->session = &scope;
+    rep_cap_identifier_t identifier;
+    identifier.parse(selector);
+    status = 0;
+    for (const auto& record : identifier.records()) {
+        model->rep_cap = record;
+        status = dispatch(*model);
+        if (status < 0) break;
+    }
+    return status;
+}
+
+template <typename T>
+const char* type_name() {
+    return zor_adapter::value_type_name<T>::text;
+}
+
+template <typename T>
+status_t plain_get(model_t& model, T& value) {
+    if (model.value_type_name != type_name<T>()) return get_mismatch(model, type_name<T>());
+    return model.getter(value);
+}
+
+template <typename T>
+status_t plain_set(model_t& model, const T& value) {
+    if (model.value_type_name != type_name<T>()) return set_mismatch(model, 239, type_name<T>());
+    return model.setter(value);
+}
+
+status_t int32_set(model_t& model, ViInt32 value) {
+    if (auto* numbers = dynamic_cast<model_base_t<long_t>*>(&model)) {
+        const auto* map = numbers->keyword_map();
+        if (map != nullptr) {
+            auto found = map->find(value);
+            if (found != map->end()) return model.setter(long_t{found->second});
+        }
+        return model.setter(long_t{value});
+    }
+    if (auto* keywords = dynamic_cast<model_base_t<std::string>*>(&model)) {
+        if (const std::string* keyword = keywords->keyword_for(value)) return model.setter(*keyword);
+    } else if (auto* states = dynamic_cast<model_base_t<bool>*>(&model)) {
+        if (const auto* map = states->keyword_map()) {
+            auto found = map->find(value);
+            if (found != map->end()) return model.setter(bool{found->second});
+        }
+    }
+    return set_mismatch(model, 271, "long");
+}
+
+status_t int32_get(model_t& model, ViInt32& value) {
+    if (auto* numbers = dynamic_cast<model_base_t<long_t>*>(&model)) {
+        long_t read = 0;
+        const status_t status = model.getter(read);
+        if (status < 0) return status;
+        value = read;
+        if (const auto* map = numbers->keyword_map()) {
+            for (const auto& entry : *map) {
+                if (entry.second == read) {
+                    value = entry.first;
+                    break;
+                }
+            }
+        }
+        return 0;
+    }
+    if (auto* keywords = dynamic_cast<model_base_t<std::string>*>(&model)) {
+        std::string reply;
+        const status_t status = model.getter(reply);
+        if (status < 0) return status;
+        const std::int32_t* key = keywords->value_for(reply);
+        if (key == nullptr) return zor_error_reply_not_in_map;
+        value = *key;
+        return 0;
+    }
+    if (auto* states = dynamic_cast<model_base_t<bool>*>(&model)) {
+        bool read = false;
+        const status_t status = model.getter(read);
+        if (status < 0) return status;
+        if (const auto* map = states->keyword_map()) {
+            for (const auto& entry : *map) {
+                if (entry.second == read) {
+                    value = entry.first;
+                    return 0;
+                }
+            }
+        }
+        return zor_error_reply_not_in_map;
+    }
+    return get_mismatch(model, "long");
+}
+
+status_t null_value(ViSession vi, ViInt32 position) {
+    return engine::null_pointer_error(vi, position, "Null address for AttributeValue");
+}
+
+}  // namespace
+
+}  // namespace qvdriver
+
+using namespace qvdriver;
+
+extern "C" {
+
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViInt32(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                  ViInt32* attributeValue) {
+    return guarded([&]() -> ViStatus {
+        if (attributeValue == nullptr) return null_value(vi, 4);
+        return for_each_record(vi, repCapIdentifier, attributeId,
+                               [&](model_t& model) { return int32_get(model, *attributeValue); });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViReal64* attributeValue) {
+    return guarded([&]() -> ViStatus {
+        if (attributeValue == nullptr) return null_value(vi, 4);
+        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
+            double value = 0;
+            const status_t status = plain_get(model, value);
+            if (status >= 0) *attributeValue = value;
+            return status;
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViBoolean(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViBoolean* attributeValue) {
+    return guarded([&]() -> ViStatus {
+        if (attributeValue == nullptr) return null_value(vi, 4);
+        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
+            bool value = false;
+            const status_t status = plain_get(model, value);
+            if (status >= 0) *attributeValue = value ? VI_TRUE : VI_FALSE;
+            return status;
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViSession(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViSession* attributeValue) {
+    return guarded([&]() -> ViStatus {
+        if (attributeValue == nullptr) return null_value(vi, 4);
+        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
+            ulong_t value = 0;
+            const status_t status = plain_get(model, value);
+            if (status >= 0) *attributeValue = value;
+            return status;
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViString(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViInt32 bufferSize, ViChar attributeValue[]) {
+    return guarded([&]() -> ViStatus {
+        if (attributeValue == nullptr) return null_value(vi, 5);
+        // Nothing fits in a buffer of no bytes: refuse before any traffic.
+        if (bufferSize < 1) return zor_error_buffer_size;
+        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
+            std::string value;
+            const status_t status = plain_get(model, value);
+            if (status < 0) return status;
+            const status_t copied = util::copy_to_buffer(attributeValue, bufferSize, value);
+            return copied < 0 ? copied : status;
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViInt32(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                  ViInt32 attributeValue) {
+    return guarded([&]() -> ViStatus {
+        return for_each_record(vi, repCapIdentifier, attributeId,
+                               [&](model_t& model) { return int32_set(model, attributeValue); });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViReal64 attributeValue) {
+    return guarded([&]() -> ViStatus {
+        const double value = attributeValue;
+        return for_each_record(vi, repCapIdentifier, attributeId,
+                               [&](model_t& model) { return plain_set(model, value); });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViBoolean(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViBoolean attributeValue) {
+    return guarded([&]() -> ViStatus {
+        // Only exactly 1 is true: 2 or 0xFFFF are not.
+        const bool value = attributeValue == 1;
+        return for_each_record(vi, repCapIdentifier, attributeId,
+                               [&](model_t& model) { return plain_set(model, value); });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViSession(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                    ViSession attributeValue) {
+    return guarded([&]() -> ViStatus {
+        const ulong_t value = attributeValue;
+        return for_each_record(vi, repCapIdentifier, attributeId,
+                               [&](model_t& model) { return plain_set(model, value); });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViString(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
+                                                   ViConstString attributeValue) {
+    return guarded([&]() -> ViStatus {
+        if (attributeValue == nullptr) return null_value(vi, 4);
+        const std::string value = attributeValue;
+        return for_each_record(vi, repCapIdentifier, attributeId,
+                               [&](model_t& model) { return plain_set(model, value); });
+    });
+}
+
+}  // extern "C"

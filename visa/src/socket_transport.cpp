@@ -1,0 +1,369 @@
+#include "socket_transport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <errno.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace zorvisa {
+namespace {
+
+// ---- the platform-specific spots -------------------------------------------
+#if defined(_WIN32)
+using socket_handle_t = SOCKET;
+const socket_handle_t invalid_socket = INVALID_SOCKET;
+constexpr int send_flags = 0;
+
+bool network_ready() {
+    static std::once_flag once;
+    static bool ok = false;
+    std::call_once(once, [] {
+        WSADATA data;
+        ok = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    });
+    return ok;
+}
+int last_error() { return WSAGetLastError(); }
+bool would_block(int e) { return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS || e == WSAEINTR; }
+bool interrupted(int e) { return e == WSAEINTR; }
+void close_socket(socket_handle_t s) { closesocket(s); }
+void shutdown_socket(socket_handle_t s) { shutdown(s, SD_BOTH); }
+bool set_nonblocking(socket_handle_t s) {
+    u_long on = 1;
+    return ioctlsocket(s, FIONBIO, &on) == 0;
+}
+// select() rather than WSAPoll: WSAPoll misses failed connects on older systems.
+// 1 ready, 0 time-out, -1 error.
+int wait_socket(socket_handle_t s, bool for_write, int ms) {
+    fd_set set, errors;
+    FD_ZERO(&set);
+    FD_ZERO(&errors);
+    FD_SET(s, &set);
+    FD_SET(s, &errors);
+    timeval tv{ms / 1000, (ms % 1000) * 1000};
+    const int r = select(0, for_write ? nullptr : &set, for_write ? &set : nullptr, &errors, &tv);
+    if (r < 0) return -1;
+    return r > 0 ? 1 : 0;
+}
+int send_some(socket_handle_t s, const char* p, std::size_t n) {
+    return send(s, p, static_cast<int>(std::min<std::size_t>(n, 1u << 30)), send_flags);
+}
+int recv_some(socket_handle_t s, char* p, std::size_t n) { return recv(s, p, static_cast<int>(n), 0); }
+#else
+using socket_handle_t = int;
+const socket_handle_t invalid_socket = -1;
+#if defined(MSG_NOSIGNAL)
+constexpr int send_flags = MSG_NOSIGNAL;  // a dead peer gives EPIPE, not SIGPIPE
+#else
+constexpr int send_flags = 0;
+#endif
+
+bool network_ready() { return true; }
+int last_error() { return errno; }
+bool would_block(int e) { return e == EAGAIN || e == EWOULDBLOCK || e == EINPROGRESS || e == EINTR; }
+bool interrupted(int e) { return e == EINTR; }
+void close_socket(socket_handle_t s) { ::close(s); }
+void shutdown_socket(socket_handle_t s) { ::shutdown(s, SHUT_RDWR); }
+bool set_nonblocking(socket_handle_t s) {
+    const int flags = fcntl(s, F_GETFL, 0);
+    return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+int wait_socket(socket_handle_t s, bool for_write, int ms) {
+    pollfd p{s, static_cast<short>(for_write ? POLLOUT : POLLIN), 0};
+    const int r = ::poll(&p, 1, ms);
+    if (r < 0) return errno == EINTR ? 0 : -1;
+    return r > 0 ? 1 : 0;  // POLLERR/POLLHUP count as ready: the next call reports them
+}
+long send_some(socket_handle_t s, const char* p, std::size_t n) { return ::send(s, p, n, send_flags); }
+long recv_some(socket_handle_t s, char* p, std::size_t n) { return ::recv(s, p, n, 0); }
+#endif
+// ---------------------------------------------------------------------------
+
+constexpr std::size_t recv_chunk = 64 * 1024;
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+class socket_transport_t final : public transport_t {
+public:
+    explicit socket_transport_t(socket_handle_t s) : sock_(s) {}
+    ~socket_transport_t() override { close_socket(sock_); }
+
+    ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) override;
+    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) override;
+    void abort() noexcept override {
+        aborted_ = true;
+        shutdown_socket(sock_);
+    }
+
+private:
+    ViStatus receive_more(const deadline_t& deadline);
+    void scan();
+    void begin_message();
+    void compact();
+
+    socket_handle_t sock_;
+    std::atomic<bool> aborted_{false};
+    bool dead_ = false;
+
+    // Received bytes not yet delivered: rx_[rd_, size). The scanner looks for
+    // the end of the current message and remembers where it stopped, so each
+    // byte is examined once however the reply is fragmented.
+    std::string rx_;
+    std::size_t rd_ = 0;
+    std::size_t scan_ = 0;
+    std::size_t msg_end_ = npos;  // one past the line feed that ends the current message
+    enum class phase_t { start, hash, length_digits, payload, text } phase_ = phase_t::start;
+    unsigned digits_left_ = 0;
+    std::uint64_t payload_left_ = 0;
+};
+
+// A message ends at a line feed, except that a reply opening with an IEEE
+// 488.2 definite-length block (#<n><n digits>) first carries that many raw
+// bytes, line feeds included.
+void socket_transport_t::scan() {
+    while (msg_end_ == npos && scan_ < rx_.size()) {
+        const char c = rx_[scan_];
+        switch (phase_) {
+        case phase_t::start:
+            if (c == '#') {
+                phase_ = phase_t::hash;
+                ++scan_;
+            } else {
+                phase_ = phase_t::text;
+            }
+            break;
+        case phase_t::hash:
+            if (c >= '1' && c <= '9') {
+                digits_left_ = static_cast<unsigned>(c - '0');
+                payload_left_ = 0;
+                phase_ = phase_t::length_digits;
+                ++scan_;
+            } else {
+                phase_ = phase_t::text;  // "#0" (ends at the line feed) or no block at all
+            }
+            break;
+        case phase_t::length_digits:
+            if (c >= '0' && c <= '9') {
+                payload_left_ = payload_left_ * 10 + static_cast<unsigned>(c - '0');
+                ++scan_;
+                if (--digits_left_ == 0) phase_ = phase_t::payload;
+            } else {
+                phase_ = phase_t::text;
+            }
+            break;
+        case phase_t::payload: {
+            const std::uint64_t take = std::min<std::uint64_t>(payload_left_, rx_.size() - scan_);
+            scan_ += static_cast<std::size_t>(take);
+            payload_left_ -= take;
+            if (payload_left_ == 0) phase_ = phase_t::text;
+            break;
+        }
+        case phase_t::text: {
+            const void* lf = std::memchr(rx_.data() + scan_, '\n', rx_.size() - scan_);
+            if (lf != nullptr) {
+                scan_ = static_cast<std::size_t>(static_cast<const char*>(lf) - rx_.data()) + 1;
+                msg_end_ = scan_;
+            } else {
+                scan_ = rx_.size();
+            }
+            break;
+        }
+        }
+    }
+}
+
+void socket_transport_t::begin_message() {
+    phase_ = phase_t::start;
+    msg_end_ = npos;
+    scan_ = rd_;
+    scan();
+}
+
+// Drops delivered bytes once they are at least half the buffer, so a long
+// reply costs linear time.
+void socket_transport_t::compact() {
+    if (rd_ == 0) return;
+    if (rd_ == rx_.size()) {
+        rx_.clear();
+    } else if (rd_ >= rx_.size() / 2) {
+        rx_.erase(0, rd_);
+    } else {
+        return;
+    }
+    scan_ -= rd_;
+    if (msg_end_ != npos) msg_end_ -= rd_;
+    rd_ = 0;
+}
+
+ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
+    compact();
+    for (;;) {
+        if (aborted_) return VI_ERROR_CONN_LOST;
+        const std::size_t old = rx_.size();
+        rx_.resize(old + recv_chunk);
+        const auto n = recv_some(sock_, &rx_[old], recv_chunk);
+        const int err = n < 0 ? last_error() : 0;
+        rx_.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
+        if (n > 0) {
+            scan();
+            return VI_SUCCESS;
+        }
+        if (n == 0 || !would_block(err)) {
+            dead_ = true;  // orderly close, reset or any other failure: the link is gone
+            return VI_ERROR_CONN_LOST;
+        }
+        if (interrupted(err)) continue;
+        if (deadline.expired()) return VI_ERROR_TMO;
+        if (wait_socket(sock_, false, deadline.slice_ms()) < 0) {
+            dead_ = true;
+            return VI_ERROR_CONN_LOST;
+        }
+    }
+}
+
+ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) {
+    *got = 0;
+    if (cnt == 0) return VI_SUCCESS_MAX_CNT;
+    const deadline_t deadline(timeout_ms);
+    for (;;) {
+        if (msg_end_ != npos) {
+            const std::size_t left = msg_end_ - rd_;
+            const std::size_t n = std::min(cnt, left);
+            std::memcpy(buf, rx_.data() + rd_, n);
+            rd_ += n;
+            *got = n;
+            if (n < left) return VI_SUCCESS_MAX_CNT;
+            begin_message();  // bytes after this message already belong to the next
+            return VI_SUCCESS;
+        }
+        if (rx_.size() - rd_ >= cnt) {
+            std::memcpy(buf, rx_.data() + rd_, cnt);
+            rd_ += cnt;
+            *got = cnt;
+            return VI_SUCCESS_MAX_CNT;
+        }
+        if (dead_) return VI_ERROR_CONN_LOST;
+        const ViStatus st = receive_more(deadline);
+        if (st != VI_SUCCESS) return st;  // partial data stays buffered
+    }
+}
+
+ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) {
+    *sent = 0;
+    if (dead_) return VI_ERROR_CONN_LOST;
+    // A socket has no END signal: the line feed ends the message.
+    const bool add_lf = cnt == 0 || buf[cnt - 1] != '\n';
+    std::string with_lf;
+    const char* data = reinterpret_cast<const char*>(buf);
+    std::size_t total = cnt;
+    if (add_lf) {
+        with_lf.reserve(cnt + 1);
+        with_lf.assign(data, cnt);
+        with_lf.push_back('\n');
+        data = with_lf.data();
+        total = with_lf.size();
+    }
+    const deadline_t deadline(timeout_ms);
+    std::size_t done = 0;
+    ViStatus status = VI_SUCCESS;
+    while (done < total) {
+        if (aborted_) {
+            status = VI_ERROR_CONN_LOST;
+            break;
+        }
+        const auto n = send_some(sock_, data + done, total - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        const int err = last_error();
+        if (n < 0 && would_block(err)) {
+            if (interrupted(err)) continue;
+            if (deadline.expired()) {
+                status = VI_ERROR_TMO;
+                break;
+            }
+            if (wait_socket(sock_, true, deadline.slice_ms()) >= 0) continue;
+        }
+        dead_ = true;
+        status = VI_ERROR_CONN_LOST;
+        break;
+    }
+    *sent = std::min(done, cnt);
+    return status;
+}
+
+struct addrinfo_deleter {
+    void operator()(addrinfo* p) const { freeaddrinfo(p); }
+};
+
+}  // namespace
+
+ViStatus open_socket_transport(const std::string& host, std::uint16_t port, ViUInt32 timeout_ms,
+                               std::unique_ptr<transport_t>& out) {
+    if (!network_ready()) return VI_ERROR_SYSTEM_ERROR;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) return VI_ERROR_RSRC_NFOUND;
+    const std::unique_ptr<addrinfo, addrinfo_deleter> list(found);
+
+    const deadline_t deadline(timeout_ms);
+    ViStatus status = VI_ERROR_RSRC_NFOUND;
+    for (addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
+        const socket_handle_t s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
+        if (s == invalid_socket) continue;
+        bool connected = false;
+        if (set_nonblocking(s)) {
+            if (connect(s, ai->ai_addr, static_cast<int>(ai->ai_addrlen)) == 0) {
+                connected = true;
+            } else if (would_block(last_error())) {
+                for (;;) {
+                    const int r = wait_socket(s, true, deadline.slice_ms());
+                    if (r < 0) break;
+                    if (r > 0) {
+                        int err = 0;
+                        socklen_t len = sizeof err;
+                        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0)
+                            connected = true;
+                        break;
+                    }
+                    if (deadline.expired()) {
+                        status = VI_ERROR_TMO;
+                        break;
+                    }
+                }
+            }
+        }
+        if (!connected) {
+            close_socket(s);
+            if (status == VI_ERROR_TMO) break;
+            continue;
+        }
+        // Queries are short request/reply exchanges: never hold them back.
+        int one = 1;
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+        setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one), sizeof one);
+        out.reset(new socket_transport_t(s));
+        return VI_SUCCESS;
+    }
+    return status;
+}
+
+}  // namespace zorvisa

@@ -1,0 +1,403 @@
+// The exported VISA functions. No exception leaves this file: each entry
+// point runs its body under guarded().
+#include <cstdarg>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "formatted_io.h"
+#include "resource_name.h"
+#include "session.h"
+#include "sim_transport.h"
+#include "socket_transport.h"
+#include "visa.h"
+
+#if defined(_WIN32)
+#define ZOR_VISA_EXPORT __declspec(dllexport)
+#else
+#define ZOR_VISA_EXPORT __attribute__((visibility("default")))
+#endif
+
+// Declared from the shared lists, so a definition below that disagrees with
+// the interface fails to compile.
+#define ZOR_VISA_DECLARE(name, ret, params) extern "C" ZOR_VISA_EXPORT ret ZOR_VISA_CALL name params;
+ZOR_VISA_FUNCTIONS(ZOR_VISA_DECLARE)
+#undef ZOR_VISA_DECLARE
+#define ZOR_VISA_DECLARE_VARIADIC(name, ret, params) extern "C" ZOR_VISA_EXPORT ret name params;
+ZOR_VISA_VARIADIC_FUNCTIONS(ZOR_VISA_DECLARE_VARIADIC)
+#undef ZOR_VISA_DECLARE_VARIADIC
+
+using namespace zorvisa;
+
+namespace {
+
+constexpr ViUInt32 default_connect_timeout_ms = 5000;  // for an open time-out of 0
+constexpr std::size_t rsrc_buffer_size = 256;          // VI_FIND_BUFLEN
+constexpr std::size_t max_expr_length = 1024;
+constexpr std::size_t message_chunk = 64 * 1024;
+
+template <class F>
+ViStatus guarded(F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return VI_ERROR_ALLOC;
+    } catch (...) {
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+}
+
+session_ptr instrument(ViSession vi) {
+    session_ptr s = find_session(vi);
+    return s && s->kind == session_t::kind_t::instr ? s : nullptr;
+}
+
+void copy_name(ViChar* dest, const std::string& name) {
+    const std::size_t n = name.size() < rsrc_buffer_size - 1 ? name.size() : rsrc_buffer_size - 1;
+    std::memcpy(dest, name.data(), n);
+    dest[n] = '\0';
+}
+
+// One whole response message, however many pieces it takes.
+ViStatus read_message(session_t& s, std::string& message) {
+    message.clear();
+    for (;;) {
+        const std::size_t old = message.size();
+        message.resize(old + message_chunk);
+        std::size_t got = 0;
+        const ViStatus st = s.transport->read(reinterpret_cast<ViByte*>(&message[old]), message_chunk, &got,
+                                              s.timeout_ms.load());
+        message.resize(old + got);
+        if (st != VI_SUCCESS_MAX_CNT) return st;
+    }
+}
+
+ViStatus write_message(session_t& s, const std::string& message) {
+    std::size_t sent = 0;
+    return s.transport->write(reinterpret_cast<const ViByte*>(message.data()), message.size(), &sent,
+                              s.timeout_ms.load());
+}
+
+// Resource expressions: '?' is any character, '*' repeats the element before
+// it any number of times (alone at the start: any text); letters compare
+// without case. Matched by dynamic programming: no backtracking blow-up.
+bool matches(const std::string& expr, const std::string& text) {
+    struct element_t {
+        char c;  // 0: any character
+        bool repeat;
+    };
+    std::vector<element_t> elems;
+    for (char c : expr) {
+        if (c == '*' && !elems.empty() && !elems.back().repeat) {
+            elems.back().repeat = true;
+        } else if (c == '*') {
+            elems.push_back({0, true});
+        } else {
+            elems.push_back({c == '?' ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))), false});
+        }
+    }
+    const std::size_t n = text.size(), m = elems.size();
+    // ok[j]: text[i..] matches elems[j..], for the current i, built from the end.
+    std::vector<char> next(m + 1, 0), cur(m + 1, 0);
+    next[m] = 1;
+    for (std::size_t j = m; j-- > 0;) next[j] = elems[j].repeat && next[j + 1];
+    for (std::size_t i = n; i-- > 0;) {
+        const char t = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        cur[m] = 0;
+        for (std::size_t j = m; j-- > 0;) {
+            const bool here = elems[j].c == '\0' || elems[j].c == t;
+            cur[j] = elems[j].repeat ? ((here && next[j]) || cur[j + 1]) : (here && next[j + 1]);
+        }
+        std::swap(cur, next);
+    }
+    return next[0] != 0;
+}
+
+}  // namespace
+
+extern "C" ViStatus ZOR_VISA_CALL viOpenDefaultRM(ViSession* vi) {
+    return guarded([&]() -> ViStatus {
+        if (vi == nullptr) return VI_ERROR_INV_PARAMETER;
+        *vi = 0;
+        auto s = std::make_shared<session_t>();
+        s->kind = session_t::kind_t::rm;
+        const ViStatus st = register_session(s);
+        if (st == VI_SUCCESS) *vi = s->handle;
+        return st;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout,
+                                         ViSession* vi) {
+    return guarded([&]() -> ViStatus {
+        if (vi == nullptr) return VI_ERROR_INV_PARAMETER;
+        *vi = 0;
+        const session_ptr rm = find_session(sesn);
+        if (!rm || rm->kind != session_t::kind_t::rm) return VI_ERROR_INV_OBJECT;
+        if ((mode & ~static_cast<ViAccessMode>(0x7)) != 0) return VI_ERROR_INV_ACC_MODE;  // lock and config bits only
+        resource_name_t rsrc;
+        ViStatus st = parse_resource_name(name, rsrc);
+        if (st != VI_SUCCESS) return st;
+
+        auto s = std::make_shared<session_t>();
+        s->kind = session_t::kind_t::instr;
+        s->rm = sesn;
+        s->rsrc_name = rsrc.canonical;
+        if (rsrc.kind == resource_name_t::kind_t::socket) {
+            st = open_socket_transport(rsrc.host, rsrc.port, timeout == 0 ? default_connect_timeout_ms : timeout,
+                                       s->transport);
+            if (st != VI_SUCCESS) return st;
+            s->is_socket = true;
+        } else {
+            s->transport = open_sim_transport(rsrc.sim_name);
+            remember_resource(rsrc.canonical);
+        }
+        st = register_session(s);  // fails when the RM was closed meanwhile
+        if (st == VI_SUCCESS) *vi = s->handle;
+        return st;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viClose(ViObject vi) {
+    return guarded([&]() -> ViStatus {
+        if (vi == 0) return VI_WARN_NULL_OBJECT;
+        const std::vector<session_ptr> removed = remove_session(vi);
+        if (removed.empty()) return VI_ERROR_INV_OBJECT;
+        // A read blocked in another thread returns at once; the connection
+        // itself ends when the last user lets go of the session.
+        for (const session_ptr& s : removed)
+            if (s->transport) s->transport->abort();
+        return VI_SUCCESS;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = find_session(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        if (attrValue == nullptr) return VI_ERROR_INV_PARAMETER;
+        const bool is_rm = s->kind == session_t::kind_t::rm;
+        const bool is_instr = s->kind == session_t::kind_t::instr;
+        switch (attrName) {
+        case VI_ATTR_TMO_VALUE:
+            if (!is_rm && !is_instr) break;
+            *static_cast<ViUInt32*>(attrValue) = s->timeout_ms.load();
+            return VI_SUCCESS;
+        case VI_ATTR_RM_SESSION:
+            if (!is_rm && !is_instr) break;
+            *static_cast<ViSession*>(attrValue) = s->rm;
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_NAME:
+            if (!is_instr) break;
+            copy_name(static_cast<ViChar*>(attrValue), s->rsrc_name);
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR:
+            if (!is_instr) break;
+            *static_cast<ViUInt8*>(attrValue) = s->termchar.load();
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR_EN:
+            if (!is_instr) break;
+            *static_cast<ViBoolean*>(attrValue) = s->termchar_en.load() ? VI_TRUE : VI_FALSE;
+            return VI_SUCCESS;
+        case VI_ATTR_SEND_END_EN:
+            if (!is_instr) break;
+            *static_cast<ViBoolean*>(attrValue) = s->send_end_en.load() ? VI_TRUE : VI_FALSE;
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_NODELAY:
+            if (!is_instr || !s->is_socket) break;
+            *static_cast<ViBoolean*>(attrValue) = VI_TRUE;
+            return VI_SUCCESS;
+        case VI_ATTR_INTF_TYPE:
+            if (!is_instr) break;
+            *static_cast<ViUInt16*>(attrValue) = intf_tcpip;
+            return VI_SUCCESS;
+        default:
+            break;
+        }
+        return VI_ERROR_NSUP_ATTR;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = find_session(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        const bool is_rm = s->kind == session_t::kind_t::rm;
+        const bool is_instr = s->kind == session_t::kind_t::instr;
+        const bool boolean = attrValue == VI_TRUE || attrValue == VI_FALSE;
+        switch (attrName) {
+        case VI_ATTR_TMO_VALUE:
+            if (!is_rm && !is_instr) break;
+            if (attrValue > 0xFFFFFFFFull) return VI_ERROR_NSUP_ATTR_STATE;
+            s->timeout_ms = static_cast<ViUInt32>(attrValue);
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR:
+            if (!is_instr) break;
+            if (attrValue > 0xFF) return VI_ERROR_NSUP_ATTR_STATE;
+            s->termchar = static_cast<ViUInt8>(attrValue);
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR_EN:
+            if (!is_instr) break;
+            if (!boolean) return VI_ERROR_NSUP_ATTR_STATE;
+            s->termchar_en = attrValue == VI_TRUE;
+            return VI_SUCCESS;
+        case VI_ATTR_SEND_END_EN:
+            if (!is_instr) break;
+            if (!boolean) return VI_ERROR_NSUP_ATTR_STATE;
+            s->send_end_en = attrValue == VI_TRUE;
+            return VI_SUCCESS;
+        case VI_ATTR_TCPIP_NODELAY:
+            // Always on: replies are short and latency-bound.
+            if (!is_instr || !s->is_socket) break;
+            return attrValue == VI_TRUE ? VI_SUCCESS : VI_ERROR_NSUP_ATTR_STATE;
+        case VI_ATTR_RM_SESSION:
+            if (!is_rm && !is_instr) break;
+            return VI_ERROR_ATTR_READONLY;
+        case VI_ATTR_RSRC_NAME:
+        case VI_ATTR_INTF_TYPE:
+            if (!is_instr) break;
+            return VI_ERROR_ATTR_READONLY;
+        default:
+            break;
+        }
+        return VI_ERROR_NSUP_ATTR;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viSetBuf(ViSession vi, ViUInt16, ViUInt32) {
+    return guarded([&]() -> ViStatus { return instrument(vi) ? VI_SUCCESS : VI_ERROR_INV_OBJECT; });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViUInt32* retCount) {
+    return guarded([&]() -> ViStatus {
+        if (retCount != nullptr) *retCount = 0;
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        if (buf == nullptr && cnt != 0) return VI_ERROR_USER_BUF;
+        static const ViByte nothing = 0;
+        std::lock_guard<std::mutex> lock(s->io);
+        std::size_t sent = 0;
+        const ViStatus st = s->transport->write(buf != nullptr ? buf : &nothing, cnt, &sent, s->timeout_ms.load());
+        if (retCount != nullptr) *retCount = static_cast<ViUInt32>(sent);
+        return st;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viRead(ViSession vi, ViBuf buf, ViUInt32 cnt, ViUInt32* retCount) {
+    return guarded([&]() -> ViStatus {
+        if (retCount != nullptr) *retCount = 0;
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        if (buf == nullptr && cnt != 0) return VI_ERROR_USER_BUF;
+        ViByte scratch = 0;
+        std::lock_guard<std::mutex> lock(s->io);
+        std::size_t got = 0;
+        const ViStatus st = s->transport->read(buf != nullptr ? buf : &scratch, cnt, &got, s->timeout_ms.load());
+        if (retCount != nullptr) *retCount = static_cast<ViUInt32>(got);
+        return st;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viFindRsrc(ViSession sesn, ViConstString expr, ViFindList* vi, ViUInt32* retCnt,
+                                             ViChar desc[]) {
+    return guarded([&]() -> ViStatus {
+        if (vi != nullptr) *vi = 0;
+        if (retCnt != nullptr) *retCnt = 0;
+        if (desc != nullptr) desc[0] = '\0';
+        const session_ptr rm = find_session(sesn);
+        if (!rm || rm->kind != session_t::kind_t::rm) return VI_ERROR_INV_OBJECT;
+        if (expr == nullptr || std::strlen(expr) > max_expr_length) return VI_ERROR_INV_EXPR;
+        auto list = std::make_shared<session_t>();
+        list->kind = session_t::kind_t::find_list;
+        list->rm = sesn;
+        for (const std::string& name : remembered_resources())
+            if (matches(expr, name)) list->found.push_back(name);
+        if (list->found.empty()) return VI_ERROR_RSRC_NFOUND;
+        list->next_found = 1;
+        if (vi != nullptr) {
+            const ViStatus st = register_session(list);
+            if (st != VI_SUCCESS) return st;
+            *vi = list->handle;
+        }
+        if (retCnt != nullptr) *retCnt = static_cast<ViUInt32>(list->found.size());
+        if (desc != nullptr) copy_name(desc, list->found.front());
+        return VI_SUCCESS;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viFindNext(ViFindList vi, ViChar desc[]) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = find_session(vi);
+        if (!s || s->kind != session_t::kind_t::find_list) return VI_ERROR_INV_OBJECT;
+        std::lock_guard<std::mutex> lock(s->io);
+        if (s->next_found >= s->found.size()) return VI_ERROR_RSRC_NFOUND;
+        if (desc != nullptr) copy_name(desc, s->found[s->next_found]);
+        ++s->next_found;
+        return VI_SUCCESS;
+    });
+}
+
+extern "C" ViStatus viPrintf(ViSession vi, ViConstString writeFmt, ...) {
+    va_list ap;
+    va_start(ap, writeFmt);
+    const ViStatus st = guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        std::string message;
+        const ViStatus fs = format_message(writeFmt, &ap, message);
+        if (fs != VI_SUCCESS) return fs;
+        std::lock_guard<std::mutex> lock(s->io);
+        return write_message(*s, message);
+    });
+    va_end(ap);
+    return st;
+}
+
+extern "C" ViStatus viScanf(ViSession vi, ViConstString readFmt, ...) {
+    va_list ap;
+    va_start(ap, readFmt);
+    const ViStatus st = guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        std::vector<read_directive_t> directives;
+        const ViStatus fs = parse_read_format(readFmt, directives);
+        if (fs != VI_SUCCESS) return fs;
+        std::string message;
+        {
+            std::lock_guard<std::mutex> lock(s->io);
+            const ViStatus rs = read_message(*s, message);
+            if (rs != VI_SUCCESS) return rs;
+        }
+        return scan_message(directives, message, &ap);
+    });
+    va_end(ap);
+    return st;
+}
+
+extern "C" ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...) {
+    va_list ap;
+    va_start(ap, readFmt);
+    const ViStatus st = guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        // Both formats are checked before anything goes on the wire.
+        std::vector<read_directive_t> directives;
+        ViStatus fs = parse_read_format(readFmt, directives);
+        if (fs != VI_SUCCESS) return fs;
+        std::string message;
+        fs = format_message(writeFmt, &ap, message);
+        if (fs != VI_SUCCESS) return fs;
+        {
+            // One lock over both halves: no other thread can take this reply.
+            std::lock_guard<std::mutex> lock(s->io);
+            const ViStatus ws = write_message(*s, message);
+            if (ws < VI_SUCCESS) return ws;
+            const ViStatus rs = read_message(*s, message);
+            if (rs != VI_SUCCESS) return rs;
+        }
+        return scan_message(directives, message, &ap);
+    });
+    va_end(ap);
+    return st;
+}
