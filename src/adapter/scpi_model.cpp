@@ -22,6 +22,13 @@ std::vector<std::int32_t> resolve_indices(model_t& model, const char* indices) {
     return numbers;
 }
 
+// The command formats are data of the attribute rows, not literals here.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+#endif
+
 namespace {
 
 template <typename... V>
@@ -36,11 +43,6 @@ std::string format_with(const char* format, const std::vector<std::int32_t>& n, 
 
 }  // namespace
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-#endif
 std::string format_command(const char* format, const std::vector<std::int32_t>& indices) {
     return format_with(format, indices);
 }

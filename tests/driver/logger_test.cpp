@@ -69,6 +69,10 @@ TEST_F(LoggerTest, TimeStampShape) {
 TEST_F(LoggerTest, FileOutputAppendsLinesAndMakesTheFolder) {
     const std::string base = testing::TempDir() + "zor_log_" + std::to_string(platform::process_id());
     set_env("LOCALAPPDATA", base);
+#if defined(_WIN32)
+    // Windows makes only the last folder: the real LOCALAPPDATA always exists.
+    platform::make_directory(base);
+#endif
     const std::string path = logger::log_file_path();
     std::remove(path.c_str());
     logger::set_switches_for_testing(true, true);

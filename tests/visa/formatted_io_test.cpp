@@ -241,7 +241,7 @@ TEST_F(formatted_io, printf_formats) {
         {[](ViSession s) { return viPrintf(s, "%s %% %c", "MEAS", 'x'); }, "MEAS % x"},
         {[](ViSession s) { return viPrintf(s, "F %.3f %e %g", 1.5, 1e9, 0.1); }, "F 1.500 1.000000e+09 0.1"},
         {[](ViSession s) { return viPrintf(s, "G %.2E|%5d|%.2s", 12345.0, 42, "abc"); }, "G 1.23E+04|   42|ab"},
-        {[](ViSession s) { return viPrintf(s, "L %.1Le", 2.5L); }, "L 2.5e+00"},
+        {[](ViSession s) { return viPrintf(s, "L %.1Le", static_cast<ViLongDouble>(2.5)); }, "L 2.5e+00"},
         {[](ViSession s) { return viPrintf(s, "*RST\n"); }, "*RST"},
     };
     for (const print_case& c : cases) {

@@ -101,8 +101,9 @@ bool store(T* dest, T value) {
 // MinGW's from_chars rounds long double through double; its own strtold keeps
 // the full precision. The token is the one from_chars accepted, so a locale
 // with another decimal point shows up as a short parse and is not trusted.
+// Unused while ViLongDouble is a plain double on Windows.
 template <>
-bool scan_real<long double>(std::string_view text, std::size_t& pos, long double& value) {
+[[maybe_unused]] bool scan_real<long double>(std::string_view text, std::size_t& pos, long double& value) {
     std::size_t end = pos;
     double rough = 0;
     if (!scan_real(text, end, rough)) return false;
