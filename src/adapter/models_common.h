@@ -1,22 +1,8 @@
-// Building blocks shared by the hand-written attribute models: a variant of
-// ZOR_SCPI_MODEL whose class derives from a body that changes one slot, and
-// the bodies several areas reuse.
+// Building blocks shared by the hand-written attribute models: the bodies
+// several areas reuse.
 #pragma once
 
 #include "adapter/scpi_model.h"
-
-// Declares a model class from its row like ZOR_SCPI_MODEL, on top of `body`
-// (a class derived from scpi_model_t<T> that overrides the getter or setter).
-#define ZOR_SCPI_MODEL_ON(body, cls, T, set_command, get_command, indices, keywords)               \
-    namespace zor_adapter {                                                                        \
-    class cls final : public body {                                                                \
-    protected:                                                                                     \
-        const scpi_row_t<T>& row() const override {                                            \
-            static const scpi_row_t<T> s{set_command, get_command, indices, keywords};          \
-            return s;                                                                              \
-        }                                                                                          \
-    };                                                                                             \
-    }
 
 namespace zor_adapter {
 

@@ -70,15 +70,20 @@ protected:
 
 }  // namespace zor_adapter
 
+// Declares a model class from its row on top of `body`, a class derived from
+// scpi_model_t<T> (itself for the plain rows, or one that changes a slot).
+#define ZOR_SCPI_MODEL_ON(body, cls, T, set_command, get_command, indices, keywords)     \
+    namespace zor_adapter {                                                              \
+    class cls final : public body {                                                      \
+    protected:                                                                           \
+        const scpi_row_t<T>& row() const override {                                      \
+            static const scpi_row_t<T> s{set_command, get_command, indices, keywords};   \
+            return s;                                                                    \
+        }                                                                                \
+    };                                                                                   \
+    }
+
 // Declares a model class from its row: ZOR_SCPI_MODEL(class, T, set, get,
 // indices, keyword table or nullptr).
-#define ZOR_SCPI_MODEL(cls, T, set_command, get_command, indices, keywords)                        \
-    namespace zor_adapter {                                                                        \
-    class cls final : public scpi_model_t<T> {                                                     \
-    protected:                                                                                     \
-        const scpi_row_t<T>& row() const override {                                              \
-            static const scpi_row_t<T> s{set_command, get_command, indices, keywords};            \
-            return s;                                                                              \
-        }                                                                                          \
-    };                                                                                             \
-    }
+#define ZOR_SCPI_MODEL(cls, T, set_command, get_command, indices, keywords) \
+    ZOR_SCPI_MODEL_ON(scpi_model_t<T>, cls, T, set_command, get_command, indices, keywords)

@@ -139,6 +139,28 @@ status_t null_value(ViSession vi, ViInt32 position) {
     return engine::null_pointer_error(vi, position, "Null address for AttributeValue");
 }
 
+// A plain get: the model's slot of type T, the caller's value written as
+// Out after each record that succeeds.
+template <typename T, typename Out>
+ViStatus get_plain(ViSession vi, ViConstString selector, ViAttr attribute_id, Out* out) {
+    return guarded([&]() -> ViStatus {
+        if (out == nullptr) return null_value(vi, 4);
+        return for_each_record(vi, selector, attribute_id, [&](model_t& model) {
+            T value{};
+            const status_t status = plain_get(model, value);
+            if (status >= 0) *out = static_cast<Out>(value);
+            return status;
+        });
+    });
+}
+
+template <typename T>
+ViStatus set_plain(ViSession vi, ViConstString selector, ViAttr attribute_id, const T& value) {
+    return guarded([&]() -> ViStatus {
+        return for_each_record(vi, selector, attribute_id, [&](model_t& model) { return plain_set(model, value); });
+    });
+}
+
 }  // namespace
 
 }  // namespace qvdriver
@@ -158,41 +180,17 @@ ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViInt32(ViSession vi, ViConstString re
 
 ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                    ViReal64* attributeValue) {
-    return guarded([&]() -> ViStatus {
-        if (attributeValue == nullptr) return null_value(vi, 4);
-        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
-            double value = 0;
-            const status_t status = plain_get(model, value);
-            if (status >= 0) *attributeValue = value;
-            return status;
-        });
-    });
+    return get_plain<double>(vi, repCapIdentifier, attributeId, attributeValue);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViBoolean(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                     ViBoolean* attributeValue) {
-    return guarded([&]() -> ViStatus {
-        if (attributeValue == nullptr) return null_value(vi, 4);
-        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
-            bool value = false;
-            const status_t status = plain_get(model, value);
-            if (status >= 0) *attributeValue = value ? VI_TRUE : VI_FALSE;
-            return status;
-        });
-    });
+    return get_plain<bool>(vi, repCapIdentifier, attributeId, attributeValue);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViSession(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                     ViSession* attributeValue) {
-    return guarded([&]() -> ViStatus {
-        if (attributeValue == nullptr) return null_value(vi, 4);
-        return for_each_record(vi, repCapIdentifier, attributeId, [&](model_t& model) {
-            ulong_t value = 0;
-            const status_t status = plain_get(model, value);
-            if (status >= 0) *attributeValue = value;
-            return status;
-        });
-    });
+    return get_plain<ulong_t>(vi, repCapIdentifier, attributeId, attributeValue);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_GetAttributeViString(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
@@ -221,39 +219,25 @@ ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViInt32(ViSession vi, ViConstString re
 
 ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                    ViReal64 attributeValue) {
-    return guarded([&]() -> ViStatus {
-        const double value = attributeValue;
-        return for_each_record(vi, repCapIdentifier, attributeId,
-                               [&](model_t& model) { return plain_set(model, value); });
-    });
+    return set_plain(vi, repCapIdentifier, attributeId, double{attributeValue});
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViBoolean(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                     ViBoolean attributeValue) {
-    return guarded([&]() -> ViStatus {
-        // Only exactly 1 is true: 2 or 0xFFFF are not.
-        const bool value = attributeValue == 1;
-        return for_each_record(vi, repCapIdentifier, attributeId,
-                               [&](model_t& model) { return plain_set(model, value); });
-    });
+    // Only exactly 1 is true: 2 or 0xFFFF are not.
+    return set_plain(vi, repCapIdentifier, attributeId, attributeValue == 1);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViSession(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                     ViSession attributeValue) {
-    return guarded([&]() -> ViStatus {
-        const ulong_t value = attributeValue;
-        return for_each_record(vi, repCapIdentifier, attributeId,
-                               [&](model_t& model) { return plain_set(model, value); });
-    });
+    return set_plain(vi, repCapIdentifier, attributeId, ulong_t{attributeValue});
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViString(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                    ViConstString attributeValue) {
+    if (attributeValue == nullptr) return guarded([&]() -> ViStatus { return null_value(vi, 4); });
     return guarded([&]() -> ViStatus {
-        if (attributeValue == nullptr) return null_value(vi, 4);
-        const std::string value = attributeValue;
-        return for_each_record(vi, repCapIdentifier, attributeId,
-                               [&](model_t& model) { return plain_set(model, value); });
+        return set_plain(vi, repCapIdentifier, attributeId, std::string(attributeValue));
     });
 }
 
