@@ -28,7 +28,7 @@ std::string trimmed_lower(const std::string& s) {
 struct analyzer_t::impl_t {
     mutable std::mutex mutex;
     instrument_t instrument{command_table()};
-    std::vector<std::string> wire_log;
+    std::deque<std::string> wire_log;
     struct script_entry_t {
         script_t script;
         std::string key;  // trimmed, lower case
@@ -41,6 +41,7 @@ analyzer_t::~analyzer_t() = default;
 
 response_t analyzer_t::receive(const std::string& message) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->wire_log.size() >= wire_log_capacity) impl_->wire_log.pop_front();
     impl_->wire_log.push_back(message);
     response_t r;
     if (!impl_->scripts.empty()) {
@@ -75,7 +76,7 @@ void analyzer_t::report_error(int code, const std::string& message) {
 
 std::vector<std::string> analyzer_t::wire_log() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->wire_log;
+    return {impl_->wire_log.begin(), impl_->wire_log.end()};
 }
 
 void analyzer_t::clear_wire_log() {

@@ -15,14 +15,24 @@ instrument_t& instrument_of(scpi::context_t& ctx);
 void register_common_commands(scpi::command_table_t& table);     // IEEE 488.2 *XXX
 void register_system_commands(scpi::command_table_t& table);     // SYSTem, STATus
 void register_stimulus_commands(scpi::command_table_t& table);   // SENSe frequency/sweep, OUTPut
-void register_calculate_commands(scpi::command_table_t& table);  // CALCulate
-void register_display_commands(scpi::command_table_t& table);    // DISPlay
+void register_calculate_commands(scpi::command_table_t& table);  // CALCulate: parameter, format, math, offsets
+void register_marker_commands(scpi::command_table_t& table);     // CALCulate markers and marker search
+void register_limit_commands(scpi::command_table_t& table);      // CALCulate limit, ripple and bandwidth tests
+void register_time_domain_commands(scpi::command_table_t& table);  // CALCulate transform and gating
+void register_correction_commands(scpi::command_table_t& table);   // SENSe/SOURce correction, calibration kits
+void register_display_commands(scpi::command_table_t& table);    // DISPlay: layout, windows, trace scales
+
+// Registers a setting whose pattern holds ":TRACe#:" under that pattern and
+// under the same pattern with ":MEASure#:" instead, sharing one value: the
+// analyzer takes either node for the trace of a CALCulate command.
+const scpi::setting_t& add_trace_setting(scpi::command_table_t& table, scpi::setting_t setting);
 
 // Suffix ranges of the analyzer's numbered nodes (channels, traces, ...).
 constexpr int max_channels = 16;
 constexpr int max_traces = 16;
 constexpr int max_windows = 16;
 constexpr int max_ports = 2;
+constexpr int max_markers = 10;  // 1..9 and the reference marker 10
 
 // The table with every area registered; built once, then only read.
 const scpi::command_table_t& command_table();

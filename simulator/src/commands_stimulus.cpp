@@ -1,23 +1,132 @@
-// Stimulus: SENSe frequency range, sweep, and the RF output switch.
+// Stimulus: SENSe frequency range and sweep, SOURce power, averaging,
+// triggering and the RF output switch. Everything but the trigger system and
+// the output switch is per channel (SENSe# and SOURce# are the channel).
 #include "commands.h"
+
+#include <algorithm>
 
 namespace zorsim {
 
 using scpi::boolean_setting;
 using scpi::choice_setting;
+using scpi::context_t;
 using scpi::integer_setting;
 using scpi::real_setting;
+using scpi::scpi_error;
+
+namespace {
 
 // Frequency limits of the ZOR4220 family.
 constexpr double min_frequency = 1e4;
 constexpr double max_frequency = 9e9;
+constexpr double min_power = -30;  // dBm
+constexpr double max_power = 20;
+
+const char* const start_key = "[:SENSe#]:FREQuency:STARt";
+const char* const stop_key = "[:SENSe#]:FREQuency:STOP";
+
+double start_of(context_t& ctx) { return ctx.settings().real(start_key, {ctx.suffix(0)}); }
+double stop_of(context_t& ctx) { return ctx.settings().real(stop_key, {ctx.suffix(0)}); }
+
+void set_range(context_t& ctx, double start, double stop) {
+    ctx.settings().set_value(start_key, {ctx.suffix(0)}, start);
+    ctx.settings().set_value(stop_key, {ctx.suffix(0)}, stop);
+}
+
+// A frequency parameter within [lo, hi] (MINimum/MAXimum accepted).
+double frequency_param(context_t& ctx, double lo, double hi) {
+    ctx.expect_params(1, 1);
+    if (ctx.is_word(0, "MINimum")) return lo;
+    if (ctx.is_word(0, "MAXimum")) return hi;
+    if (ctx.param(0).type == scpi::param_type_t::character) throw scpi_error(-224);
+    const double v = ctx.real_param(0, "HZ");
+    if (!(v >= lo && v <= hi)) throw scpi_error(-222);
+    return v;
+}
+
+void answer_service_limit(context_t& ctx, double value) {
+    ctx.expect_params(0, 0);
+    ctx.answer_real(value);
+}
+
+}  // namespace
 
 void register_stimulus_commands(scpi::command_table_t& t) {
-    t.add_setting(real_setting("[:SENSe#]:FREQuency:STARt", 3e5).range(min_frequency, max_frequency).with_unit("HZ"));
-    t.add_setting(real_setting("[:SENSe#]:FREQuency:STOP", 9e9).range(min_frequency, max_frequency).with_unit("HZ"));
+    // Start and stop push each other along as a real sweep does: a start
+    // above the stop moves the stop up to it, and the other way round.
+    t.add_setting(real_setting(start_key, 3e5).range(min_frequency, max_frequency).with_unit("HZ").on_change(
+        [](context_t& ctx) {
+            if (stop_of(ctx) < start_of(ctx)) set_range(ctx, start_of(ctx), start_of(ctx));
+        }));
+    t.add_setting(real_setting(stop_key, 9e9).range(min_frequency, max_frequency).with_unit("HZ").on_change(
+        [](context_t& ctx) {
+            if (start_of(ctx) > stop_of(ctx)) set_range(ctx, stop_of(ctx), stop_of(ctx));
+        }));
+    // Center and span are views of start and stop. A new center keeps the
+    // span where the frequency limits allow and narrows it where they do not;
+    // a new span keeps the center likewise.
+    t.add(
+        "[:SENSe#]:FREQuency:CENTer",
+        [](context_t& ctx) {
+            const double center = frequency_param(ctx, min_frequency, max_frequency);
+            const double half = std::min({(stop_of(ctx) - start_of(ctx)) / 2, center - min_frequency,
+                                          max_frequency - center});
+            set_range(ctx, center - half, center + half);
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            ctx.answer_real((start_of(ctx) + stop_of(ctx)) / 2);
+        });
+    t.add(
+        "[:SENSe#]:FREQuency:SPAN",
+        [](context_t& ctx) {
+            const double span = frequency_param(ctx, 0, max_frequency - min_frequency);
+            const double center = (start_of(ctx) + stop_of(ctx)) / 2;
+            const double half = std::min({span / 2, center - min_frequency, max_frequency - center});
+            set_range(ctx, center - half, center + half);
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            ctx.answer_real(stop_of(ctx) - start_of(ctx));
+        });
+    // Independent of the span and the points here (a real sweep would derive it).
+    t.add_setting(real_setting("[:SENSe#]:FREQuency:STEP", 4.49985e7).range(0, max_frequency).with_unit("HZ"));
+    t.add_setting(real_setting("[:SENSe#]:FREQuency:CW", 1e9).range(min_frequency, max_frequency).with_unit("HZ"));
+
     t.add_setting(integer_setting("[:SENSe#]:SWEep:POINts", 201).range(2, 100001));
     t.add_setting(choice_setting("[:SENSe#]:SWEep:TYPE", {"LINear", "LOGarithmic", "POWer", "CW", "SEGMent"}, "LIN"));
+    // A sweep time given by hand ends the automatic sweep time.
+    t.add_setting(real_setting("[:SENSe#]:SWEep:TIME", 0.0).range(0, 1000).with_unit("S").on_change([](context_t& ctx) {
+        ctx.settings().set_value("[:SENSe#]:SWEep:TIME:AUTO", {ctx.suffix(0)}, false);
+    }));
+    t.add_setting(boolean_setting("[:SENSe#]:SWEep:TIME:AUTO", true));
+    t.add_setting(real_setting("[:SENSe#]:SWEep:DELay", 0.0).range(0, 100).with_unit("S"));
+    t.add_setting(choice_setting("[:SENSe#]:SWEep:MODE", {"HOLD", "SINGle", "CONTinuous"}, "CONT"));
+
+    t.add_setting(real_setting(":SOURce#:POWer[:LEVel]", 0.0).range(min_power, max_power).with_unit("DBM"));
+    t.add_setting(real_setting(":SOURce#:POWer:STARt", -10.0).range(min_power, max_power).with_unit("DBM"));
+    t.add_setting(real_setting(":SOURce#:POWer:STOP", 0.0).range(min_power, max_power).with_unit("DBM"));
+    t.add_setting(real_setting(":SOURce#:POWer:SLOPe", 0.0).range(-2, 2));  // dB/GHz
+    t.add_setting(boolean_setting(":SOURce#:POWer:SLOPe:STATe", false));
+    t.add_setting(boolean_setting(":SOURce#:POWer:PORT:COUPle", true));
     t.add_setting(boolean_setting(":OUTPut[:STATe]", true));
+
+    t.add_setting(boolean_setting("[:SENSe#]:AVERage[:STATe]", false));
+    t.add_setting(integer_setting("[:SENSe#]:AVERage:COUNt", 16).range(1, 999));
+    t.add_command("[:SENSe#]:AVERage:CLEar", [](context_t& ctx) { ctx.expect_params(0, 0); });
+    t.add_setting(real_setting("[:SENSe#]:BANDwidth[:RESolution]", 1e4).range(10, 1e6).with_unit("HZ"));
+
+    t.add_setting(choice_setting(":TRIGger[:SEQuence]:SOURce", {"INTernal", "MANual", "EXTernal", "BUS"}, "INT"));
+    t.add_setting(choice_setting(":TRIGger[:SEQuence]:SCOPe", {"ALL", "ACTive"}, "ALL"));
+    t.add_setting(choice_setting(":TRIGger[:SEQuence]:EXTernal:SLOPe", {"POSitive", "NEGative"}, "POS"));
+    t.add_setting(real_setting(":TRIGger[:SEQuence]:EXTernal:DELay", 0.0).range(0, 1).with_unit("S"));
+    t.add_setting(choice_setting(":TRIGger:OUTPut:POLarity", {"POSitive", "NEGative"}, "POS"));
+    // Sweeps complete at once here: aborting and initiating only check their form.
+    t.add_command(":ABORt", [](context_t& ctx) { ctx.expect_params(0, 0); });
+    t.add_command(":INITiate#[:IMMediate]", [](context_t& ctx) { ctx.expect_params(0, 0); });
+    // The frequency limits, under the node spelling the service menu uses.
+    t.add_query(":SERVice:SWEep:FREQency:MINimum?", [](context_t& ctx) { answer_service_limit(ctx, min_frequency); });
+    t.add_query(":SERVice:SWEep:FREQency:MAXimum?", [](context_t& ctx) { answer_service_limit(ctx, max_frequency); });
 }
 
 }  // namespace zorsim

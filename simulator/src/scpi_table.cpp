@@ -402,6 +402,7 @@ setting_value_t setting_value_from(context_t& ctx, const setting_t& s, std::size
     case setting_kind_t::choice:
         return static_cast<std::int64_t>(ctx.choice_param(index, s.choices));
     case setting_kind_t::string:
+        if (s.accepts_character_data && ctx.param(index).type == param_type_t::character) return ctx.param(index).text;
         return ctx.string_param(index);
     }
     throw scpi_error(-300);
@@ -415,7 +416,12 @@ void answer_setting_value(context_t& ctx, const setting_t& s, const setting_valu
     case setting_kind_t::choice:
         ctx.answer(short_form(s.choices.at(static_cast<std::size_t>(std::get<std::int64_t>(v)))));
         break;
-    case setting_kind_t::string: ctx.answer_string(std::get<std::string>(v)); break;
+    case setting_kind_t::string:
+        if (s.answers_bare)
+            ctx.answer(std::get<std::string>(v));
+        else
+            ctx.answer_string(std::get<std::string>(v));
+        break;
     }
 }
 

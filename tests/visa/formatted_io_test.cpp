@@ -43,6 +43,9 @@ struct read_case {
     const char* text;    // expected on success for dest_t::text
 };
 
+// Readable case names in test listings.
+void PrintTo(const read_case& c, std::ostream* os) { *os << c.format << " <- \"" << c.reply << '"'; }
+
 class formatted_read : public formatted_io, public ::testing::WithParamInterface<read_case> {};
 
 TEST_P(formatted_read, converts_or_leaves_the_destination_alone) {

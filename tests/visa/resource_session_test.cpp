@@ -12,6 +12,9 @@ struct name_case {
     ViStatus expected;
 };
 
+// Readable case names in test listings.
+void PrintTo(const name_case& c, std::ostream* os) { *os << '"' << c.name << '"'; }
+
 class resource_name_test : public rm_fixture, public ::testing::WithParamInterface<name_case> {};
 
 TEST_P(resource_name_test, open_reports_the_expected_status) {

@@ -3,6 +3,7 @@
 // VISA resource, the TCP server) feed it messages and collect its replies.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,8 +48,12 @@ public:
     // while a reply is unread) and tests.
     void report_error(int code, const std::string& message = std::string());
 
+    // The wire log keeps the most recent messages only, so a long-running
+    // server does not grow without limit: past this many the oldest go.
+    static constexpr std::size_t wire_log_capacity = 100000;
+
     // Test hooks.
-    std::vector<std::string> wire_log() const;  // every message received, in order
+    std::vector<std::string> wire_log() const;  // the messages received, in order (the last wire_log_capacity)
     void clear_wire_log();
     void set_identity(const std::string& idn_reply);  // the *IDN? answer without terminator
     std::string identity() const;

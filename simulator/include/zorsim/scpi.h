@@ -192,6 +192,11 @@ struct setting_t {
     std::function<void(context_t&, const setting_value_t&)> check;
     // Optional: called after a value was stored.
     std::function<void(context_t&)> changed;
+    // String settings only: accept unquoted character data as the text too
+    // (titles that callers send bare), and answer without quotes (mnemonic-
+    // like texts such as a measured parameter "S21").
+    bool accepts_character_data = false;
+    bool answers_bare = false;
     std::size_t suffix_count = 0;  // filled by command_table_t::add_setting
 
     setting_t& range(double lo, double hi) {
@@ -214,6 +219,14 @@ struct setting_t {
     }
     setting_t& on_change(std::function<void(context_t&)> fn) {
         changed = std::move(fn);
+        return *this;
+    }
+    setting_t& accepting_character_data() {
+        accepts_character_data = true;
+        return *this;
+    }
+    setting_t& answering_bare() {
+        answers_bare = true;
         return *this;
     }
     setting_t& with_default_for(std::function<setting_value_t(const std::vector<int>&)> fn) {
