@@ -62,8 +62,9 @@ namespace qvdriver::platform {
 // ("visa64.dll" on Windows, "libvisa.so" elsewhere); else the bundled
 // stand-in beside this module. Null when none loads.
 module_t open_visa_library();
-// IVI engine: the file named by ZOR_IVI_ENGINE; else (Windows) "niivi.dll"
-// then "ivi.dll"; else the bundled stand-in beside this module.
+// IVI engine: the file named by ZOR_IVI_ENGINE; else (Windows) an installed
+// engine under its two usual file names, the second being "ivi.dll"; else
+// the bundled stand-in beside this module.
 module_t open_ivi_engine();
 
 }  // namespace qvdriver::platform

@@ -12,6 +12,7 @@
 #include "visa.h"
 #include "zorsim/analyzer.h"
 #include "zorsim/tcp_server.h"
+#include "../support/vna_sim_process.h"
 
 // The bundled VISA library's own functions, for a raw second session.
 extern "C" {
@@ -402,10 +403,11 @@ TEST(AttributeTable, CoversEveryRegisteredAttribute) {
 
 // ---------------------------------------------------------------- transports
 
-enum class transport_t { in_process, tcp };
+enum class transport_t { in_process, tcp, vna_sim_program };
 
 // A driver session on a fresh analyzer, reached in process (SIM resource of
-// the bundled VISA library) or over TCP (the server vna-sim runs), plus a
+// the bundled VISA library), over TCP (the server vna-sim runs, in this
+// process) or over TCP to the vna-sim program itself, plus a
 // second, raw VISA session on the same analyzer to arrange its state and read
 // its error queue without going through the driver.
 class AttributeRoundTrip : public testing::TestWithParam<transport_t> {
@@ -416,6 +418,7 @@ protected:
     std::string name;  // in process: the analyzer's name
     std::shared_ptr<zorsim::analyzer_t> served;  // over TCP
     std::unique_ptr<zorsim::tcp_server_t> server;
+    std::unique_ptr<zor_test::vna_sim_process_t> program;  // the vna-sim program
     std::string resource;
 
     void SetUp() override {
@@ -425,10 +428,15 @@ protected:
                 if (c == '/') c = '_';
             zsim_factory_reset(name.c_str());
             resource = "SIM::" + name + "::INSTR";
-        } else {
+        } else if (GetParam() == transport_t::tcp) {
             served = std::make_shared<zorsim::analyzer_t>();
             server = std::make_unique<zorsim::tcp_server_t>(served);
             resource = "TCPIP::127.0.0.1::" + std::to_string(server->start(0)) + "::SOCKET";
+        } else {
+            program = std::make_unique<zor_test::vna_sim_process_t>();
+            std::string error;
+            ASSERT_TRUE(program->start(error)) << error;
+            resource = program->resource();
         }
         testing::internal::CaptureStdout();
         const ViStatus status = ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi);
@@ -444,15 +452,20 @@ protected:
         if (raw != 0) viClose(raw);
         if (rm != 0) viClose(rm);
         if (server) server->stop();
+        if (program) program->stop();
     }
 
-    strings log() const { return served ? served->wire_log() : zor_test::wire_log(name); }
+    strings log() const {
+        if (served) return served->wire_log();
+        if (program) return program->received();
+        return zor_test::wire_log(name);
+    }
     // Over TCP a write returns before the server has read it: wait (5 s at
     // most) until the log holds `count` messages. In process it already does.
     strings log_of(std::size_t count) const {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         strings messages = log();
-        while (served && messages.size() < count && std::chrono::steady_clock::now() < deadline) {
+        while ((served || program) && messages.size() < count && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             messages = log();
         }
@@ -461,6 +474,8 @@ protected:
     void clear_log() {
         if (served)
             served->clear_wire_log();
+        else if (program)
+            program->forget_received();
         else
             zsim_clear_wire_log(name.c_str());
     }
@@ -534,9 +549,14 @@ TEST_P(AttributeRoundTrip, TraceSelectorFindsItsChannelInTheLayout) {
     EXPECT_EQ(ask(":CALCulate2:TRACe4:FORMat?;:CALCulate1:TRACe4:FORMat?"), "PHAS;MLOG");
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, AttributeRoundTrip, testing::Values(transport_t::in_process, transport_t::tcp),
+INSTANTIATE_TEST_SUITE_P(Transports, AttributeRoundTrip,
+                         testing::Values(transport_t::in_process, transport_t::tcp, transport_t::vna_sim_program),
                          [](const testing::TestParamInfo<transport_t>& info) {
-                             return info.param == transport_t::in_process ? "InProcess" : "Tcp";
+                             switch (info.param) {
+                                 case transport_t::in_process: return "InProcess";
+                                 case transport_t::tcp: return "Tcp";
+                                 default: return "VnaSimProgram";
+                             }
                          });
 
 // Every accessor row names an export: the addresses only link when all exist.

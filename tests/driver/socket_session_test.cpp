@@ -10,6 +10,7 @@
 #include "visa.h"
 #include "zorsim/analyzer.h"
 #include "zorsim/tcp_server.h"
+#include "../support/vna_sim_process.h"
 
 extern "C" {
 ViStatus ZOR_IVI_CALL Ivi_ValidateSession(ViSession vi);
@@ -97,4 +98,28 @@ TEST_F(SocketSession, ServerGoneMidSessionGivesConnectionLost) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, VI_ERROR_CONN_LOST);
     EXPECT_EQ(close(vi), 0);
+}
+
+// The vna-sim program itself, as users run it.
+TEST(VnaSimProgramSession, InitCloseAndAClosedProgram) {
+    zor_test::vna_sim_process_t program;
+    std::string error;
+    ASSERT_TRUE(program.start(error)) << error;
+    std::string resource = program.resource();
+    ViSession vi = 0;
+    testing::internal::CaptureStdout();
+    ViStatus status = ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_TRUE, VI_TRUE, "QueryInstrStatus=1", &vi);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(program.received(), (std::vector<std::string>{"*IDN?", "*idn?", "*RST", "*ESR?"}));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ZOR_close(vi), 0);
+    testing::internal::GetCapturedStdout();
+
+    program.stop();
+    testing::internal::CaptureStdout();
+    status = ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_TRUE, VI_TRUE, "", &vi);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, VI_ERROR_RSRC_NFOUND);
+    EXPECT_NE(Ivi_ValidateSession(vi), 0);
 }
