@@ -405,6 +405,15 @@ TEST(AttributeTable, CoversEveryRegisteredAttribute) {
 
 enum class transport_t { in_process, tcp, vna_sim_program };
 
+const char* transport_name(transport_t transport) {
+    switch (transport) {
+        case transport_t::in_process: return "InProcess";
+        case transport_t::tcp: return "Tcp";
+        default: return "VnaSimProgram";
+    }
+}
+void PrintTo(transport_t transport, std::ostream* os) { *os << transport_name(transport); }
+
 // A driver session on a fresh analyzer, reached in process (SIM resource of
 // the bundled VISA library), over TCP (the server vna-sim runs, in this
 // process) or over TCP to the vna-sim program itself, plus a
@@ -551,13 +560,7 @@ TEST_P(AttributeRoundTrip, TraceSelectorFindsItsChannelInTheLayout) {
 
 INSTANTIATE_TEST_SUITE_P(Transports, AttributeRoundTrip,
                          testing::Values(transport_t::in_process, transport_t::tcp, transport_t::vna_sim_program),
-                         [](const testing::TestParamInfo<transport_t>& info) {
-                             switch (info.param) {
-                                 case transport_t::in_process: return "InProcess";
-                                 case transport_t::tcp: return "Tcp";
-                                 default: return "VnaSimProgram";
-                             }
-                         });
+                         [](const testing::TestParamInfo<transport_t>& info) { return transport_name(info.param); });
 
 // Every accessor row names an export: the addresses only link when all exist.
 TEST(AccessorExports, EveryRowIsExported) {

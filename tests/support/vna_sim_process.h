@@ -124,6 +124,7 @@ private:
         std::vector<std::string> messages;
         std::istringstream lines(file_text(err_path_));
         for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();  // Windows text-mode output
             const auto mark = line.find("] > ");
             if (!line.empty() && line[0] == '[' && mark != std::string::npos) messages.push_back(line.substr(mark + 4));
         }
