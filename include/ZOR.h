@@ -110,6 +110,20 @@ ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViString(ViSession vi, ViConstString r
 #include "zor_accessors.def"
 #undef ZOR_ACCESSOR
 
+/* Utility and action exports, one list per area. */
+#define ZOR_FUNCTION(name, parameters) ZOR_API ViStatus ZOR_CALL name parameters;
+#include "zor_functions_utility.def"
+#include "zor_functions_stimulus.def"
+#include "zor_functions_display.def"
+#include "zor_functions_measurement.def"
+#include "zor_functions_marker.def"
+#include "zor_functions_limit.def"
+#include "zor_functions_time_domain.def"
+#include "zor_functions_correction.def"
+#include "zor_functions_memory.def"
+#include "zor_functions_system.def"
+#undef ZOR_FUNCTION
+
 #ifdef __cplusplus
 }
 #endif

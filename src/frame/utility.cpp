@@ -1,0 +1,2 @@
+// Utility exports: pass-through I/O, revisions, errors, reset, self-test, locks.
+#include "functions/action.h"

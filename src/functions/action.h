@@ -1,0 +1,72 @@
+// The shape every action export shares: null checks first, then the session
+// locked for the call, a local model to resolve selector numbers and
+// keywords, and the work done once per selector record.
+#pragma once
+
+#include <string>
+
+#include "ZOR.h"
+#include "adapter/model_base.h"
+#include "adapter/scpi_model.h"
+#include "frame/engine_binding.h"
+#include "frame/export_guard.h"
+#include "frame/session.h"
+#include "support/qvutil.h"
+
+namespace qvdriver::functions {
+
+using zor_adapter::format_command;
+using zor_adapter::resolve_indices;
+
+// The null-pointer error record of argument `position` (vi counts as 1).
+inline status_t null_argument(ViSession vi, ViInt32 position, const char* message) {
+    return engine::null_pointer_error(vi, position, message);
+}
+
+// Runs body(scope) with the session locked; a failed lock is returned
+// unchanged and the body does not run. The lock is released on every path.
+template <typename Body>
+ViStatus locked(ViSession vi, Body&& body) {
+    return guarded([&]() -> ViStatus {
+        session_scope_t scope(vi);
+        const status_t status = scope.lock();
+        if (status != 0) return status;
+        return body(scope);
+    });
+}
+
+// A model that serves an action only to resolve numbers and keywords.
+template <typename T = unsigned char>
+class local_model_t : public zor_adapter::model_base_t<T> {
+public:
+    explicit local_model_t(session_scope_t& scope,
+                           const typename zor_adapter::model_base_t<T>::map_type* table = nullptr)
+        : zor_adapter::model_base_t<T>(&scope) {
+        this->keywords = table;
+    }
+};
+
+enum class stop_on { not_zero, negative };
+
+// Runs body(model) once per record of `selector`, in order. Stops at the
+// first status that is not 0 (warnings included), or with stop_on::negative
+// at the first error; returns that status, else 0.
+template <typename Model, typename Body>
+status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on rule = stop_on::not_zero) {
+    rep_cap_identifier_t identifier;
+    identifier.parse(selector);
+    for (const auto& record : identifier.records()) {
+        model.rep_cap = record;
+        const status_t status = body(model);
+        if (rule == stop_on::not_zero ? status != 0 : status < 0) return status;
+    }
+    return 0;
+}
+
+// Writes `command`; the write's status.
+inline status_t send(session_scope_t& scope, const std::string& command) {
+    status_t status = 0;
+    return scope.api.set(status, command);
+}
+
+}  // namespace qvdriver::functions

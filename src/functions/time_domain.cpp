@@ -1,0 +1,2 @@
+// Action exports of this function area.
+#include "functions/action.h"

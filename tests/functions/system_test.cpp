@@ -1,0 +1,2 @@
+// Tests of this area's exports.
+#include "function_fixture.h"
