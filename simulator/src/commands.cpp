@@ -44,6 +44,7 @@ scpi::command_table_t* build_table() {
     register_time_domain_commands(*table);
     register_correction_commands(*table);
     register_display_commands(*table);
+    register_memory_commands(*table);
     return table;
 }
 

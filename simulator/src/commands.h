@@ -21,6 +21,7 @@ void register_limit_commands(scpi::command_table_t& table);      // CALCulate li
 void register_time_domain_commands(scpi::command_table_t& table);  // CALCulate transform and gating
 void register_correction_commands(scpi::command_table_t& table);   // SENSe/SOURce correction, calibration kits
 void register_display_commands(scpi::command_table_t& table);    // DISPlay: layout, windows, trace scales
+void register_memory_commands(scpi::command_table_t& table);     // MMEMory: files and folders of the instrument
 
 // Registers a setting whose pattern holds ":TRACe#:" under that pattern and
 // under the same pattern with ":MEASure#:" instead, sharing one value: the
