@@ -1,27 +1,386 @@
 // Error correction (per channel), port extension and source power
-// correction (per channel and port), and the calibration kit settings.
+// correction (per channel and port), and the calibration kits.
+//
+// Each channel holds its own list of kits, starting from the factory kits,
+// and selects one of them; the kit commands without COLLect (count, clear,
+// import, export, load, initialize) act on the channel's list, the
+// COLLect:CKIT ones on its selected kit. Kit numbers are positions in the
+// catalog, so deleting a kit moves the later ones down by one. Exported kit
+// files are shared by all channels.
 #include "commands.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace zorsim {
 
 using scpi::boolean_setting;
-using scpi::choice_setting;
+using scpi::context_t;
 using scpi::integer_setting;
 using scpi::real_setting;
+using scpi::scpi_error;
 using scpi::string_setting;
 
+namespace {
+
+constexpr std::size_t max_kits = 30;
+constexpr std::size_t max_kit_files = 64;
+// Names and descriptions are bounded so a kit list cannot grow without end.
+constexpr std::size_t max_text = 254;
+
+const std::vector<std::string> impedance_choices = {"SYSTem", "LINE"};
+const std::vector<std::string> plane_choices = {"THRU", "REFLect"};
+
+struct kit_t {
+    std::string name;
+    std::string description;
+    std::size_t impedance = 0;  // index into impedance_choices
+    std::size_t plane = 0;      // index into plane_choices
+};
+
+const std::vector<kit_t>& factory_kits() {
+    static const std::vector<kit_t> kits = {
+        {"User Kit 1", "", 0, 0},
+        {"Type N 50 Ohm", "Type N, 50 Ohm: open, short, load, thru", 0, 0},
+        {"3.5 mm", "3.5 mm coaxial: open, short, load, thru", 0, 0},
+        {"7 mm", "7 mm coaxial: open, short, load, thru", 0, 0},
+        {"TRL Fixture", "Microstrip fixture: thru, reflect, line", 1, 1},
+    };
+    return kits;
+}
+
+// Storage only: each key is registered as a setting after a command with the
+// same pattern, which answers instead, so the raw text is never on the wire.
+const char* const kits_key = "[:SENSe#]:CORRection:COLLect:CKIT:CATalog";
+const char* const selected_key = "[:SENSe#]:CORRection:COLLect:CKIT";
+const char* const files_key = "[:SENSe]:CORRection:CKIT:FILE:CATalog";
+const char* const correction_key = "[:SENSe#]:CORRection[:STATe]";
+
+// A kit as one line of tab-separated fields: the stored form, the form of a
+// kit file and of the DATA block.
+std::string encode(const kit_t& kit) {
+    return kit.name + '\t' + kit.description + '\t' + scpi::short_form(impedance_choices[kit.impedance]) + '\t' +
+           scpi::short_form(plane_choices[kit.plane]);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, from);
+        pieces.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos) return pieces;
+        from = at + 1;
+    }
+}
+
+bool has_control(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// A name must be non-empty and must not break the comma-separated catalog.
+bool valid_name(const std::string& name) {
+    return !name.empty() && name.size() <= max_text && !has_control(name) &&
+           name.find_first_of(",\"") == std::string::npos;
+}
+bool valid_description(const std::string& text) { return text.size() <= max_text && !has_control(text); }
+
+std::size_t choice_index(const std::string& word, const std::vector<std::string>& choices, bool& ok) {
+    for (std::size_t i = 0; i < choices.size(); ++i)
+        if (scpi::mnemonic_matches(choices[i], word)) return i;
+    ok = false;
+    return 0;
+}
+
+// False when the text is not a well-formed kit.
+bool decode(const std::string& line, kit_t& kit) {
+    const auto fields = split(line, '\t');
+    if (fields.size() != 4 || !valid_name(fields[0]) || !valid_description(fields[1])) return false;
+    bool ok = true;
+    kit.name = fields[0];
+    kit.description = fields[1];
+    kit.impedance = choice_index(fields[2], impedance_choices, ok);
+    kit.plane = choice_index(fields[3], plane_choices, ok);
+    return ok;
+}
+
+std::string encode_list(const std::vector<kit_t>& kits) {
+    std::string text;
+    for (const auto& kit : kits) text += encode(kit) + '\n';
+    return text;
+}
+
+// The channel's kits, its selection and the shared kit files, read on entry
+// and written back by store().
+struct channel_kits_t {
+    context_t& ctx;
+    int channel;
+    std::vector<kit_t> kits;
+    std::size_t selected;  // from 1
+
+    explicit channel_kits_t(context_t& c) : ctx(c), channel(c.suffix(0)) {
+        for (const auto& line : split(ctx.settings().text(kits_key, {channel}), '\n')) {
+            kit_t kit;
+            if (decode(line, kit)) kits.push_back(kit);
+        }
+        const auto stored = ctx.settings().integer(selected_key, {channel});
+        selected = stored < 1 ? 1 : static_cast<std::size_t>(stored);
+        if (selected > kits.size()) selected = kits.size();
+    }
+    kit_t& selected_kit() {
+        if (kits.empty()) throw scpi_error(-221);
+        return kits[selected - 1];
+    }
+    // Position (from 0) of the kit with this name, or npos.
+    std::size_t find(const std::string& name) const {
+        for (std::size_t i = 0; i < kits.size(); ++i)
+            if (kits[i].name == name) return i;
+        return std::string::npos;
+    }
+    // A kit under a name no other kit has (`except` may keep its own).
+    void require_unique(const std::string& name, std::size_t except) const {
+        const std::size_t at = find(name);
+        if (at != std::string::npos && at != except) throw scpi_error(-221, "Settings conflict; kit name in use");
+    }
+    void store() {
+        ctx.settings().set_value(kits_key, {channel}, encode_list(kits));
+        ctx.settings().set_value(selected_key, {channel}, static_cast<std::int64_t>(selected));
+    }
+};
+
+// Kit files: one "file<TAB>kit" line each.
+std::vector<std::pair<std::string, kit_t>> read_files(context_t& ctx) {
+    std::vector<std::pair<std::string, kit_t>> files;
+    for (const auto& line : split(ctx.settings().text(files_key), '\n')) {
+        const std::size_t tab = line.find('\t');
+        kit_t kit;
+        if (tab != std::string::npos && decode(line.substr(tab + 1), kit)) files.emplace_back(line.substr(0, tab), kit);
+    }
+    return files;
+}
+
+void write_files(context_t& ctx, const std::vector<std::pair<std::string, kit_t>>& files) {
+    std::string text;
+    for (const auto& [file, kit] : files) text += file + '\t' + encode(kit) + '\n';
+    ctx.settings().set_value(files_key, {}, text);
+}
+
+std::string file_param(context_t& ctx, std::size_t index) {
+    const std::string file = ctx.string_param(index);
+    if (file.empty() || file.size() > max_text || has_control(file)) throw scpi_error(-257);
+    return file;
+}
+
+const kit_t& kit_file(context_t& ctx, const std::string& file, std::vector<std::pair<std::string, kit_t>>& files) {
+    files = read_files(ctx);
+    for (const auto& entry : files)
+        if (entry.first == file) return entry.second;
+    throw scpi_error(-256);
+}
+
+// Puts `kit` under its name: replaces the kit of that name, or appends it.
+void put_kit(channel_kits_t& list, const kit_t& kit) {
+    const std::size_t at = list.find(kit.name);
+    if (at != std::string::npos) {
+        list.kits[at] = kit;
+        return;
+    }
+    if (list.kits.size() >= max_kits) throw scpi_error(-223);
+    list.kits.push_back(kit);
+}
+
+void answer_text(context_t& ctx, const std::string& text) {
+    ctx.expect_params(0, 0);
+    ctx.answer_string(text);
+}
+
+// A text field of the selected kit.
+void add_kit_text(scpi::command_table_t& t, const char* pattern, std::string kit_t::*field, bool is_name) {
+    t.add(
+        pattern,
+        [field, is_name](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            const std::string text = ctx.string_param(0);
+            if (is_name ? !valid_name(text) : !valid_description(text)) throw scpi_error(-224);
+            channel_kits_t list(ctx);
+            kit_t& kit = list.selected_kit();
+            if (is_name) list.require_unique(text, list.selected - 1);
+            kit.*field = text;
+            list.store();
+        },
+        [field](context_t& ctx) {
+            channel_kits_t list(ctx);
+            answer_text(ctx, list.selected_kit().*field);
+        });
+}
+
+// A TRL option of the selected kit.
+void add_kit_choice(scpi::command_table_t& t, const char* pattern, std::size_t kit_t::*field,
+                    const std::vector<std::string>& choices) {
+    t.add(
+        pattern,
+        [field, &choices](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            const std::size_t value = ctx.choice_param(0, choices);
+            channel_kits_t list(ctx);
+            list.selected_kit().*field = value;
+            list.store();
+        },
+        [field, &choices](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            channel_kits_t list(ctx);
+            ctx.answer(scpi::short_form(choices[list.selected_kit().*field]));
+        });
+}
+
+// Saving coefficients or a finished calibration switches the channel's
+// correction on, as the analyzer does.
+void correction_on(context_t& ctx) {
+    ctx.expect_params(0, 0);
+    ctx.settings().set_value(correction_key, {ctx.suffix(0)}, true);
+}
+
+}  // namespace
+
 void register_correction_commands(scpi::command_table_t& t) {
-    t.add_setting(boolean_setting("[:SENSe#]:CORRection[:STATe]", false));
+    t.add_setting(boolean_setting(correction_key, false));
     t.add_setting(real_setting("[:SENSe#]:CORRection:EXTension:PORT#:VELFactor", 1.0).range(0.01, 10));
     t.add_setting(boolean_setting(":SOURce#:POWer:PORT#:CORRection[:STATe]", false));
     t.add_setting(integer_setting(":SOURce#:POWer:PORT#:CORRection:COLLect:AVERage", 1).range(1, 100));
-    // The kit of a channel's calibration. Name and description are strings:
-    // sent and answered between quotes.
-    t.add_setting(string_setting("[:SENSe#]:CORRection:COLLect:CKIT:NAME", "User Kit 1"));
-    t.add_setting(string_setting("[:SENSe#]:CORRection:COLLect:CKIT:DESCription", ""));
-    t.add_setting(choice_setting("[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:IMPedance", {"SYSTem", "LINE"}, "SYST"));
-    t.add_setting(choice_setting("[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:RPLane", {"THRU", "REFLect"}, "THRU"));
     t.add_setting(boolean_setting("[:SENSe#]:CORRection:COLLect:ECAL:ORIentation[:STATe]", true));
+    t.add_command("[:SENSe#]:CORRection:COEFficient:SAVE", correction_on);
+    t.add_command("[:SENSe#]:CORRection:COLLect:SAVE", correction_on);
+
+    // The selected kit: its name and description are strings, sent and
+    // answered between quotes.
+    add_kit_text(t, "[:SENSe#]:CORRection:COLLect:CKIT:NAME", &kit_t::name, true);
+    add_kit_text(t, "[:SENSe#]:CORRection:COLLect:CKIT:DESCription", &kit_t::description, false);
+    add_kit_choice(t, "[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:IMPedance", &kit_t::impedance, impedance_choices);
+    add_kit_choice(t, "[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:RPLane", &kit_t::plane, plane_choices);
+
+    // Selection by catalog number.
+    t.add(
+        selected_key,
+        [](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            const std::int64_t number = ctx.integer_param(0);
+            channel_kits_t list(ctx);
+            if (number < 1 || static_cast<std::size_t>(number) > list.kits.size()) throw scpi_error(-222);
+            list.selected = static_cast<std::size_t>(number);
+            list.store();
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            ctx.answer_integer(static_cast<std::int64_t>(channel_kits_t(ctx).selected));
+        });
+    // The catalog: the kit names in order, comma separated, in one string.
+    t.add_query(kits_key, [](context_t& ctx) {
+        channel_kits_t list(ctx);
+        std::string names;
+        for (const auto& kit : list.kits) names += (names.empty() ? "" : ",") + kit.name;
+        answer_text(ctx, names);
+    });
+    t.add_query("[:SENSe#]:CORRection:CKIT:COUNt", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        ctx.answer_integer(static_cast<std::int64_t>(channel_kits_t(ctx).kits.size()));
+    });
+    // Deletes a kit by name; the selection stays on the same kit where it
+    // can. The last kit stays: a channel always has one selected.
+    t.add_command("[:SENSe#]:CORRection:CKIT:CLEar", [](context_t& ctx) {
+        ctx.expect_params(1, 1);
+        const std::string name = ctx.string_param(0);
+        channel_kits_t list(ctx);
+        const std::size_t at = list.find(name);
+        if (at == std::string::npos) throw scpi_error(-224);
+        if (list.kits.size() == 1) throw scpi_error(-221);
+        list.kits.erase(list.kits.begin() + static_cast<std::ptrdiff_t>(at));
+        if (at + 1 < list.selected || list.selected > list.kits.size()) --list.selected;
+        list.store();
+    });
+    // Restores a factory kit by name, putting it back when it was deleted.
+    t.add_command("[:SENSe#]:CORRection:CKIT:INITialize", [](context_t& ctx) {
+        ctx.expect_params(1, 1);
+        const std::string name = ctx.string_param(0);
+        for (const auto& kit : factory_kits()) {
+            if (kit.name != name) continue;
+            channel_kits_t list(ctx);
+            put_kit(list, kit);
+            list.store();
+            return;
+        }
+        throw scpi_error(-224);
+    });
+    // EXPort "kit","file": the named kit into a kit file of the instrument.
+    t.add_command("[:SENSe#]:CORRection:CKIT:EXPort", [](context_t& ctx) {
+        ctx.expect_params(2, 2);
+        const std::string name = ctx.string_param(0);
+        const std::string file = file_param(ctx, 1);
+        channel_kits_t list(ctx);
+        const std::size_t at = list.find(name);
+        if (at == std::string::npos) throw scpi_error(-224);
+        auto files = read_files(ctx);
+        for (auto& entry : files) {
+            if (entry.first != file) continue;
+            entry.second = list.kits[at];
+            write_files(ctx, files);
+            return;
+        }
+        if (files.size() >= max_kit_files) throw scpi_error(-225);
+        files.emplace_back(file, list.kits[at]);
+        write_files(ctx, files);
+    });
+    // IMPort "file": the file's kit joins the catalog (replacing a kit of the same name).
+    t.add_command("[:SENSe#]:CORRection:CKIT:IMPort", [](context_t& ctx) {
+        ctx.expect_params(1, 1);
+        std::vector<std::pair<std::string, kit_t>> files;
+        const kit_t& kit = kit_file(ctx, file_param(ctx, 0), files);
+        channel_kits_t list(ctx);
+        put_kit(list, kit);
+        list.store();
+    });
+    // LOAD "file": the selected kit takes the file's definition, name included.
+    t.add_command("[:SENSe#]:CORRection:CKIT:LOAD", [](context_t& ctx) {
+        ctx.expect_params(1, 1);
+        std::vector<std::pair<std::string, kit_t>> files;
+        const kit_t& kit = kit_file(ctx, file_param(ctx, 0), files);
+        channel_kits_t list(ctx);
+        list.require_unique(kit.name, list.selected - 1);
+        list.selected_kit() = kit;
+        list.store();
+    });
+    // The selected kit as a definite-length block, in the kit file form.
+    t.add(
+        "[:SENSe#]:CORRection:CKIT:DATA",
+        [](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            kit_t kit;
+            if (!decode(ctx.block_param(0), kit)) throw scpi_error(-230);
+            channel_kits_t list(ctx);
+            list.require_unique(kit.name, list.selected - 1);
+            list.selected_kit() = kit;
+            list.store();
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            channel_kits_t list(ctx);
+            ctx.answer_block(encode(list.selected_kit()));
+        });
+    // The kit files' names.
+    t.add_query(files_key, [](context_t& ctx) {
+        std::string names;
+        for (const auto& entry : read_files(ctx)) names += (names.empty() ? "" : ",") + entry.first;
+        answer_text(ctx, names);
+    });
+
+    // Storage behind the commands above.
+    t.add_setting(string_setting(kits_key, encode_list(factory_kits())));
+    t.add_setting(integer_setting(selected_key, 1));
+    t.add_setting(string_setting(files_key, ""));
 }
 
 }  // namespace zorsim

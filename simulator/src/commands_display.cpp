@@ -152,9 +152,18 @@ void register_display_commands(scpi::command_table_t& t) {
     });
     // One window at a time is maximized: the active one when this is on.
     t.add_setting(boolean_setting(":DISPlay:MAXimize", false));
-    // Autoscaling has no data to act on here: the forms are checked only.
-    t.add_command(":DISPlay:WINDow#:Y[:SCALe]:AUTO", [](context_t& ctx) { ctx.expect_params(0, 0); });
-    t.add_command(":DISPlay:WINDow#:TRACe#:Y[:SCALe]:AUTO", [](context_t& ctx) { ctx.expect_params(0, 0); });
+    // Autoscaling has no data to act on here, but it needs something shown to
+    // act on: a window that is not shown, or a trace that does not exist, is
+    // a conflict. The trace form goes by the trace alone (its window suffix
+    // is not checked), as trace numbers are unique across windows.
+    t.add_command(":DISPlay:WINDow#:Y[:SCALe]:AUTO", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        require(layout_of(ctx).shown(ctx.suffix(0)));
+    });
+    t.add_command(":DISPlay:WINDow#:TRACe#:Y[:SCALe]:AUTO", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        require(layout_of(ctx).has_trace(ctx.suffix(1)));
+    });
 
     // ---- window settings, per window number
     t.add_setting(boolean_setting(":DISPlay:WINDow#:TITLe[:STATe]", false));

@@ -1,8 +1,22 @@
 // CALCulate markers: per channel, trace and marker number; the marker
-// search and multi-search settings; the active marker of each trace and the
+// search and multi-search settings and their execution; the bandwidth and
+// notch search; marker-to-setting; the active marker of each trace and the
 // analyzer-wide marker coupling.
+//
+// Markers read a synthetic response that depends on the stimulus only, so a
+// search answers the same wherever the sweep is put: transmission traces
+// (S21, S12) show a band-pass filter around 4.5 GHz with two smaller
+// lobes, reflection traces (S11, S22) the mirror image, a deep notch with two
+// shallower dips. Searches run on the sweep points, as an analyzer's do.
 #include "commands.h"
 #include "instrument.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace zorsim {
 
@@ -10,9 +24,348 @@ using scpi::boolean_setting;
 using scpi::choice_setting;
 using scpi::context_t;
 using scpi::real_setting;
+using scpi::scpi_error;
 
 namespace {
+
 const char* const marker_state_key = ":CALCulate#:TRACe#:MARKer#[:STATe]";
+const char* const marker_x_key = ":CALCulate#:TRACe#:MARKer#:X";
+const char* const marker_delta_key = ":CALCulate#:TRACe#:MARKer#:DELTa";
+const char* const marker_discrete_key = ":CALCulate#:TRACe#:MARKer#:DISCrete";
+const char* const reference_state_key = ":CALCulate#:TRACe#:MARKer:REFerence[:STATe]";
+const char* const search_type_key = ":CALCulate#:TRACe#:MARKer#:FUNCtion:TYPE";
+const char* const multi_type_key = ":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TYPE";
+// Owned by the stimulus, display and calculate areas; read and moved here.
+const char* const start_key = "[:SENSe#]:FREQuency:STARt";
+const char* const stop_key = "[:SENSe#]:FREQuency:STOP";
+const char* const points_key = "[:SENSe#]:SWEep:POINts";
+const char* const cw_key = "[:SENSe#]:FREQuency:CW";
+const char* const parameter_key = ":CALCulate#:PARameter#:DEFine";
+const char* const delay_key = ":CALCulate#:TRACe#:CORRection:EDELay[:TIME]";
+const char* const reference_level_key = ":DISPlay:WINDow#:TRACe#:Y[:SCALe]:RLEVel";
+
+constexpr int reference_marker = max_markers;  // marker 10
+constexpr int multi_search_markers = 9;        // a multi-search fills markers 1..9
+
+// ---------------------------------------------------------------- the synthetic response
+
+double lobe(double f, double center, double width) {
+    const double d = (f - center) / width;
+    return std::exp(-d * d);
+}
+
+// Band-pass in dB: -1 dB at 4.5 GHz, a -41 dB floor, lobes at 2.25 GHz
+// (-31 dB) and 6.75 GHz (-35 dB).
+double band_pass(double f) {
+    return -1.0 - 40.0 * (1.0 - lobe(f, 4.5e9, 5.4e8)) + 10.0 * lobe(f, 2.25e9, 1.8e8) + 6.0 * lobe(f, 6.75e9, 1.8e8);
+}
+
+// One trace of one channel: its sweep points and the response on them.
+struct trace_t {
+    int channel = 1;
+    int trace = 1;
+    double start = 0;
+    double stop = 0;
+    bool reflection = false;
+    std::vector<double> x;
+    std::vector<double> y;
+
+    double response(double f) const { return reflection ? -42.0 - band_pass(f) : band_pass(f); }
+    double clamp(double f) const { return std::min(std::max(f, start), stop); }
+    std::size_t nearest(double f) const {
+        if (stop <= start || x.size() < 2) return 0;
+        const double at = (clamp(f) - start) / (stop - start) * static_cast<double>(x.size() - 1);
+        return static_cast<std::size_t>(std::lround(at));
+    }
+};
+
+trace_t trace_of(context_t& ctx) {
+    trace_t t;
+    t.channel = ctx.suffix(0);
+    t.trace = ctx.suffix(1);
+    const auto& settings = ctx.settings();
+    t.start = settings.real(start_key, {t.channel});
+    t.stop = std::max(t.start, settings.real(stop_key, {t.channel}));
+    const std::string parameter = settings.keyword(parameter_key, {t.channel, t.trace});
+    t.reflection = parameter == "S11" || parameter == "S22";
+    // The points setting is range-checked (2..100001): the vectors stay bounded.
+    const auto n = static_cast<std::size_t>(std::max<std::int64_t>(2, settings.integer(points_key, {t.channel})));
+    t.x.resize(n);
+    t.y.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        t.x[i] = t.start + (t.stop - t.start) * static_cast<double>(i) / static_cast<double>(n - 1);
+        t.y[i] = t.response(t.x[i]);
+    }
+    return t;
+}
+
+double marker_x(context_t& ctx, int marker) {
+    return ctx.settings().real(marker_x_key, {ctx.suffix(0), ctx.suffix(1), marker});
+}
+
+// The response under a marker: between points unless the marker keeps to
+// the discrete points.
+double marker_response(context_t& ctx, const trace_t& t, int marker) {
+    const double x = marker_x(ctx, marker);
+    if (ctx.settings().boolean(marker_discrete_key, {t.channel, t.trace, marker})) return t.y[t.nearest(x)];
+    return t.response(t.clamp(x));
+}
+
+void place_marker(context_t& ctx, int marker, double x) {
+    const std::vector<int> at{ctx.suffix(0), ctx.suffix(1), marker};
+    ctx.settings().set_value(marker_x_key, at, x);
+    ctx.settings().set_value(marker_state_key, at, true);
+}
+
+// ---------------------------------------------------------------- peak and target search
+
+struct peak_t {
+    std::size_t index;
+    double score;  // larger is better
+};
+
+// Local extremes of the requested polarity that stand out by `excursion`
+// from the lowest ground on either side before a higher point; positive
+// peaks must also reach `threshold`.
+std::vector<peak_t> find_peaks(const trace_t& t, double excursion, double threshold, const std::string& polarity) {
+    std::vector<peak_t> peaks;
+    const std::size_t n = t.y.size();
+    for (int sign : {+1, -1}) {
+        if ((sign > 0 && polarity == "NEG") || (sign < 0 && polarity == "POS")) continue;
+        auto v = [&](std::size_t i) { return sign * t.y[i]; };
+        for (std::size_t i = 1; i + 1 < n; ++i) {
+            if (!(v(i) > v(i - 1) && v(i) >= v(i + 1))) continue;
+            if (sign > 0 && t.y[i] < threshold) continue;
+            double left = v(i), right = v(i);
+            for (std::size_t j = i; j-- > 0 && v(j) <= v(i);) left = std::min(left, v(j));
+            for (std::size_t j = i + 1; j < n && v(j) <= v(i); ++j) right = std::min(right, v(j));
+            const double prominence = v(i) - std::max(left, right);
+            if (prominence < excursion) continue;
+            peaks.push_back({i, polarity == "BOTH" ? prominence : v(i)});
+        }
+    }
+    std::sort(peaks.begin(), peaks.end(), [](const peak_t& a, const peak_t& b) { return a.index < b.index; });
+    return peaks;
+}
+
+// Stimulus values where the trace crosses `target` in the given direction,
+// interpolated between the points.
+std::vector<double> find_crossings(const trace_t& t, double target, const std::string& transition) {
+    std::vector<double> found;
+    for (std::size_t i = 0; i + 1 < t.y.size(); ++i) {
+        const double a = t.y[i] - target, b = t.y[i + 1] - target;
+        const bool rising = a < 0 && b >= 0, falling = a > 0 && b <= 0;
+        if (!(rising && transition != "NEG") && !(falling && transition != "POS")) continue;
+        found.push_back(t.x[i] + (t.x[i + 1] - t.x[i]) * (a / (a - b)));
+    }
+    return found;
+}
+
+[[noreturn]] void not_found(const char* what) { throw scpi_error(-200, std::string("Execution error; ") + what); }
+
+void execute_single_search(context_t& ctx, const trace_t& t) {
+    const int marker = ctx.suffix(2);
+    const std::vector<int> at{t.channel, t.trace, marker};
+    const auto& settings = ctx.settings();
+    const std::string function = settings.keyword(search_type_key, at);
+    const double here = marker_x(ctx, marker);
+    const std::size_t here_index = t.nearest(here);
+
+    if (function == "OFF") throw scpi_error(-221, "Settings conflict; no search function selected");
+    if (function == "MAX" || function == "MIN") {
+        const auto it = function == "MAX" ? std::max_element(t.y.begin(), t.y.end())
+                                          : std::min_element(t.y.begin(), t.y.end());
+        place_marker(ctx, marker, t.x[static_cast<std::size_t>(it - t.y.begin())]);
+        return;
+    }
+    if (function == "TAR" || function == "LTAR" || function == "RTAR") {
+        const auto crossings = find_crossings(t, settings.real(":CALCulate#:TRACe#:MARKer#:FUNCtion:TARGet", at),
+                                              settings.keyword(":CALCulate#:TRACe#:MARKer#:FUNCtion:TTRansition", at));
+        const double* best = nullptr;
+        for (const double& x : crossings) {
+            if ((function == "RTAR" && x <= here) || (function == "LTAR" && x >= here)) continue;
+            if (best == nullptr || std::fabs(x - here) < std::fabs(*best - here)) best = &x;
+        }
+        if (best == nullptr) not_found("target not found");
+        place_marker(ctx, marker, *best);
+        return;
+    }
+    auto peaks = find_peaks(t, settings.real(":CALCulate#:TRACe#:MARKer#:FUNCtion:PEXCursion", at),
+                            settings.real(":CALCulate#:TRACe#:MARKer#:FUNCtion:PEAK:THReshold", at),
+                            settings.keyword(":CALCulate#:TRACe#:MARKer#:FUNCtion:PPOLarity", at));
+    const peak_t* chosen = nullptr;
+    if (function == "RPE" || function == "LPE") {
+        // The nearest peak on that side of the marker.
+        for (const auto& p : peaks) {
+            if (function == "RPE" && p.index > here_index && (chosen == nullptr || p.index < chosen->index)) chosen = &p;
+            if (function == "LPE" && p.index < here_index && (chosen == nullptr || p.index > chosen->index)) chosen = &p;
+        }
+    } else {
+        // PEAK: the best; NPEak: the next best after the peak under the marker.
+        std::stable_sort(peaks.begin(), peaks.end(), [](const peak_t& a, const peak_t& b) { return a.score > b.score; });
+        std::size_t next = 0;
+        if (function == "NPE") {
+            for (std::size_t i = 0; i < peaks.size(); ++i)
+                if (peaks[i].index == here_index) next = i + 1;
+        }
+        if (next < peaks.size()) chosen = &peaks[next];
+    }
+    if (chosen == nullptr) not_found("peak not found");
+    place_marker(ctx, marker, t.x[chosen->index]);
+}
+
+// Puts markers 1..9 on the peaks or target crossings, in stimulus order.
+void execute_multi_search(context_t& ctx, const trace_t& t, const std::string& function) {
+    const std::vector<int> at{t.channel, t.trace};
+    const auto& settings = ctx.settings();
+    std::vector<double> places;
+    if (function == "PEAK") {
+        for (const auto& p : find_peaks(t, settings.real(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:PEXCursion", at),
+                                        settings.real(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:THReshold", at),
+                                        settings.keyword(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:PPOLarity", at)))
+            places.push_back(t.x[p.index]);
+    } else {
+        places = find_crossings(t, settings.real(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TARGet", at),
+                                settings.keyword(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TTRansition", at));
+    }
+    if (places.empty()) not_found(function == "PEAK" ? "peak not found" : "target not found");
+    for (std::size_t i = 0; i < places.size() && i < static_cast<std::size_t>(multi_search_markers); ++i)
+        place_marker(ctx, static_cast<int>(i) + 1, places[i]);
+}
+
+void execute_search(context_t& ctx) {
+    ctx.expect_params(0, 0);
+    const trace_t t = trace_of(ctx);
+    const std::string multi = ctx.settings().keyword(multi_type_key, {t.channel, t.trace});
+    if (multi != "OFF") {
+        execute_multi_search(ctx, t, multi);
+    } else {
+        execute_single_search(ctx, t);
+    }
+}
+
+// ---------------------------------------------------------------- bandwidth and notch
+
+// Bandwidth: the band above (reference + threshold) around the reference
+// point; notch: the band below it around the deepest point (or the marker).
+// The reference is the trace maximum (PEAK) or the marker's response.
+// Answers width, center, Q and the loss at the reference (bandwidth) or the
+// bottom (notch); NaN for all four when the band has no edge on a side.
+void answer_band(context_t& ctx, bool notch) {
+    ctx.expect_params(0, 0);
+    const trace_t t = trace_of(ctx);
+    const int marker = ctx.suffix(2);
+    const std::vector<int> at{t.channel, t.trace, marker};
+    const std::string node = notch ? "NOTCh" : "BWIDth";
+    const std::string key = ":CALCulate#:TRACe#:MARKer#:" + node;
+    const bool by_marker = ctx.settings().keyword(key + ":REFerence", at) == "MARK";
+    const double threshold = ctx.settings().real(key + ":THReshold", at);
+
+    const std::size_t top = static_cast<std::size_t>(std::max_element(t.y.begin(), t.y.end()) - t.y.begin());
+    const std::size_t bottom = static_cast<std::size_t>(std::min_element(t.y.begin(), t.y.end()) - t.y.begin());
+    const double reference = by_marker ? marker_response(ctx, t, marker) : t.y[top];
+    const double level = reference + threshold;
+    std::size_t around = notch ? bottom : top;
+    if (by_marker) around = t.nearest(marker_x(ctx, marker));
+    auto inside = [&](std::size_t i) { return notch ? t.y[i] < level : t.y[i] > level; };
+
+    const double nan = std::nan("");
+    auto answer_nan = [&] {
+        for (int i = 0; i < 4; ++i) ctx.answer_real(nan);
+    };
+    if (!inside(around)) return answer_nan();
+    std::size_t lo = around, hi = around;
+    while (lo > 0 && inside(lo - 1)) --lo;
+    while (hi + 1 < t.y.size() && inside(hi + 1)) ++hi;
+    if (lo == 0 || hi + 1 == t.y.size()) return answer_nan();
+    auto edge = [&](std::size_t out, std::size_t in) {
+        const double a = t.y[out] - level, b = t.y[in] - level;
+        return t.x[out] + (t.x[in] - t.x[out]) * (a / (a - b));
+    };
+    const double left = edge(lo - 1, lo), right = edge(hi + 1, hi);
+    const double width = right - left, center = (left + right) / 2;
+    double loss = reference;
+    if (notch) loss = *std::min_element(t.y.begin() + static_cast<std::ptrdiff_t>(lo),
+                                        t.y.begin() + static_cast<std::ptrdiff_t>(hi) + 1);
+    ctx.answer_real(width);
+    ctx.answer_real(center);
+    ctx.answer_real(width > 0 ? center / width : nan);
+    ctx.answer_real(loss);
+}
+
+// ---------------------------------------------------------------- marker to setting
+
+void set_sweep(context_t& ctx, int channel, double start, double stop) {
+    ctx.settings().set_value(start_key, {channel}, start);
+    ctx.settings().set_value(stop_key, {channel}, stop);
+}
+
+// Moves a setting of the channel or trace to the marker: the sweep's
+// center, start, stop, CW frequency, span (from a delta marker to the
+// reference marker), the reference level of the trace's window, and the
+// electrical delay (the group delay at the marker, 0 on the synthetic
+// response, which has no phase slope). SA has nothing to act on here.
+void marker_to_setting(context_t& ctx) {
+    static const std::vector<std::string> choices{"CENTer", "SPAN", "STARt", "STOP", "RLEVel", "DELay", "CWFReq", "SA"};
+    ctx.expect_params(1, 1);
+    const std::string what = choices[ctx.choice_param(0, choices)];
+    const int channel = ctx.suffix(0), trace = ctx.suffix(1), marker = ctx.suffix(2);
+    auto& settings = ctx.settings();
+    const scpi::setting_t* frequency = ctx.device().table().find_setting(start_key);
+    const double lo = frequency ? frequency->min : 0, hi = frequency ? frequency->max : 0;
+    const double x = std::min(std::max(marker_x(ctx, marker), lo), hi);
+    double start = settings.real(start_key, {channel}), stop = settings.real(stop_key, {channel});
+
+    if (what == "CENTer") {
+        const double half = std::min({(stop - start) / 2, x - lo, hi - x});
+        set_sweep(ctx, channel, x - half, x + half);
+    } else if (what == "STARt") {
+        set_sweep(ctx, channel, x, std::max(x, stop));
+    } else if (what == "STOP") {
+        set_sweep(ctx, channel, std::min(start, x), x);
+    } else if (what == "SPAN") {
+        if (marker == reference_marker || !settings.boolean(marker_delta_key, {channel, trace, marker}))
+            throw scpi_error(-221, "Settings conflict; marker is not a delta marker");
+        const double center = (start + stop) / 2;
+        const double half = std::min({std::fabs(x - marker_x(ctx, reference_marker)) / 2, center - lo, hi - center});
+        set_sweep(ctx, channel, center - half, center + half);
+    } else if (what == "CWFReq") {
+        settings.set_value(cw_key, {channel}, x);
+    } else if (what == "RLEVel") {
+        const auto& traces = instrument_of(ctx).layout.traces;
+        const auto it = traces.find(trace);
+        const int window = it == traces.end() ? 1 : it->second.window;
+        settings.set_value(reference_level_key, {window, trace}, marker_response(ctx, trace_of(ctx), marker));
+    } else if (what == "DELay") {
+        settings.set_value(delay_key, {channel, trace}, 0.0);
+    }
+}
+
+// ---------------------------------------------------------------- response value
+
+void answer_marker_y(context_t& ctx) {
+    ctx.expect_params(0, 0);
+    const trace_t t = trace_of(ctx);
+    const int marker = ctx.suffix(2);
+    double value = marker_response(ctx, t, marker);
+    // Delta markers, and every marker in reference mode, read relative to
+    // the reference marker.
+    const bool relative = marker != reference_marker &&
+                          (ctx.settings().boolean(marker_delta_key, {t.channel, t.trace, marker}) ||
+                           ctx.settings().boolean(reference_state_key, {t.channel, t.trace}));
+    if (relative) value -= marker_response(ctx, t, reference_marker);
+    // The second value is the imaginary part of complex formats; 0 for the
+    // scalar log-magnitude response simulated here.
+    ctx.answer_real(value);
+    ctx.answer_real(0.0);
+}
+
+void all_markers_off(context_t& ctx) {
+    ctx.expect_params(0, 0);
+    for (int m = 1; m <= max_markers; ++m)
+        ctx.settings().set_value(marker_state_key, {ctx.suffix(0), ctx.suffix(1), m}, false);
+}
+
 }  // namespace
 
 void register_marker_commands(scpi::command_table_t& t) {
@@ -32,17 +385,32 @@ void register_marker_commands(scpi::command_table_t& t) {
     };
     t.add(":CALCulate#:TRACe#:MARKer#:ACTivate", activate, active);
     t.add(":CALCulate#:MEASure#:MARKer#:ACTivate", activate, active);
+    t.add_command(":CALCulate#:TRACe#:MARKer:AOFF", all_markers_off);
+    t.add_command(":CALCulate#:MEASure#:MARKer:AOFF", all_markers_off);
 
     t.add_setting(choice_setting(":CALCulate:MARKer:COUPle", {"OFF", "CHANnel", "ALL"}, "CHAN"));
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:MARKer#:DELTa", false));
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:MARKer#:DISCrete", false));
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:MARKer:REFerence[:STATe]", false));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:MARKer#:X", 1e9).range(-1e12, 1e12));
+    add_trace_setting(t, boolean_setting(marker_delta_key, false));
+    add_trace_setting(t, boolean_setting(marker_discrete_key, false));
+    add_trace_setting(t, boolean_setting(reference_state_key, false));
+    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12));
+    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:MARKer#:TYPE", {"NORMal", "FIXed"}, "NORM"));
+    t.add_query(":CALCulate#:TRACe#:MARKer#:Y", answer_marker_y);
+    t.add_query(":CALCulate#:MEASure#:MARKer#:Y", answer_marker_y);
+    t.add_command(":CALCulate#:TRACe#:MARKer#:SET", marker_to_setting);
+    t.add_command(":CALCulate#:MEASure#:MARKer#:SET", marker_to_setting);
 
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:MARKer#:FUNCtion:TYPE",
+    // Choosing a single-marker search ends the trace's multi-search: the two
+    // exclude each other, and EXECute runs whichever is selected.
+    add_trace_setting(t, choice_setting(search_type_key,
                                         {"OFF", "MINimum", "MAXimum", "RPEak", "LPEak", "NPEak", "TARget", "LTARget",
                                          "RTARget", "PEAK"},
-                                        "OFF"));
+                                        "OFF")
+                             .on_change([](context_t& ctx) {
+                                 ctx.settings().set_value(multi_type_key, {ctx.suffix(0), ctx.suffix(1)},
+                                                          std::int64_t{0});
+                             }));
+    t.add_command(":CALCulate#:TRACe#:MARKer#:FUNCtion:EXECute", execute_search);
+    t.add_command(":CALCulate#:MEASure#:MARKer#:FUNCtion:EXECute", execute_search);
     add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:MARKer#:FUNCtion:TRACking", false));
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:MARKer#:FUNCtion:PEXCursion", 3.0).range(0, 500));
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:MARKer#:FUNCtion:PEAK:THReshold", -100.0).range(-500, 500));
@@ -53,8 +421,7 @@ void register_marker_commands(scpi::command_table_t& t) {
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:MARKer#:FUNCtion:TARGet", 0.0).range(-500, 500));
 
     // Multi-search acts on all markers of a trace: no marker number.
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TYPE", {"OFF", "PEAK", "TARGet"},
-                                        "OFF"));
+    add_trace_setting(t, choice_setting(multi_type_key, {"OFF", "PEAK", "TARGet"}, "OFF"));
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:PEXCursion", 3.0).range(0, 500));
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:PPOLarity",
                                         {"POSitive", "NEGative", "BOTH"}, "POS"));
@@ -62,6 +429,19 @@ void register_marker_commands(scpi::command_table_t& t) {
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TTRansition",
                                         {"POSitive", "NEGative", "BOTH"}, "BOTH"));
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TARGet", 0.0).range(-500, 500));
+
+    // Bandwidth and notch search per marker: shown or not, the level below
+    // the reference (dB, negative), the reference, and the four results.
+    for (const std::string node : {"BWIDth", "NOTCh"}) {
+        const std::string base = ":CALCulate#:TRACe#:MARKer#:" + node;
+        add_trace_setting(t, boolean_setting(base + "[:STATe]", false));
+        add_trace_setting(t, real_setting(base + ":THReshold", -3.0).range(-500, 500).with_unit("DB"));
+        add_trace_setting(t, choice_setting(base + ":REFerence", {"PEAK", "MARKer"}, "PEAK"));
+        const bool notch = node == "NOTCh";
+        auto data = [notch](context_t& ctx) { answer_band(ctx, notch); };
+        t.add_query(base + ":DATA", data);
+        t.add_query(":CALCulate#:MEASure#:MARKer#:" + node + ":DATA", data);
+    }
 }
 
 }  // namespace zorsim

@@ -1,4 +1,5 @@
-// SYSTem (error queue, preset) and STATus (OPERation and QUEStionable registers).
+// SYSTem (error queue, preset), STATus (OPERation and QUEStionable registers)
+// and the capability queries of the SERVice node.
 #include "commands.h"
 #include "instrument.h"
 
@@ -85,6 +86,19 @@ void register_system_commands(scpi::command_table_t& t) {
         inst.questionable.preset();
     });
     t.add_query(":STATus:QUEue[:NEXT]?", answer_next_error);
+
+    // Capabilities under the service menu's nodes, taken from the limits the
+    // other commands enforce so the two cannot disagree.
+    t.add_query(":SERVice:SWEep:POINts?", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        const scpi::setting_t* points = ctx.device().table().find_setting("[:SENSe#]:SWEep:POINts");
+        if (points == nullptr || !points->has_range) throw scpi_error(-300);
+        ctx.answer_integer(static_cast<std::int64_t>(points->max));
+    });
+    t.add_query(":SERVice:CHANnel:COUNt?", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        ctx.answer_integer(max_channels);
+    });
 }
 
 }  // namespace zorsim

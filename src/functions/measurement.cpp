@@ -1,2 +1,285 @@
-// Action exports of this function area.
+// Action exports of measurements: trace data to and from the analyzer, the
+// active trace and window, the memory trace, trace statistics and the
+// equation check.
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include "functions/action.h"
+#include "io/visa_library.h"
+
+using namespace qvdriver;
+using namespace qvdriver::functions;
+
+namespace {
+
+// Trace data commands by data type: 0 formatted, 1 corrected; any other
+// type names no command (null).
+const char* data_command(ViInt32 data_type) {
+    switch (data_type) {
+        case 0: return ":CALCulate%d:TRACe%d:DATA:FDATa";
+        case 1: return ":CALCulate%d:TRACe%d:DATA:SDATa";
+        default: return nullptr;
+    }
+}
+
+// The longest data reply taken in: the largest sweep (100,001 points, two
+// values each) at 64 characters a value, far beyond any number format an
+// analyzer uses. A longer reply is a fault of the instrument or the link,
+// not data, and must not make the driver allocate without end.
+constexpr std::size_t max_data_reply = std::size_t{100001} * 2 * 64;
+
+// Reads one data reply whole, in large pieces, trailing white space
+// removed. A reply longer than max_data_reply is read to its end and thrown
+// away, so the next exchange starts clean, and refused with 0xBFFF0010.
+status_t read_data_reply(session_scope_t& scope, std::string& reply) {
+    reply.clear();
+    const auto& visa = visa::api();
+    std::vector<ViByte> piece(std::size_t{1} << 16);
+    bool too_long = false;
+    for (;;) {
+        ViUInt32 count = 0;
+        const ViStatus status =
+            visa.viRead(scope.api.resource.io, piece.data(), static_cast<ViUInt32>(piece.size()), &count);
+        if (status != 0 && status != VI_SUCCESS_TERM_CHAR && status != VI_SUCCESS_MAX_CNT) return status;
+        const std::size_t got = std::min<std::size_t>(count, piece.size());  // never trust a larger count
+        if (!too_long && reply.size() + got > max_data_reply) {
+            too_long = true;
+            std::string().swap(reply);
+        }
+        if (!too_long) reply.append(reinterpret_cast<const char*>(piece.data()), got);
+        if (status != VI_SUCCESS_MAX_CNT) break;
+    }
+    if (too_long) return zor_error_value_count;
+    reply.erase(std::min(reply.size(), reply.find_last_not_of(util::white_space) + 1));
+    return 0;
+}
+
+// Writes a query and reads its data reply.
+status_t query_data(session_scope_t& scope, const std::string& command, std::string& reply) {
+    const status_t status = send(scope, command);
+    if (status < 0) return status;
+    return read_data_reply(scope, reply);
+}
+
+ViStatus set_statistics_range(ViSession vi, ViConstString measurementName, const char* command, ViReal64 value) {
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) {
+            return send(scope, format_command(command, resolve_indices(m, "CT"), value));
+        });
+    });
+}
+
+ViStatus get_statistics_range(ViSession vi, ViConstString measurementName, const char* command, ViReal64* value) {
+    if (value == nullptr) return null_argument(vi, 4, "Null address for Val");
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) {
+            status_t status = 0;
+            return scope.api.number_query(status, format_command(command, resolve_indices(m, "CT")), *value);
+        });
+    });
+}
+
+}  // namespace
+
+extern "C" {
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementWriteData(ViSession vi, ViConstString measurementName, ViInt32 dataType,
+                                                   ViInt32 dataBufferSize, ViReal64 data[]) {
+    if (measurementName == nullptr) return null_argument(vi, 2, "Null address for MeasurementName");
+    if (data == nullptr) return null_argument(vi, 5, "Null address for Data");
+    // The data are pairs: an odd count cannot be sent whole.
+    if (dataBufferSize % 2 != 0) return null_argument(vi, 4, "DataBufferSize should be even");
+    if (dataBufferSize < 4) return null_argument(vi, 4, "DataBufferSize should be greater than 4");
+    return locked(vi, [&](session_scope_t& scope) {
+        const char* header = data_command(dataType);
+        // The caller's array is the same for every record: one text serves all.
+        std::string text;
+        if (header != nullptr) {
+            std::vector<util::complex_pair_t> points;
+            points.reserve(static_cast<std::size_t>(dataBufferSize) / 2);
+            for (ViInt32 k = 0; k < dataBufferSize; k += 2) points.emplace_back(data[k], data[k + 1]);
+            text = util::format_complex_list(points);
+        }
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) -> status_t {
+            if (header == nullptr) return 0;
+            // Appended rather than printed through "%s": the text may be
+            // megabytes long.
+            std::string command = format_command(header, resolve_indices(m, "CT"));
+            command.reserve(command.size() + 1 + text.size());
+            command += ' ';
+            command += text;
+            return send(scope, command);
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementQueryData(ViSession vi, ViConstString measurementName, ViInt32 dataType,
+                                                   ViInt32 dataBufferSize, ViReal64 data[], ViInt32* valueCount) {
+    if (measurementName == nullptr) return null_argument(vi, 2, "Null address for MeasurementName");
+    if (data == nullptr) return null_argument(vi, 5, "Null address for Val");
+    // A size of 0 is fine (only the count is wanted); a negative one is a
+    // caller's mistake worth naming.
+    if (dataBufferSize < 0) return null_argument(vi, 4, "DataBufferSize should not be negative");
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        std::vector<util::complex_pair_t> points;
+        std::string reply;
+        return per_record(model, measurementName, [&](local_model_t<>& m) -> status_t {
+            points.clear();
+            if (const char* header = data_command(dataType)) {
+                const status_t status =
+                    query_data(scope, format_command(header, resolve_indices(m, "CT")) + "?", reply);
+                if (status != 0) return status;
+                util::parse_complex_list(reply, points);
+            }
+            // Whole points only, and never beyond the caller's buffer.
+            const std::size_t room = static_cast<std::size_t>(dataBufferSize) / 2;
+            const std::size_t copied = std::min(points.size(), room);
+            for (std::size_t k = 0; k < copied; ++k) {
+                data[2 * k] = points[k].first;
+                data[2 * k + 1] = points[k].second;
+            }
+            // The reply is bounded, so twice its point count fits.
+            if (valueCount != nullptr) *valueCount = static_cast<ViInt32>(2 * points.size());
+            return 0;
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementGetTraceNumber(ViSession vi, ViConstString measurementName,
+                                                        ViInt32* traceNumber) {
+    (void)measurementName;  // the active trace, whatever the name
+    if (traceNumber == nullptr) return null_argument(vi, 3, "Null address for Val");
+    return locked(vi, [&](session_scope_t& scope) {
+        status_t status = 0;
+        return scope.api.number_query(status, ":DISPlay:TRACe:SELect?", *traceNumber);
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementGetWindowNumber(ViSession vi, ViConstString measurementName,
+                                                         ViInt32* windowNumber) {
+    (void)measurementName;  // the active window, whatever the name
+    if (windowNumber == nullptr) return null_argument(vi, 3, "Null address for Val");
+    return locked(vi, [&](session_scope_t& scope) {
+        status_t status = 0;
+        return scope.api.number_query(status, ":DISPlay:WINDow:SELect?", *windowNumber);
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceMathStoreDataInMemory(ViSession vi, ViConstString measurementName) {
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) {
+            return send(scope, format_command(":CALCulate%d:TRACe%d:MATH:NORMalize", resolve_indices(m, "CT")));
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsExecuteAnalysis(ViSession vi, ViConstString measurementName) {
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) {
+            return send(scope, format_command(":CALCulate%d:TRACe%d:MSTatistics:STATe 1", resolve_indices(m, "CT")));
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsGetData(ViSession vi, ViConstString measurementName,
+                                                                ViReal64* value) {
+    if (value == nullptr) return null_argument(vi, 3, "Null address for Val");
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) {
+            status_t status = 0;
+            return scope.api.number_query(
+                status, format_command(":CALCulate%d:TRACe%d:MSTatistics:DATA?", resolve_indices(m, "CT")), *value);
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsSetType(ViSession vi, ViConstString measurementName,
+                                                                ViInt32 type) {
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<std::string> model(scope, &zor_adapter::statistics_type_keywords);
+        return per_record(model, measurementName, [&](local_model_t<std::string>& m) -> status_t {
+            const std::string* keyword = m.keyword_for(type);
+            if (keyword == nullptr) return zor_error_keyword;
+            return send(scope, format_command(":CALCulate%d:MEASure%d:FUNCtion:TYPE %s", resolve_indices(m, "CT"),
+                                              *keyword));
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsQueryType(ViSession vi, ViConstString measurementName,
+                                                                  ViInt32* type) {
+    if (type == nullptr) return null_argument(vi, 3, "Null address for Val");
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<std::string> model(scope, &zor_adapter::statistics_type_keywords);
+        return per_record(model, measurementName, [&](local_model_t<std::string>& m) -> status_t {
+            status_t status = 0;
+            std::string reply;
+            scope.api.text_query(
+                status, format_command(":CALCulate%d:MEASure%d:FUNCtion:TYPE?", resolve_indices(m, "CT")), reply);
+            if (status != 0) return status;
+            // Short forms match as leading parts, so an empty reply names the
+            // first type, as it does for every keyword reply of the driver.
+            const std::int32_t* value = m.value_for(reply);
+            if (value == nullptr) return zor_error_keyword;
+            *type = *value;
+            return 0;
+        });
+    });
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsSetRangeStart(ViSession vi, ViConstString measurementName,
+                                                                      ViInt32 userRange, ViReal64 start) {
+    (void)userRange;
+    return set_statistics_range(vi, measurementName, ":CALCulate%d:MEASure%d:FUNCtion:USER:RANGe:STARt %.12e", start);
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsGetRangeStart(ViSession vi, ViConstString measurementName,
+                                                                      ViInt32 userRange, ViReal64* start) {
+    (void)userRange;
+    return get_statistics_range(vi, measurementName, ":CALCulate%d:MEASure%d:FUNCtion:USER:RANGe:STARt?", start);
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsSetRangeStop(ViSession vi, ViConstString measurementName,
+                                                                     ViInt32 userRange, ViReal64 stop) {
+    (void)userRange;
+    return set_statistics_range(vi, measurementName, ":CALCulate%d:MEASure%d:FUNCtion:USER:RANGe:STOP %.12e", stop);
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementTraceStatisticsGetRangeStop(ViSession vi, ViConstString measurementName,
+                                                                     ViInt32 userRange, ViReal64* stop) {
+    (void)userRange;
+    return get_statistics_range(vi, measurementName, ":CALCulate%d:MEASure%d:FUNCtion:USER:RANGe:STOP?", stop);
+}
+
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementEquationIsValid(ViSession vi, ViConstString measurementName,
+                                                         ViBoolean* valid) {
+    if (valid == nullptr) return null_argument(vi, 3, "Null address for Val");
+    return locked(vi, [&](session_scope_t& scope) {
+        local_model_t<> model(scope);
+        return per_record(model, measurementName, [&](local_model_t<>& m) {
+            status_t status = 0;
+            std::int16_t reply = 0;
+            scope.api.number_query(
+                status, format_command(":CALCulate%d:TRACe%d:EQUation:VALID?", resolve_indices(m, "CT")), reply);
+            if (status == 0) *valid = reply == 1 ? VI_TRUE : VI_FALSE;
+            return status;
+        });
+    });
+}
+
+// The same function under its second name.
+ZOR_API ViStatus ZOR_CALL ZOR_MeasurementEquationEditorIsValid(ViSession vi, ViConstString measurementName,
+                                                               ViBoolean* valid) {
+    return ZOR_MeasurementEquationIsValid(vi, measurementName, valid);
+}
+
+}  // extern "C"
