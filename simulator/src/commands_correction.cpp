@@ -378,9 +378,9 @@ void register_correction_commands(scpi::command_table_t& t) {
     });
 
     // Storage behind the commands above.
-    t.add_setting(string_setting(kits_key, encode_list(factory_kits())));
-    t.add_setting(integer_setting(selected_key, 1));
-    t.add_setting(string_setting(files_key, ""));
+    t.add_setting(string_setting(kits_key, encode_list(factory_kits())).keeping_over_reset());
+    t.add_setting(integer_setting(selected_key, 1).keeping_over_reset());
+    t.add_setting(string_setting(files_key, "").keeping_over_reset());
 }
 
 }  // namespace zorsim

@@ -117,9 +117,10 @@ struct volume_t {
 };
 
 // The volume lives beside the instrument: a setting no SCPI header can reach
-// (a node cannot start with a digit) carries a token, so *RST and power-on,
-// which clear every setting, also give the instrument a fresh volume, and an
-// instrument built where a dead one lived never inherits its files.
+// (a node cannot start with a digit) carries a token. The token is kept over
+// *RST and presets, like a real instrument keeps its files; power-on clears
+// it and so gives a fresh volume, and an instrument built where a dead one
+// lived never inherits its files.
 const char* const token_key = ":MMEMory:0VOLume";
 
 struct volumes_t {
@@ -544,7 +545,7 @@ void send_file(context_t& ctx) {
 }  // namespace
 
 void register_memory_commands(scpi::command_table_t& t) {
-    t.add_setting(scpi::integer_setting(token_key, 0));
+    t.add_setting(scpi::integer_setting(token_key, 0).keeping_over_reset());
 
     t.add_command(":MMEMory:MDIRectory", make_folder);
     t.add_command(":MMEMory:RDIRectory", remove_folder);

@@ -124,6 +124,7 @@ void instrument_t::reset() {
 
 void instrument_t::power_on() {
     reset();
+    settings().reset_all();
     errors_.clear();
     esr = 0;
     ese = 0;

@@ -216,6 +216,15 @@ setting_value_t settings_store_t::get(const setting_t& setting, const std::vecto
     return setting.default_value;
 }
 
+void settings_store_t::reset() {
+    for (auto it = values_.begin(); it != values_.end();) {
+        if (it->first.first->kept_over_reset)
+            ++it;
+        else
+            it = values_.erase(it);
+    }
+}
+
 void settings_store_t::set(const setting_t& setting, const std::vector<int>& suffixes, setting_value_t value) {
     values_[{&setting, normalized(suffixes)}] = std::move(value);
 }

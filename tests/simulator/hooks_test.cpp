@@ -155,3 +155,22 @@ TEST_F(AnalyzerTest, ConcurrentClientsAreSerialized) {
     EXPECT_EQ(bad.load(), 0);
     EXPECT_EQ(analyzer.wire_log().size(), 1200u);
 }
+
+// Like a real instrument, files and calibration kits outlive *RST and a
+// preset; only power-on (the factory reset) clears them.
+TEST_F(AnalyzerTest, FilesAndKitsOutliveResetButNotPowerOn) {
+    write(":MMEMory:MDIRectory \"/USER/KEEP\"");
+    write(":SENSe1:CORRection:CKIT:CLEar \"7 mm\"");
+    const std::string catalog = query(":MMEMory:CATalog? \"/USER\"");
+    const std::string kits = query(":SENSe1:CORRection:CKIT:COUNt?");
+    ASSERT_NE(catalog.find("KEEP"), std::string::npos) << catalog;
+    for (const char* reset : {"*RST", ":SYSTem:PRESet"}) {
+        write(reset);
+        EXPECT_EQ(query(":MMEMory:CATalog? \"/USER\""), catalog) << reset;
+        EXPECT_EQ(query(":SENSe1:CORRection:CKIT:COUNt?"), kits) << reset;
+    }
+    EXPECT_EQ(query(":SYSTem:ERRor?"), "0,\"No error\"");
+    analyzer.factory_reset();
+    EXPECT_EQ(query(":MMEMory:CATalog? \"/USER\"").find("KEEP"), std::string::npos);
+    EXPECT_NE(query(":SENSe1:CORRection:CKIT:COUNt?"), kits);
+}

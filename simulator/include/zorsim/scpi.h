@@ -197,6 +197,9 @@ struct setting_t {
     // like texts such as a measured parameter "S21").
     bool accepts_character_data = false;
     bool answers_bare = false;
+    // What the instrument keeps over *RST and a preset (its files, its
+    // calibration kits); only a power-on clears it.
+    bool kept_over_reset = false;
     std::size_t suffix_count = 0;  // filled by command_table_t::add_setting
 
     setting_t& range(double lo, double hi) {
@@ -229,6 +232,10 @@ struct setting_t {
         answers_bare = true;
         return *this;
     }
+    setting_t& keeping_over_reset() {
+        kept_over_reset = true;
+        return *this;
+    }
     setting_t& with_default_for(std::function<setting_value_t(const std::vector<int>&)> fn) {
         default_for = std::move(fn);
         return *this;
@@ -253,7 +260,10 @@ public:
     // Suffix lists shorter than the pattern's are padded with 1.
     setting_value_t get(const setting_t& setting, const std::vector<int>& suffixes) const;
     void set(const setting_t& setting, const std::vector<int>& suffixes, setting_value_t value);
-    void reset() { values_.clear(); }
+    // *RST: every value back to its default but those kept over a reset.
+    void reset();
+    // Power-on: every value back to its default.
+    void reset_all() { values_.clear(); }
 
     // Typed access by key (throws std::out_of_range for an unknown key,
     // std::bad_variant_access for the wrong kind).
