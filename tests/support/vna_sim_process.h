@@ -119,11 +119,13 @@ private:
         return text.str();
     }
 
-    // The --verbose log holds "[connection] > message" for each message.
+    // The --verbose log holds "[connection] > message" for each message. A
+    // line still being written (no line feed yet) is not taken.
     std::vector<std::string> all_received() const {
         std::vector<std::string> messages;
-        std::istringstream lines(file_text(err_path_));
-        for (std::string line; std::getline(lines, line);) {
+        const std::string text = file_text(err_path_);
+        for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+            std::string line = text.substr(start, end - start);
             if (!line.empty() && line.back() == '\r') line.pop_back();  // Windows text-mode output
             const auto mark = line.find("] > ");
             if (!line.empty() && line[0] == '[' && mark != std::string::npos) messages.push_back(line.substr(mark + 4));
