@@ -41,17 +41,7 @@ protected:
     }
     void clear_log() { zsim_clear_wire_log(analyzer.c_str()); }
 
-    // True when another thread can take the session's lock at once, i.e. no
-    // call left it held.
-    bool lockable_from_another_thread() const {
-        const ViSession session = vi;
-        auto attempt = std::async(std::launch::async, [session] {
-            if (Ivi_LockSession(session, nullptr) != 0) return false;
-            Ivi_UnlockSession(session, nullptr);
-            return true;
-        });
-        return attempt.wait_for(std::chrono::seconds(5)) == std::future_status::ready && attempt.get();
-    }
+    bool lockable_from_another_thread() const { return zor_test::lockable_from_another_thread(vi); }
 };
 
 }  // namespace zor_test

@@ -18,6 +18,7 @@ ZOR_IVI_ENGINE_FUNCTIONS(ZOR_TEST_ENGINE_DECL)
 
 namespace {
 
+using zor_test::lockable_from_another_thread;
 using strings = std::vector<std::string>;
 
 class Session : public zor_test::sim_test_t {
@@ -34,16 +35,6 @@ protected:
         const ViStatus status = ZOR_close(vi);
         testing::internal::GetCapturedStdout();
         return status;
-    }
-    // True when another thread can take the session's lock at once, i.e. no
-    // call left it held.
-    static bool lockable_from_another_thread(ViSession vi) {
-        auto attempt = std::async(std::launch::async, [vi] {
-            if (Ivi_LockSession(vi, nullptr) != 0) return false;
-            Ivi_UnlockSession(vi, nullptr);
-            return true;
-        });
-        return attempt.wait_for(std::chrono::seconds(5)) == std::future_status::ready && attempt.get();
     }
 };
 

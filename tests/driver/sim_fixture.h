@@ -4,11 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "ivi_engine.h"
 #include "zor_sim_control.h"
+
+// The engine's own lock, to look behind the driver's back.
+extern "C" {
+ViStatus ZOR_IVI_CALL Ivi_LockSession(ViSession vi, ViBoolean* callerHasLock);
+ViStatus ZOR_IVI_CALL Ivi_UnlockSession(ViSession vi, ViBoolean* callerHasLock);
+}
 
 namespace zor_test {
 
@@ -21,6 +30,17 @@ inline std::vector<std::string> wire_log(const std::string& analyzer) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) messages.push_back(line);
     return messages;
+}
+
+// True when another thread can take the session's lock at once: no call left
+// it held.
+inline bool lockable_from_another_thread(ViSession vi) {
+    auto attempt = std::async(std::launch::async, [vi] {
+        if (Ivi_LockSession(vi, nullptr) != 0) return false;
+        Ivi_UnlockSession(vi, nullptr);
+        return true;
+    });
+    return attempt.wait_for(std::chrono::seconds(5)) == std::future_status::ready && attempt.get();
 }
 
 // Each test gets an analyzer of its own, in its power-on state.

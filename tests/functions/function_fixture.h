@@ -47,17 +47,7 @@ protected:
     }
     void clear_log() { zsim_clear_wire_log(analyzer.c_str()); }
 
-    // True when another thread can take the session's lock at once: no call
-    // left it held.
-    bool lockable_from_another_thread() const {
-        const ViSession session = vi;
-        auto attempt = std::async(std::launch::async, [session] {
-            if (Ivi_LockSession(session, nullptr) != 0) return false;
-            Ivi_UnlockSession(session, nullptr);
-            return true;
-        });
-        return attempt.wait_for(std::chrono::seconds(5)) == std::future_status::ready && attempt.get();
-    }
+    bool lockable_from_another_thread() const { return zor_test::lockable_from_another_thread(vi); }
     // The engine's error record of this session (read and cleared).
     std::pair<ViStatus, std::string> take_error() const {
         ViStatus primary = 0, secondary = 0;

@@ -27,6 +27,23 @@ bool parse_count(const char*& fmt, std::size_t& value) {
     return true;
 }
 
+// The size modifier of a directive: -1 h, 0 none, 1 l, 2 ll, 3 L.
+int parse_size(const char*& p) {
+    if (*p == 'h') {
+        ++p;
+        return -1;
+    }
+    if (*p == 'L') {
+        ++p;
+        return 3;
+    }
+    if (*p != 'l') return 0;
+    ++p;
+    if (*p != 'l') return 1;
+    ++p;
+    return 2;
+}
+
 void append_padded(std::string& out, const char* text, std::size_t len, std::size_t width) {
     if (width > len) out.append(width - len, ' ');
     out.append(text, len);
@@ -144,21 +161,7 @@ ViStatus format_message(const char* fmt, va_list* ap, std::string& out) {
             if (!parse_count(p, prec) || prec > static_cast<std::size_t>(max_precision)) return VI_ERROR_INV_FMT;
             precision = static_cast<int>(prec);
         }
-        int size = 0;  // -1 h, 1 l, 2 ll, 3 L
-        if (*p == 'h') {
-            size = -1;
-            ++p;
-        } else if (*p == 'l') {
-            size = 1;
-            ++p;
-            if (*p == 'l') {
-                size = 2;
-                ++p;
-            }
-        } else if (*p == 'L') {
-            size = 3;
-            ++p;
-        }
+        const int size = parse_size(p);
         const char conv = *p;
         switch (conv) {
         case 'd':
@@ -241,21 +244,7 @@ ViStatus parse_read_format(const char* fmt, std::vector<read_directive_t>& out) 
         }
         ++p;
         if (!parse_count(p, d.width)) return VI_ERROR_INV_FMT;
-        int size = 0;  // -1 h, 1 l, 2 ll, 3 L
-        if (*p == 'h') {
-            size = -1;
-            ++p;
-        } else if (*p == 'l') {
-            size = 1;
-            ++p;
-            if (*p == 'l') {
-                size = 2;
-                ++p;
-            }
-        } else if (*p == 'L') {
-            size = 3;
-            ++p;
-        }
+        const int size = parse_size(p);
         switch (*p) {
         case 'd':
             if (size == 3) return VI_ERROR_NSUP_FMT;
