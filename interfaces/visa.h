@@ -1,6 +1,6 @@
 /* The VISA interface as this project uses it: status values, attributes and
- * the thirteen functions the driver binds at run time. The bundled VISA
- * stand-in implements exactly these; a vendor VISA provides them too. */
+ * the thirteen functions the driver binds at run time, and the instrument
+ * operations the bundled VISA adds. A vendor VISA provides them all. */
 #ifndef ZOR_INTERFACES_VISA_H
 #define ZOR_INTERFACES_VISA_H
 
@@ -17,6 +17,8 @@
 #define VI_WARN_NSUP_ATTR_STATE ((ViStatus)0x3FFF0084L)
 #define VI_WARN_UNKNOWN_STATUS ((ViStatus)0x3FFF0085L)
 #define VI_WARN_NSUP_BUF ((ViStatus)0x3FFF0088L)
+#define VI_SUCCESS_NESTED_SHARED ((ViStatus)0x3FFF0099L)
+#define VI_SUCCESS_NESTED_EXCLUSIVE ((ViStatus)0x3FFF009AL)
 
 /* Error codes */
 #define VI_ERROR_SYSTEM_ERROR ((ViStatus)0xBFFF0000L)
@@ -32,6 +34,9 @@
 #define VI_ERROR_NSUP_ATTR ((ViStatus)0xBFFF001DL)
 #define VI_ERROR_NSUP_ATTR_STATE ((ViStatus)0xBFFF001EL)
 #define VI_ERROR_ATTR_READONLY ((ViStatus)0xBFFF001FL)
+#define VI_ERROR_INV_LOCK_TYPE ((ViStatus)0xBFFF0020L)
+#define VI_ERROR_INV_ACCESS_KEY ((ViStatus)0xBFFF0021L)
+#define VI_ERROR_ABORT ((ViStatus)0xBFFF0030L)
 #define VI_ERROR_ALLOC ((ViStatus)0xBFFF003CL)
 #define VI_ERROR_IO ((ViStatus)0xBFFF003EL)
 #define VI_ERROR_INV_FMT ((ViStatus)0xBFFF003FL)
@@ -41,6 +46,7 @@
 #define VI_ERROR_INV_PARAMETER ((ViStatus)0xBFFF0078L)
 #define VI_ERROR_INV_SIZE ((ViStatus)0xBFFF007BL)
 #define VI_ERROR_INV_LENGTH ((ViStatus)0xBFFF0083L)
+#define VI_ERROR_SESN_NLOCKED ((ViStatus)0xBFFF009CL)
 #define VI_ERROR_LIBRARY_NFOUND ((ViStatus)0xBFFF009EL)
 #define VI_ERROR_CONN_LOST ((ViStatus)0xBFFF00A6L)
 
@@ -66,6 +72,9 @@ typedef long double ViLongDouble;
 #define VI_TMO_IMMEDIATE 0UL
 #define VI_TMO_INFINITE 0xFFFFFFFFUL
 #define VI_NO_LOCK ((ViAccessMode)0)
+#define VI_EXCLUSIVE_LOCK ((ViAccessMode)1)
+#define VI_SHARED_LOCK ((ViAccessMode)2)
+#define VI_TRIG_PROT_DEFAULT 0
 
 #if defined(_WIN32)
 #define ZOR_VISA_CALL __stdcall
@@ -87,6 +96,17 @@ typedef long double ViLongDouble;
     X(viRead, ViStatus, (ViSession vi, ViBuf buf, ViUInt32 cnt, ViUInt32 * retCnt))                               \
     X(viClose, ViStatus, (ViObject vi))
 
+/* Operations of instrument protocols (device clear, status byte, trigger,
+ * locks). The bundled VISA provides them; the driver does not bind them, so
+ * a VISA without them still serves it. */
+#define ZOR_VISA_INSTRUMENT_FUNCTIONS(X)                                                                     \
+    X(viClear, ViStatus, (ViSession vi))                                                                     \
+    X(viReadSTB, ViStatus, (ViSession vi, ViUInt16 * status))                                                \
+    X(viAssertTrigger, ViStatus, (ViSession vi, ViUInt16 protocol))                                          \
+    X(viLock, ViStatus,                                                                                      \
+      (ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstString requestedKey, ViChar accessKey[])) \
+    X(viUnlock, ViStatus, (ViSession vi))
+
 /* The three formatted-I/O functions are variadic and declared by hand. */
 #define ZOR_VISA_VARIADIC_FUNCTIONS(X)                                                    \
     X(viPrintf, ViStatus, (ViSession vi, ViConstString writeFmt, ...))                    \
@@ -95,6 +115,7 @@ typedef long double ViLongDouble;
 
 #define ZOR_VISA_POINTER_TYPE(name, ret, params) typedef ret(ZOR_VISA_CALL* name##_fn) params;
 ZOR_VISA_FUNCTIONS(ZOR_VISA_POINTER_TYPE)
+ZOR_VISA_INSTRUMENT_FUNCTIONS(ZOR_VISA_POINTER_TYPE)
 #undef ZOR_VISA_POINTER_TYPE
 
 /* Variadic functions use the C calling convention on every platform. */

@@ -3,6 +3,8 @@
 #include "commands.h"
 #include "instrument.h"
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -34,13 +36,18 @@ struct analyzer_t::impl_t {
         std::string key;  // trimmed, lower case
     };
     std::deque<script_entry_t> scripts;
+    instrument_lock_t lock;
+    std::mutex listeners_mutex;  // taken after `mutex`, never before
+    std::map<std::uint64_t, service_request_t> listeners;
+    std::uint64_t next_listener = 1;
+    bool summary = false;  // the status byte's summary bit after the last message
 };
 
 analyzer_t::analyzer_t() : impl_(std::make_unique<impl_t>()) {}
 analyzer_t::~analyzer_t() = default;
 
 response_t analyzer_t::receive(const std::string& message) {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    std::unique_lock<std::mutex> lock(impl_->mutex);
     if (impl_->wire_log.size() >= wire_log_capacity) impl_->wire_log.pop_front();
     impl_->wire_log.push_back(message);
     response_t r;
@@ -66,7 +73,96 @@ response_t analyzer_t::receive(const std::string& message) {
         r.reply = std::move(result.reply);
         r.reply += '\n';
     }
+    const std::uint8_t stb = impl_->instrument.status_byte();
+    const bool summary = (stb & stb_master_summary) != 0;
+    const bool rose = summary && !impl_->summary;
+    impl_->summary = summary;
+    if (rose) {
+        std::vector<service_request_t> listeners;
+        {
+            std::lock_guard<std::mutex> guard(impl_->listeners_mutex);
+            for (const auto& l : impl_->listeners) listeners.push_back(l.second);
+        }
+        lock.unlock();  // listeners may call back into the analyzer
+        for (const auto& l : listeners) l(stb);
+    }
     return r;
+}
+
+std::uint8_t analyzer_t::status_byte() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->instrument.status_byte();
+}
+
+std::uint64_t analyzer_t::add_service_request_listener(service_request_t listener) {
+    std::lock_guard<std::mutex> guard(impl_->listeners_mutex);
+    const std::uint64_t id = impl_->next_listener++;
+    impl_->listeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void analyzer_t::remove_service_request_listener(std::uint64_t id) {
+    std::lock_guard<std::mutex> guard(impl_->listeners_mutex);
+    impl_->listeners.erase(id);
+}
+
+instrument_lock_t& analyzer_t::lock() { return impl_->lock; }
+
+// ---------------------------------------------------------------- instrument_lock_t
+
+std::uint64_t instrument_lock_t::new_owner() {
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
+bool instrument_lock_t::grantable(std::uint64_t owner, const std::string& key) const {
+    for (const auto& h : holders_) {
+        if (h.first == owner) continue;
+        if (key.empty() || h.second.empty() || h.second != key) return false;
+    }
+    return true;
+}
+
+bool instrument_lock_t::acquire(std::uint64_t owner, const std::string& shared_key, std::uint32_t timeout_ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return grantable(owner, shared_key); }))
+        return false;
+    holders_[owner] = shared_key;
+    return true;
+}
+
+bool instrument_lock_t::release(std::uint64_t owner, bool* shared) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = holders_.find(owner);
+    if (it == holders_.end()) return false;
+    if (shared != nullptr) *shared = !it->second.empty();
+    holders_.erase(it);
+    changed_.notify_all();
+    return true;
+}
+
+bool instrument_lock_t::locked_against(std::uint64_t owner) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (holders_.empty() || holders_.count(owner) != 0) return false;
+    return true;
+}
+
+bool instrument_lock_t::wait_until_free(std::uint64_t owner, std::uint32_t timeout_ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [&] { return holders_.empty() || holders_.count(owner) != 0; });
+}
+
+bool instrument_lock_t::exclusive() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& h : holders_)
+        if (h.second.empty()) return true;
+    return false;
+}
+
+std::size_t instrument_lock_t::holders() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return holders_.size();
 }
 
 void analyzer_t::report_error(int code, const std::string& message) {

@@ -81,30 +81,56 @@ ViStatus parse_resource_name(const char* text, resource_name_t& out) {
     const std::string last = upper(fields.back());
 
     if (intf == "TCPIP") {
-        if (fields.size() == 4 && last == "SOCKET") {
-            std::string host = fields[1];
-            if (host.front() == '[') {
-                if (host.size() < 3 || host.back() != ']') return VI_ERROR_INV_RSRC_NAME;
-                host = host.substr(1, host.size() - 2);
-            } else if (host.find_first_of("[]") != std::string::npos) {
-                return VI_ERROR_INV_RSRC_NAME;
-            }
+        const bool socket = fields.size() == 4 && last == "SOCKET";
+        const bool instr = (fields.size() == 3 || fields.size() == 4) && last == "INSTR";
+        if (!socket && !instr) {
+            if (fields.size() == 2) return VI_ERROR_RSRC_NFOUND;  // host alone: an instrument name we cannot reach
+            return VI_ERROR_INV_RSRC_NAME;
+        }
+        std::string host = fields[1];
+        if (host.front() == '[') {
+            if (host.size() < 3 || host.back() != ']') return VI_ERROR_INV_RSRC_NAME;
+            host = host.substr(1, host.size() - 2);
+        } else if (host.find_first_of("[]") != std::string::npos) {
+            return VI_ERROR_INV_RSRC_NAME;
+        }
+        out = resource_name_t{};
+        out.board = board;
+        out.host = host;
+        const std::string prefix = "TCPIP" + std::to_string(board) + "::" + fields[1] + "::";
+        if (socket) {
             const std::string& port_text = fields[2];
             if (!all_digits(port_text) || port_text.size() > 5) return VI_ERROR_INV_RSRC_NAME;
             const unsigned long port = std::stoul(port_text);
             if (port == 0 || port > 65535) return VI_ERROR_INV_RSRC_NAME;
-            out = resource_name_t{};
             out.kind = resource_name_t::kind_t::socket;
-            out.board = board;
-            out.host = host;
             out.port = static_cast<std::uint16_t>(port);
-            out.canonical = "TCPIP" + std::to_string(board) + "::" + fields[1] + "::" + std::to_string(port) + "::SOCKET";
+            out.canonical = prefix + std::to_string(port) + "::SOCKET";
             return VI_SUCCESS;
         }
-        // Instrument-protocol names are valid but no such transport exists here.
-        if ((fields.size() == 3 || fields.size() == 4) && last == "INSTR") return VI_ERROR_RSRC_NFOUND;
-        if (fields.size() == 2) return VI_ERROR_RSRC_NFOUND;  // host alone: an instrument-protocol name
-        return VI_ERROR_INV_RSRC_NAME;
+        // A device name of "hislip<n>[,port]" means HiSLIP; any other name
+        // (default inst0) is a VXI-11 device.
+        std::string device = fields.size() == 4 ? fields[2] : "inst0";
+        if (upper(device).rfind("HISLIP", 0) == 0) {
+            out.kind = resource_name_t::kind_t::hislip;
+            out.port = 4880;
+            const auto comma = device.find(',');
+            if (comma != std::string::npos) {
+                const std::string port_text = device.substr(comma + 1);
+                if (!all_digits(port_text) || port_text.size() > 5) return VI_ERROR_INV_RSRC_NAME;
+                const unsigned long port = std::stoul(port_text);
+                if (port == 0 || port > 65535) return VI_ERROR_INV_RSRC_NAME;
+                out.port = static_cast<std::uint16_t>(port);
+                device.erase(comma);
+            }
+            if (!all_digits(device.substr(6))) return VI_ERROR_INV_RSRC_NAME;
+        } else {
+            out.kind = resource_name_t::kind_t::vxi11;
+            if (device.find_first_of(",[]") != std::string::npos) return VI_ERROR_INV_RSRC_NAME;
+        }
+        out.device = device;
+        out.canonical = prefix + (fields.size() == 4 ? fields[2] : device) + "::INSTR";
+        return VI_SUCCESS;
     }
     if (intf == "SIM") {
         if (fields.size() != 3 || last != "INSTR") return VI_ERROR_INV_RSRC_NAME;

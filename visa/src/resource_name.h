@@ -9,11 +9,12 @@
 namespace zorvisa {
 
 struct resource_name_t {
-    enum class kind_t { socket, sim };
+    enum class kind_t { socket, sim, vxi11, hislip };
     kind_t kind = kind_t::sim;
     unsigned board = 0;
     std::string host;      // socket: as written, IPv6 brackets removed
-    std::uint16_t port = 0;
+    std::uint16_t port = 0;  // socket; hislip (4880 unless given)
+    std::string device;    // vxi11 and hislip: the device name ("inst0", "hislip0")
     std::string sim_name;  // sim: the analyzer name
     std::string canonical; // the name reported by VI_ATTR_RSRC_NAME
 };

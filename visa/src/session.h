@@ -33,6 +33,10 @@ struct session_t {
     std::unique_ptr<transport_t> transport;
     std::vector<std::string> found;
     std::size_t next_found = 0;
+
+    // viLock nesting (guarded by the lock table).
+    unsigned exclusive_locks = 0;
+    unsigned shared_locks = 0;
 };
 
 using session_ptr = std::shared_ptr<session_t>;
@@ -45,6 +49,19 @@ session_ptr find_session(ViSession handle);
 // Removes the object and, for an RM, everything opened under it. The removed
 // sessions are returned so their transports end outside the table lock.
 std::vector<session_ptr> remove_session(ViSession handle);
+
+// Locks between this library's sessions on one resource (by canonical
+// name), as VISA keeps them whatever the protocol: an exclusive holder, or
+// sessions sharing one key. Waits at most timeout_ms; VI_SUCCESS, a nested
+// success, or VI_ERROR_TMO. *first: the session held no lock before.
+ViStatus lock_locally(session_t& s, bool exclusive, const std::string& key, ViUInt32 timeout_ms, bool* first);
+// VI_ERROR_SESN_NLOCKED when the session holds none. *last: it holds none now.
+ViStatus unlock_locally(session_t& s, bool* last);
+void drop_local_locks(session_t& s);
+// True when another session's lock keeps s from the resource.
+bool locked_out(const session_t& s);
+// The key of the shared lock on the session's resource ("" when none).
+std::string shared_key_of(const session_t& s);
 
 // SIM analyzer names opened so far (canonical names), for viFindRsrc.
 void remember_resource(const std::string& canonical);

@@ -48,6 +48,11 @@ public:
         return VI_SUCCESS;
     }
 
+    ViStatus clear(ViUInt32) override {
+        queue_.clear();
+        return VI_SUCCESS;
+    }
+
 private:
     struct pending_t {
         std::string reply;

@@ -5,107 +5,33 @@
 #include <cstring>
 #include <mutex>
 
-#if defined(_WIN32)
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <errno.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include "net.h"
 
 namespace zorvisa {
 namespace {
 
-// ---- the platform-specific spots -------------------------------------------
-#if defined(_WIN32)
-using socket_handle_t = SOCKET;
-const socket_handle_t invalid_socket = INVALID_SOCKET;
-constexpr int send_flags = 0;
-
-bool network_ready() {
-    static std::once_flag once;
-    static bool ok = false;
-    std::call_once(once, [] {
-        WSADATA data;
-        ok = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    });
-    return ok;
-}
-int last_error() { return WSAGetLastError(); }
-bool would_block(int e) { return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS || e == WSAEINTR; }
-bool interrupted(int e) { return e == WSAEINTR; }
-void close_socket(socket_handle_t s) { closesocket(s); }
-void shutdown_socket(socket_handle_t s) { shutdown(s, SD_BOTH); }
-bool set_nonblocking(socket_handle_t s) {
-    u_long on = 1;
-    return ioctlsocket(s, FIONBIO, &on) == 0;
-}
-// select() rather than WSAPoll: WSAPoll misses failed connects on older systems.
-// 1 ready, 0 time-out, -1 error.
-int wait_socket(socket_handle_t s, bool for_write, int ms) {
-    fd_set set, errors;
-    FD_ZERO(&set);
-    FD_ZERO(&errors);
-    FD_SET(s, &set);
-    FD_SET(s, &errors);
-    timeval tv{ms / 1000, (ms % 1000) * 1000};
-    const int r = select(0, for_write ? nullptr : &set, for_write ? &set : nullptr, &errors, &tv);
-    if (r < 0) return -1;
-    return r > 0 ? 1 : 0;
-}
-int send_some(socket_handle_t s, const char* p, std::size_t n) {
-    return send(s, p, static_cast<int>(std::min<std::size_t>(n, 1u << 30)), send_flags);
-}
-int recv_some(socket_handle_t s, char* p, std::size_t n) { return recv(s, p, static_cast<int>(n), 0); }
-#else
-using socket_handle_t = int;
-const socket_handle_t invalid_socket = -1;
-#if defined(MSG_NOSIGNAL)
-constexpr int send_flags = MSG_NOSIGNAL;  // a dead peer gives EPIPE, not SIGPIPE
-#else
-constexpr int send_flags = 0;
-#endif
-
-bool network_ready() { return true; }
-int last_error() { return errno; }
-bool would_block(int e) { return e == EAGAIN || e == EWOULDBLOCK || e == EINPROGRESS || e == EINTR; }
-bool interrupted(int e) { return e == EINTR; }
-void close_socket(socket_handle_t s) { ::close(s); }
-void shutdown_socket(socket_handle_t s) { ::shutdown(s, SHUT_RDWR); }
-bool set_nonblocking(socket_handle_t s) {
-    const int flags = fcntl(s, F_GETFL, 0);
-    return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
-}
-int wait_socket(socket_handle_t s, bool for_write, int ms) {
-    pollfd p{s, static_cast<short>(for_write ? POLLOUT : POLLIN), 0};
-    const int r = ::poll(&p, 1, ms);
-    if (r < 0) return errno == EINTR ? 0 : -1;
-    return r > 0 ? 1 : 0;  // POLLERR/POLLHUP count as ready: the next call reports them
-}
-long send_some(socket_handle_t s, const char* p, std::size_t n) { return ::send(s, p, n, send_flags); }
-long recv_some(socket_handle_t s, char* p, std::size_t n) { return ::recv(s, p, n, 0); }
-#endif
-// ---------------------------------------------------------------------------
+using net::handle_t;
 
 constexpr std::size_t recv_chunk = 64 * 1024;
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
 class socket_transport_t final : public transport_t {
 public:
-    explicit socket_transport_t(socket_handle_t s) : sock_(s) {}
-    ~socket_transport_t() override { close_socket(sock_); }
+    explicit socket_transport_t(handle_t s) : sock_(s) {}
+    ~socket_transport_t() override { net::close_handle(sock_); }
 
     ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) override;
     ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) override;
     void abort() noexcept override {
         aborted_ = true;
-        shutdown_socket(sock_);
+        net::shutdown_handle(sock_);
+    }
+    // No device clear over a raw socket: what was received goes.
+    ViStatus clear(ViUInt32) override {
+        rd_ = rx_.size();
+        compact();
+        begin_message();
+        return dead_ ? VI_ERROR_CONN_LOST : VI_SUCCESS;
     }
 
 private:
@@ -114,7 +40,7 @@ private:
     void begin_message();
     void compact();
 
-    socket_handle_t sock_;
+    handle_t sock_;
     std::atomic<bool> aborted_{false};
     bool dead_ = false;
 
@@ -214,20 +140,20 @@ ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
         if (aborted_) return VI_ERROR_CONN_LOST;
         const std::size_t old = rx_.size();
         rx_.resize(old + recv_chunk);
-        const auto n = recv_some(sock_, &rx_[old], recv_chunk);
-        const int err = n < 0 ? last_error() : 0;
+        const auto n = net::recv_some(sock_, &rx_[old], recv_chunk);
+        const int err = n < 0 ? net::last_error() : 0;
         rx_.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
         if (n > 0) {
             scan();
             return VI_SUCCESS;
         }
-        if (n == 0 || !would_block(err)) {
+        if (n == 0 || !net::would_block(err)) {
             dead_ = true;  // orderly close, reset or any other failure: the link is gone
             return VI_ERROR_CONN_LOST;
         }
-        if (interrupted(err)) continue;
+        if (net::interrupted(err)) continue;
         if (deadline.expired()) return VI_ERROR_TMO;
-        if (wait_socket(sock_, false, deadline.slice_ms()) < 0) {
+        if (net::wait_handle(sock_, false, deadline.slice_ms()) < 0) {
             dead_ = true;
             return VI_ERROR_CONN_LOST;
         }
@@ -284,19 +210,19 @@ ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size
             status = VI_ERROR_CONN_LOST;
             break;
         }
-        const auto n = send_some(sock_, data + done, total - done);
+        const auto n = net::send_some(sock_, data + done, total - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
         }
-        const int err = last_error();
-        if (n < 0 && would_block(err)) {
-            if (interrupted(err)) continue;
+        const int err = net::last_error();
+        if (n < 0 && net::would_block(err)) {
+            if (net::interrupted(err)) continue;
             if (deadline.expired()) {
                 status = VI_ERROR_TMO;
                 break;
             }
-            if (wait_socket(sock_, true, deadline.slice_ms()) >= 0) continue;
+            if (net::wait_handle(sock_, true, deadline.slice_ms()) >= 0) continue;
         }
         dead_ = true;
         status = VI_ERROR_CONN_LOST;
@@ -306,63 +232,13 @@ ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size
     return status;
 }
 
-struct addrinfo_deleter {
-    void operator()(addrinfo* p) const { freeaddrinfo(p); }
-};
-
 }  // namespace
 
 ViStatus open_socket_transport(const std::string& host, std::uint16_t port, ViUInt32 timeout_ms,
                                std::unique_ptr<transport_t>& out) {
-    if (!network_ready()) return VI_ERROR_SYSTEM_ERROR;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) return VI_ERROR_RSRC_NFOUND;
-    const std::unique_ptr<addrinfo, addrinfo_deleter> list(found);
-
-    const deadline_t deadline(timeout_ms);
-    ViStatus status = VI_ERROR_RSRC_NFOUND;
-    for (addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
-        const socket_handle_t s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
-        if (s == invalid_socket) continue;
-        bool connected = false;
-        if (set_nonblocking(s)) {
-            if (connect(s, ai->ai_addr, static_cast<int>(ai->ai_addrlen)) == 0) {
-                connected = true;
-            } else if (would_block(last_error())) {
-                for (;;) {
-                    const int r = wait_socket(s, true, deadline.slice_ms());
-                    if (r < 0) break;
-                    if (r > 0) {
-                        int err = 0;
-                        socklen_t len = sizeof err;
-                        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) == 0 && err == 0)
-                            connected = true;
-                        break;
-                    }
-                    if (deadline.expired()) {
-                        status = VI_ERROR_TMO;
-                        break;
-                    }
-                }
-            }
-        }
-        if (!connected) {
-            close_socket(s);
-            if (status == VI_ERROR_TMO) break;
-            continue;
-        }
-        // Queries are short request/reply exchanges: never hold them back.
-        int one = 1;
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-        setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one), sizeof one);
-        out.reset(new socket_transport_t(s));
-        return VI_SUCCESS;
-    }
+    handle_t s = net::invalid_handle;
+    const ViStatus status = net::connect(host, port, deadline_t(timeout_ms), s);
+    if (status == VI_SUCCESS) out.reset(new socket_transport_t(s));
     return status;
 }
 

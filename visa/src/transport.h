@@ -22,6 +22,17 @@ public:
     virtual ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) = 0;
     // Wakes a blocked read or write so a close never waits for a time-out.
     virtual void abort() noexcept {}
+
+    // What an instrument protocol adds; unsupported by default.
+    // viClear: the device's input and output emptied, and ours.
+    virtual ViStatus clear(ViUInt32 /*timeout_ms*/) { return VI_ERROR_NSUP_OPER; }
+    virtual ViStatus read_stb(ViUInt16* /*stb*/, ViUInt32 /*timeout_ms*/) { return VI_ERROR_NSUP_OPER; }
+    virtual ViStatus trigger(ViUInt32 /*timeout_ms*/) { return VI_ERROR_NSUP_OPER; }
+    // The device's own lock, for protocols that have one (an empty key:
+    // exclusive). Without one the library's lock between its own sessions
+    // is all there is, so success.
+    virtual ViStatus lock(const std::string& /*shared_key*/, ViUInt32 /*timeout_ms*/) { return VI_SUCCESS; }
+    virtual ViStatus unlock() { return VI_SUCCESS; }
 };
 
 // A point in time for time-outs of any length (VI_TMO_INFINITE: never).

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "formatted_io.h"
+#include "hislip_transport.h"
 #include "resource_name.h"
 #include "session.h"
 #include "sim_transport.h"
 #include "socket_transport.h"
+#include "vxi11_transport.h"
 #include "visa.h"
 
 #if defined(_WIN32)
@@ -23,6 +25,7 @@
 // the interface fails to compile.
 #define ZOR_VISA_DECLARE(name, ret, params) extern "C" ZOR_VISA_EXPORT ret ZOR_VISA_CALL name params;
 ZOR_VISA_FUNCTIONS(ZOR_VISA_DECLARE)
+ZOR_VISA_INSTRUMENT_FUNCTIONS(ZOR_VISA_DECLARE)
 #undef ZOR_VISA_DECLARE
 #define ZOR_VISA_DECLARE_VARIADIC(name, ret, params) extern "C" ZOR_VISA_EXPORT ret name params;
 ZOR_VISA_VARIADIC_FUNCTIONS(ZOR_VISA_DECLARE_VARIADIC)
@@ -51,6 +54,13 @@ ViStatus guarded(F&& body) noexcept {
 session_ptr instrument(ViSession vi) {
     session_ptr s = find_session(vi);
     return s && s->kind == session_t::kind_t::instr ? s : nullptr;
+}
+
+// The instrument session, or the status that keeps the caller out of it.
+ViStatus usable(ViSession vi, session_ptr& s) {
+    s = instrument(vi);
+    if (!s) return VI_ERROR_INV_OBJECT;
+    return locked_out(*s) ? VI_ERROR_RSRC_LOCKED : VI_SUCCESS;
 }
 
 void copy_name(ViChar* dest, const std::string& name) {
@@ -144,11 +154,17 @@ extern "C" ViStatus ZOR_VISA_CALL viOpen(ViSession sesn, ViConstRsrc name, ViAcc
         s->kind = session_t::kind_t::instr;
         s->rm = sesn;
         s->rsrc_name = rsrc.canonical;
+        const ViUInt32 connect_ms = timeout == 0 ? default_connect_timeout_ms : timeout;
         if (rsrc.kind == resource_name_t::kind_t::socket) {
-            st = open_socket_transport(rsrc.host, rsrc.port, timeout == 0 ? default_connect_timeout_ms : timeout,
-                                       s->transport);
+            st = open_socket_transport(rsrc.host, rsrc.port, connect_ms, s->transport);
             if (st != VI_SUCCESS) return st;
             s->is_socket = true;
+        } else if (rsrc.kind == resource_name_t::kind_t::vxi11) {
+            st = open_vxi11_transport(rsrc.host, rsrc.device, connect_ms, s->transport);
+            if (st != VI_SUCCESS) return st;
+        } else if (rsrc.kind == resource_name_t::kind_t::hislip) {
+            st = open_hislip_transport(rsrc.host, rsrc.port, rsrc.device, connect_ms, s->transport);
+            if (st != VI_SUCCESS) return st;
         } else {
             s->transport = open_sim_transport(rsrc.sim_name);
             remember_resource(rsrc.canonical);
@@ -166,8 +182,10 @@ extern "C" ViStatus ZOR_VISA_CALL viClose(ViObject vi) {
         if (removed.empty()) return VI_ERROR_INV_OBJECT;
         // A read blocked in another thread returns at once; the connection
         // itself ends when the last user lets go of the session.
-        for (const session_ptr& s : removed)
+        for (const session_ptr& s : removed) {
+            if (s->kind == session_t::kind_t::instr) drop_local_locks(*s);
             if (s->transport) s->transport->abort();
+        }
         return VI_SUCCESS;
     });
 }
@@ -272,8 +290,9 @@ extern "C" ViStatus ZOR_VISA_CALL viSetBuf(ViSession vi, ViUInt16, ViUInt32) {
 extern "C" ViStatus ZOR_VISA_CALL viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViUInt32* retCount) {
     return guarded([&]() -> ViStatus {
         if (retCount != nullptr) *retCount = 0;
-        const session_ptr s = instrument(vi);
-        if (!s) return VI_ERROR_INV_OBJECT;
+        session_ptr s;
+        const ViStatus us = usable(vi, s);
+        if (us != VI_SUCCESS) return us;
         if (buf == nullptr && cnt != 0) return VI_ERROR_USER_BUF;
         static const ViByte nothing = 0;
         std::lock_guard<std::mutex> lock(s->io);
@@ -287,8 +306,9 @@ extern "C" ViStatus ZOR_VISA_CALL viWrite(ViSession vi, ViConstBuf buf, ViUInt32
 extern "C" ViStatus ZOR_VISA_CALL viRead(ViSession vi, ViBuf buf, ViUInt32 cnt, ViUInt32* retCount) {
     return guarded([&]() -> ViStatus {
         if (retCount != nullptr) *retCount = 0;
-        const session_ptr s = instrument(vi);
-        if (!s) return VI_ERROR_INV_OBJECT;
+        session_ptr s;
+        const ViStatus us = usable(vi, s);
+        if (us != VI_SUCCESS) return us;
         if (buf == nullptr && cnt != 0) return VI_ERROR_USER_BUF;
         ViByte scratch = 0;
         std::lock_guard<std::mutex> lock(s->io);
@@ -342,8 +362,9 @@ extern "C" ViStatus viPrintf(ViSession vi, ViConstString writeFmt, ...) {
     va_list ap;
     va_start(ap, writeFmt);
     const ViStatus st = guarded([&]() -> ViStatus {
-        const session_ptr s = instrument(vi);
-        if (!s) return VI_ERROR_INV_OBJECT;
+        session_ptr s;
+        const ViStatus us = usable(vi, s);
+        if (us != VI_SUCCESS) return us;
         std::string message;
         const ViStatus fs = format_message(writeFmt, &ap, message);
         if (fs != VI_SUCCESS) return fs;
@@ -358,8 +379,9 @@ extern "C" ViStatus viScanf(ViSession vi, ViConstString readFmt, ...) {
     va_list ap;
     va_start(ap, readFmt);
     const ViStatus st = guarded([&]() -> ViStatus {
-        const session_ptr s = instrument(vi);
-        if (!s) return VI_ERROR_INV_OBJECT;
+        session_ptr s;
+        const ViStatus us = usable(vi, s);
+        if (us != VI_SUCCESS) return us;
         std::vector<read_directive_t> directives;
         const ViStatus fs = parse_read_format(readFmt, directives);
         if (fs != VI_SUCCESS) return fs;
@@ -379,8 +401,9 @@ extern "C" ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString
     va_list ap;
     va_start(ap, readFmt);
     const ViStatus st = guarded([&]() -> ViStatus {
-        const session_ptr s = instrument(vi);
-        if (!s) return VI_ERROR_INV_OBJECT;
+        session_ptr s;
+        const ViStatus us = usable(vi, s);
+        if (us != VI_SUCCESS) return us;
         // Both formats are checked before anything goes on the wire.
         std::vector<read_directive_t> directives;
         ViStatus fs = parse_read_format(readFmt, directives);
@@ -400,4 +423,85 @@ extern "C" ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString
     });
     va_end(ap);
     return st;
+}
+
+// ---------------------------------------------------------------- instrument operations
+
+namespace {
+
+// One operation on the transport, under the session's I/O lock.
+template <class F>
+ViStatus instrument_call(ViSession vi, F&& operation) {
+    return guarded([&]() -> ViStatus {
+        session_ptr s;
+        const ViStatus us = usable(vi, s);
+        if (us != VI_SUCCESS) return us;
+        std::lock_guard<std::mutex> lock(s->io);
+        return operation(*s);
+    });
+}
+
+}  // namespace
+
+extern "C" ViStatus ZOR_VISA_CALL viClear(ViSession vi) {
+    return instrument_call(vi, [](session_t& s) { return s.transport->clear(s.timeout_ms.load()); });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viReadSTB(ViSession vi, ViUInt16* status) {
+    if (status == nullptr) return instrument(vi) ? VI_ERROR_INV_PARAMETER : VI_ERROR_INV_OBJECT;
+    return instrument_call(vi, [&](session_t& s) { return s.transport->read_stb(status, s.timeout_ms.load()); });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viAssertTrigger(ViSession vi, ViUInt16 protocol) {
+    if (protocol != VI_TRIG_PROT_DEFAULT) return instrument(vi) ? VI_ERROR_INV_PARAMETER : VI_ERROR_INV_OBJECT;
+    return instrument_call(vi, [](session_t& s) { return s.transport->trigger(s.timeout_ms.load()); });
+}
+
+// The library's own lock between its sessions first, then, for the first
+// lock a session takes, the device's lock where the protocol has one.
+extern "C" ViStatus ZOR_VISA_CALL viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout,
+                                         ViConstString requestedKey, ViChar accessKey[]) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        if (lockType != VI_EXCLUSIVE_LOCK && lockType != VI_SHARED_LOCK) return VI_ERROR_INV_LOCK_TYPE;
+        const bool exclusive = lockType == VI_EXCLUSIVE_LOCK;
+        std::string key;
+        if (!exclusive) {
+            if (accessKey == nullptr) return VI_ERROR_INV_PARAMETER;
+            if (requestedKey != nullptr && *requestedKey != '\0') {
+                if (std::strlen(requestedKey) >= rsrc_buffer_size) return VI_ERROR_INV_ACCESS_KEY;
+                key = requestedKey;
+            } else {
+                key = shared_key_of(*s);
+                if (key.empty()) key = "zorvisa." + std::to_string(s->handle);
+            }
+        }
+        bool first = false;
+        const ViStatus st = lock_locally(*s, exclusive, key, timeout, &first);
+        if (st < VI_SUCCESS) return st;
+        if (first) {
+            std::lock_guard<std::mutex> io(s->io);
+            const ViStatus ds = s->transport->lock(key, timeout);
+            if (ds < VI_SUCCESS) {
+                bool last = false;
+                unlock_locally(*s, &last);
+                return ds;
+            }
+        }
+        if (!exclusive) copy_name(accessKey, key);
+        return st;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viUnlock(ViSession vi) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        bool last = false;
+        const ViStatus st = unlock_locally(*s, &last);
+        if (st != VI_SUCCESS || !last) return st;
+        std::lock_guard<std::mutex> io(s->io);
+        return s->transport->unlock();
+    });
 }

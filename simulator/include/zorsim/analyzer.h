@@ -3,9 +3,13 @@
 // VISA resource, the TCP server) feed it messages and collect its replies.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +35,33 @@ struct script_t {
     int times = 1;                     // how many matching messages it answers; negative: every one
 };
 
+// The locks LAN clients take on the instrument (VXI-11 device_lock, HiSLIP
+// AsyncLock), shared by every server of one analyzer so a lock taken over
+// one protocol holds against the others. Either one exclusive holder, or
+// any number of holders sharing one key. Owners are numbers from
+// new_owner(), one per connection or link.
+class instrument_lock_t {
+public:
+    static std::uint64_t new_owner();
+
+    // Waits at most timeout_ms; an empty key asks for the exclusive lock.
+    bool acquire(std::uint64_t owner, const std::string& shared_key, std::uint32_t timeout_ms);
+    // False when the owner held no lock; true otherwise (was it shared: *shared).
+    bool release(std::uint64_t owner, bool* shared = nullptr);
+    // True when another owner's lock keeps this one out.
+    bool locked_against(std::uint64_t owner) const;
+    // Waits at most timeout_ms until locked_against(owner) is false.
+    bool wait_until_free(std::uint64_t owner, std::uint32_t timeout_ms);
+    bool exclusive() const;
+    std::size_t holders() const;
+
+private:
+    bool grantable(std::uint64_t owner, const std::string& key) const;  // mutex held
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::uint64_t, std::string> holders_;  // owner -> key ("" exclusive)
+};
+
 class analyzer_t {
 public:
     analyzer_t();
@@ -47,6 +78,16 @@ public:
     // transports (e.g. -410 "Query INTERRUPTED" when a message arrives
     // while a reply is unread) and tests.
     void report_error(int code, const std::string& message = std::string());
+
+    // For the LAN servers. The status byte as *STB? reads it (the servers
+    // add their own message-available bit), and a call each time its
+    // summary bit (RQS/MSS) rises, from the thread of the message that
+    // raised it, outside the analyzer's lock.
+    std::uint8_t status_byte() const;
+    using service_request_t = std::function<void(std::uint8_t status_byte)>;
+    std::uint64_t add_service_request_listener(service_request_t listener);
+    void remove_service_request_listener(std::uint64_t id);
+    instrument_lock_t& lock();
 
     // The wire log keeps the most recent messages only, so a long-running
     // server does not grow without limit: past this many the oldest go.

@@ -1,0 +1,71 @@
+// TCP for the network transports: the platform's socket calls behind a few
+// functions, and a connected stream with buffered reads that keep partial
+// data across time-outs, so a framed protocol never loses its place.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "transport.h"
+
+namespace zorvisa::net {
+
+#if defined(_WIN32)
+using handle_t = std::uintptr_t;  // SOCKET
+#else
+using handle_t = int;
+#endif
+extern const handle_t invalid_handle;
+
+bool ready();  // sockets usable (Windows: started once)
+int last_error();
+bool would_block(int error);
+bool interrupted(int error);
+void close_handle(handle_t s);
+void shutdown_handle(handle_t s);
+// 1 ready, 0 time-out, -1 error.
+int wait_handle(handle_t s, bool for_write, int ms);
+long send_some(handle_t s, const char* p, std::size_t n);
+long recv_some(handle_t s, char* p, std::size_t n);
+
+// A non-blocking connection with no Nagle delay and keep-alive on. Refused
+// or unknown host: VI_ERROR_RSRC_NFOUND; no answer in time: VI_ERROR_TMO.
+ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& deadline, handle_t& out);
+
+class stream_t {
+public:
+    explicit stream_t(handle_t s) : sock_(s) {}
+    ~stream_t() { close_handle(sock_); }
+    stream_t(const stream_t&) = delete;
+    stream_t& operator=(const stream_t&) = delete;
+
+    static ViStatus open(const std::string& host, std::uint16_t port, const deadline_t& deadline,
+                         std::unique_ptr<stream_t>& out);
+
+    // Everything or an error; a failed send leaves the stream dead.
+    ViStatus send(std::string_view data, const deadline_t& deadline);
+    // Waits until at least n bytes are buffered (nothing is consumed).
+    ViStatus fill(std::size_t n, const deadline_t& deadline);
+    const char* data() const { return rx_.data() + rd_; }
+    std::size_t buffered() const { return rx_.size() - rd_; }
+    void consume(std::size_t n);
+    // Wakes blocked calls from another thread; the stream is dead afterwards.
+    void abort() noexcept {
+        aborted_ = true;
+        shutdown_handle(sock_);
+    }
+    bool dead() const { return dead_ || aborted_; }
+
+private:
+    handle_t sock_;
+    std::atomic<bool> aborted_{false};
+    bool dead_ = false;
+    std::string rx_;
+    std::size_t rd_ = 0;
+};
+
+}  // namespace zorvisa::net

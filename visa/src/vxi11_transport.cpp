@@ -1,0 +1,251 @@
+#include "vxi11_transport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "net.h"
+#include "zorsim/lan_wire.h"
+
+namespace zorvisa {
+namespace {
+
+namespace lan = zorsim::lan;
+namespace vxi11 = zorsim::lan::vxi11;
+
+constexpr std::size_t max_record = 64u << 20;  // no reply of ours comes near; a bigger one is garbage
+constexpr ViUInt32 reply_grace_ms = 1000;      // the device's own time-out comes first
+constexpr ViUInt32 link_call_ms = 2000;        // unlock: never wait long
+
+// The RPC deadline of a call whose device-side time-out is timeout_ms.
+deadline_t call_deadline(ViUInt32 timeout_ms) {
+    if (timeout_ms == static_cast<ViUInt32>(VI_TMO_INFINITE) || timeout_ms > 0xFFFFFFFFu - reply_grace_ms)
+        return deadline_t(static_cast<ViUInt32>(VI_TMO_INFINITE));
+    return deadline_t(timeout_ms + reply_grace_ms);
+}
+
+// Calls and replies on one TCP connection. A reply that arrives after its
+// call timed out is recognised by its transaction id and dropped.
+class rpc_channel_t {
+public:
+    explicit rpc_channel_t(std::unique_ptr<net::stream_t> stream) : stream_(std::move(stream)) {}
+
+    ViStatus call(std::uint32_t program, std::uint32_t procedure, lan::xdr_writer_t args, const deadline_t& deadline,
+                  lan::xdr_reader_t& results, std::uint32_t program_version = vxi11::program_version) {
+        const std::uint32_t xid = ++xid_;
+        lan::xdr_writer_t msg = lan::rpc::call_header(xid, program, program_version, procedure);
+        msg.bytes() += args.bytes();
+        ViStatus st = stream_->send(lan::rpc::mark_record(std::move(msg.bytes())), deadline);
+        if (st != VI_SUCCESS) return st;
+        for (;;) {
+            st = next_record(deadline);
+            if (st != VI_SUCCESS) return st;
+            reply_.swap(partial_);
+            partial_.clear();
+            lan::xdr_reader_t header(reply_);
+            if (header.u32() != xid) continue;  // a late reply to an earlier call
+            return lan::rpc::parse_reply(reply_, xid, results) ? VI_SUCCESS : VI_ERROR_IO;
+        }
+    }
+    void abort() noexcept { stream_->abort(); }
+
+private:
+    // Completes partial_ with whole fragments; a time-out keeps what came.
+    ViStatus next_record(const deadline_t& deadline) {
+        for (;;) {
+            ViStatus st = stream_->fill(4, deadline);
+            if (st != VI_SUCCESS) return st;
+            const std::uint32_t mark = lan::xdr_reader_t(std::string_view(stream_->data(), 4)).u32();
+            const std::size_t length = mark & 0x7FFFFFFFu;
+            if (partial_.size() + length > max_record) {
+                stream_->abort();
+                return VI_ERROR_IO;
+            }
+            st = stream_->fill(4 + length, deadline);
+            if (st != VI_SUCCESS) return st;
+            partial_.append(stream_->data() + 4, length);
+            stream_->consume(4 + length);
+            if (mark & 0x80000000u) return VI_SUCCESS;
+        }
+    }
+
+    std::unique_ptr<net::stream_t> stream_;
+    std::uint32_t xid_ = 0x5A00;
+    std::string partial_, reply_;
+};
+
+ViStatus device_status(std::int32_t error) {
+    switch (error) {
+    case vxi11::no_error: return VI_SUCCESS;
+    case vxi11::device_locked: return VI_ERROR_RSRC_LOCKED;
+    case vxi11::no_lock_held: return VI_ERROR_SESN_NLOCKED;
+    case vxi11::io_timeout: return VI_ERROR_TMO;
+    case vxi11::aborted: return VI_ERROR_ABORT;
+    case vxi11::not_supported: return VI_ERROR_NSUP_OPER;
+    case vxi11::device_not_accessible:
+    case vxi11::invalid_address: return VI_ERROR_RSRC_NFOUND;
+    case vxi11::invalid_link: return VI_ERROR_CONN_LOST;
+    default: return VI_ERROR_IO;
+    }
+}
+
+std::uint16_t portmapper_port() {
+    const char* text = std::getenv("ZOR_VISA_PORTMAPPER_PORT");
+    if (text == nullptr || *text == '\0') return lan::portmap::port;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    return (*end == '\0' && v > 0 && v < 65536) ? static_cast<std::uint16_t>(v) : lan::portmap::port;
+}
+
+class vxi11_transport_t final : public transport_t {
+public:
+    vxi11_transport_t(std::unique_ptr<rpc_channel_t> core, std::int32_t link, std::uint32_t max_write)
+        : core_(std::move(core)), link_(link), max_write_(max_write == 0 ? 1024u : max_write) {}
+    // The link ends with its connection: a close does not wait on the device.
+
+    ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) override {
+        *sent = 0;
+        const char* data = reinterpret_cast<const char*>(buf);
+        do {
+            const std::size_t n = std::min<std::size_t>(cnt - *sent, max_write_);
+            const bool last = *sent + n == cnt;
+            lan::xdr_writer_t args;
+            args.i32(link_).u32(timeout_ms).u32(timeout_ms).u32(last ? vxi11::flag_end : 0u);
+            args.opaque(std::string_view(data + *sent, n));
+            lan::xdr_reader_t r;
+            ViStatus st = core_->call(vxi11::core_program, vxi11::device_write, std::move(args), call_deadline(timeout_ms), r);
+            if (st != VI_SUCCESS) return st;
+            const std::int32_t error = r.i32();
+            const std::uint32_t size = r.u32();
+            if (!r.ok()) return VI_ERROR_IO;
+            *sent += std::min<std::size_t>(size, n);
+            if (error != vxi11::no_error) return device_status(error);
+            if (size < n) return VI_ERROR_IO;  // the device took less than it was given
+        } while (*sent < cnt);
+        return VI_SUCCESS;
+    }
+
+    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) override {
+        *got = 0;
+        if (cnt == 0) return VI_SUCCESS_MAX_CNT;
+        const std::uint32_t request = static_cast<std::uint32_t>(std::min<std::size_t>(cnt, 0x7FFFFFFF));
+        lan::xdr_writer_t args;
+        args.i32(link_).u32(request).u32(timeout_ms).u32(timeout_ms).u32(0).u32(0);
+        lan::xdr_reader_t r;
+        ViStatus st = core_->call(vxi11::core_program, vxi11::device_read, std::move(args), call_deadline(timeout_ms), r);
+        if (st != VI_SUCCESS) return st;
+        const std::int32_t error = r.i32();
+        const std::uint32_t reason = r.u32();
+        const std::string_view data = r.opaque(request);
+        if (!r.ok()) return VI_ERROR_IO;
+        std::memcpy(buf, data.data(), data.size());
+        *got = data.size();
+        if (error != vxi11::no_error) return device_status(error);
+        if (reason & vxi11::reason_end) return VI_SUCCESS;
+        if (reason & vxi11::reason_chr) return VI_SUCCESS_TERM_CHAR;
+        return VI_SUCCESS_MAX_CNT;
+    }
+
+    void abort() noexcept override { core_->abort(); }
+
+    ViStatus clear(ViUInt32 timeout_ms) override { return generic(vxi11::device_clear, timeout_ms); }
+    ViStatus trigger(ViUInt32 timeout_ms) override { return generic(vxi11::device_trigger, timeout_ms); }
+
+    ViStatus read_stb(ViUInt16* stb, ViUInt32 timeout_ms) override {
+        lan::xdr_reader_t r;
+        ViStatus st = core_->call(vxi11::core_program, vxi11::device_readstb, generic_args(timeout_ms),
+                                  call_deadline(timeout_ms), r);
+        if (st != VI_SUCCESS) return st;
+        const std::int32_t error = r.i32();
+        const std::uint32_t value = r.u32();
+        if (!r.ok()) return VI_ERROR_IO;
+        if (error != vxi11::no_error) return device_status(error);
+        *stb = static_cast<ViUInt16>(value & 0xFF);
+        return VI_SUCCESS;
+    }
+
+    // The protocol has exclusive locks only: a shared lock stays the
+    // library's own, between its sessions.
+    ViStatus lock(const std::string& shared_key, ViUInt32 timeout_ms) override {
+        if (!shared_key.empty()) return VI_SUCCESS;
+        lan::xdr_writer_t args;
+        args.i32(link_).u32(vxi11::flag_waitlock).u32(timeout_ms);
+        locked_ = false;
+        const ViStatus st = error_call(vxi11::device_lock, std::move(args), call_deadline(timeout_ms));
+        locked_ = st == VI_SUCCESS;
+        // Still locked by another link when the wait ended: a time-out for viLock.
+        return st == VI_ERROR_RSRC_LOCKED ? VI_ERROR_TMO : st;
+    }
+    ViStatus unlock() override {
+        if (!locked_) return VI_SUCCESS;
+        locked_ = false;
+        return error_call(vxi11::device_unlock, link_args(), deadline_t(link_call_ms));
+    }
+
+private:
+    lan::xdr_writer_t link_args() const {
+        lan::xdr_writer_t w;
+        w.i32(link_);
+        return w;
+    }
+    lan::xdr_writer_t generic_args(ViUInt32 timeout_ms) const {
+        lan::xdr_writer_t w;
+        w.i32(link_).u32(0).u32(timeout_ms).u32(timeout_ms);
+        return w;
+    }
+    ViStatus generic(std::uint32_t procedure, ViUInt32 timeout_ms) {
+        return error_call(procedure, generic_args(timeout_ms), call_deadline(timeout_ms));
+    }
+    // A procedure whose result is a Device_Error alone.
+    ViStatus error_call(std::uint32_t procedure, lan::xdr_writer_t args, const deadline_t& deadline) {
+        lan::xdr_reader_t r;
+        const ViStatus st = core_->call(vxi11::core_program, procedure, std::move(args), deadline, r);
+        if (st != VI_SUCCESS) return st;
+        const std::int32_t error = r.i32();
+        return r.ok() ? device_status(error) : VI_ERROR_IO;
+    }
+
+    std::unique_ptr<rpc_channel_t> core_;
+    std::int32_t link_;
+    std::uint32_t max_write_;
+    bool locked_ = false;
+};
+
+}  // namespace
+
+ViStatus open_vxi11_transport(const std::string& host, const std::string& device, ViUInt32 timeout_ms,
+                              std::unique_ptr<transport_t>& out) {
+    const deadline_t deadline(timeout_ms);
+    std::unique_ptr<net::stream_t> stream;
+    ViStatus st = net::stream_t::open(host, portmapper_port(), deadline, stream);
+    if (st != VI_SUCCESS) return st;
+    std::uint32_t core_port = 0;
+    {
+        rpc_channel_t portmapper(std::move(stream));
+        lan::xdr_writer_t w;
+        w.u32(vxi11::core_program).u32(vxi11::program_version).u32(lan::portmap::ipproto_tcp).u32(0);
+        lan::xdr_reader_t r;
+        st = portmapper.call(lan::portmap::program, lan::portmap::proc_getport, std::move(w), deadline, r, 2);
+        if (st != VI_SUCCESS) return st == VI_ERROR_TMO ? st : VI_ERROR_RSRC_NFOUND;
+        core_port = r.u32();
+        if (!r.ok() || core_port == 0 || core_port > 65535) return VI_ERROR_RSRC_NFOUND;
+    }
+    st = net::stream_t::open(host, static_cast<std::uint16_t>(core_port), deadline, stream);
+    if (st != VI_SUCCESS) return st;
+    auto core = std::make_unique<rpc_channel_t>(std::move(stream));
+    lan::xdr_writer_t args;
+    args.i32(0x5A4F52).boolean(false).u32(0).opaque(device);
+    lan::xdr_reader_t r;
+    st = core->call(vxi11::core_program, vxi11::create_link, std::move(args), deadline, r);
+    if (st != VI_SUCCESS) return st;
+    const std::int32_t error = r.i32();
+    const std::int32_t link = r.i32();
+    r.u32();  // abort port: a close shuts the connection instead
+    const std::uint32_t max_write = r.u32();
+    if (!r.ok()) return VI_ERROR_IO;
+    if (error != vxi11::no_error) return device_status(error);
+    out.reset(new vxi11_transport_t(std::move(core), link, max_write));
+    return VI_SUCCESS;
+}
+
+}  // namespace zorvisa
