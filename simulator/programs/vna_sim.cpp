@@ -1,6 +1,7 @@
 // vna-sim: the simulated analyzer on a TCP port, like a LAN instrument's
 // raw SCPI socket.
 #include <zorsim/analyzer.h>
+#include <zorsim/lan_servers.h>
 #include <zorsim/tcp_server.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #ifdef _WIN32
@@ -25,6 +27,7 @@ namespace {
 
 const char* const usage_text =
     "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--verbose]\n"
+    "               [--vxi11 [--portmapper-port N]] [--hislip N]\n"
     "\n"
     "Serves a simulated two-port vector network analyzer over TCP, one SCPI\n"
     "program message per line.\n"
@@ -33,9 +36,15 @@ const char* const usage_text =
     "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
     "  --name NAME  name of the simulated analyzer (default vna)\n"
     "  --verbose    log each received message and its reply to stderr\n"
+    "  --vxi11      serve VXI-11 too (TCPIP::host::inst0::INSTR), with a portmapper\n"
+    "               on port 111 (when it may bind it; else a free port, printed)\n"
+    "  --portmapper-port N  the portmapper's port instead (0 picks a free port)\n"
+    "  --hislip N   serve HiSLIP too, on port N (4880 usually; 0 picks a free port)\n"
     "  --help       show this text\n"
     "\n"
     "Once listening it prints one line: vna-sim listening on ADDR:PORT\n"
+    "(after a line per LAN protocol: vna-sim vxi11 portmapper on ADDR:PORT,\n"
+    "vna-sim hislip on ADDR:PORT)\n"
     "It stops on SIGINT or SIGTERM (Ctrl-C, or closing the console on Windows).\n";
 
 // Printable form of a message for the log: control bytes escaped, long ones cut.
@@ -101,6 +110,10 @@ int main(int argc, char** argv) {
     std::string bind_address = "127.0.0.1";
     std::string name = "vna";
     bool verbose = false;
+    // LAN protocols (VXI-11, HiSLIP) beside the raw socket.
+    bool vxi11 = false;
+    int portmapper_port = -1;  // -1: 111, or a free port when 111 cannot be had
+    int hislip_port = -1;      // -1: no HiSLIP
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -136,6 +149,16 @@ int main(int argc, char** argv) {
         } else if (arg == "--name") {
             if (!need_value("--name")) return 2;
             name = value;
+        } else if (arg == "--vxi11") {
+            vxi11 = true;
+        } else if (arg == "--portmapper-port" || arg == "--hislip") {
+            if (!need_value(arg.c_str())) return 2;
+            std::uint16_t value_port = 0;
+            if (!parse_port(value.c_str(), value_port)) {
+                std::fprintf(stderr, "vna-sim: invalid port '%s'\n", value.c_str());
+                return 2;
+            }
+            (arg == "--hislip" ? hislip_port : portmapper_port) = value_port;
         } else if (arg == "--verbose" || arg == "-v") {
             verbose = true;
         } else {
@@ -157,13 +180,46 @@ int main(int argc, char** argv) {
 #endif
 
     zorsim::tcp_server_t server(zorsim::named_analyzer(name));
-    if (verbose) {
-        server.set_observer([](std::uint64_t connection, const std::string& message, const zorsim::response_t& r) {
-            std::string line = "[" + std::to_string(connection) + "] > " + printable(message) + "\n";
-            if (r.has_reply && r.read_status == 0) line += "[" + std::to_string(connection) + "] < " + printable(r.reply) + "\n";
+    const auto log_message = [](const char* tag) {
+        return [tag](std::uint64_t connection, const std::string& message, const zorsim::response_t& r) {
+            const std::string who = "[" + std::string(tag) + std::to_string(connection) + "]";
+            std::string line = who + " > " + printable(message) + "\n";
+            if (r.has_reply && r.read_status == 0) line += who + " < " + printable(r.reply) + "\n";
             std::fputs(line.c_str(), stderr);
             std::fflush(stderr);
-        });
+        };
+    };
+    if (verbose) server.set_observer(log_message(""));
+    const std::string shown = bind_address.find(':') != std::string::npos ? "[" + bind_address + "]" : bind_address;
+
+    std::unique_ptr<zorsim::vxi11_server_t> vxi11_server;
+    std::unique_ptr<zorsim::hislip_server_t> hislip_server;
+    try {
+        if (vxi11) {
+            vxi11_server = std::make_unique<zorsim::vxi11_server_t>(zorsim::named_analyzer(name));
+            if (verbose) vxi11_server->set_observer(log_message("vxi11-"));
+            if (portmapper_port >= 0) {
+                vxi11_server->start(static_cast<std::uint16_t>(portmapper_port), bind_address);
+            } else {
+                try {
+                    vxi11_server->start(111, bind_address);
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "vna-sim: no portmapper on port 111 (%s); using a free port\n", e.what());
+                    vxi11_server->start(0, bind_address);
+                }
+            }
+            std::printf("vna-sim vxi11 portmapper on %s:%u\n", shown.c_str(),
+                        static_cast<unsigned>(vxi11_server->portmapper_port()));
+        }
+        if (hislip_port >= 0) {
+            hislip_server = std::make_unique<zorsim::hislip_server_t>(zorsim::named_analyzer(name));
+            if (verbose) hislip_server->set_observer(log_message("hislip-"));
+            const auto bound = hislip_server->start(static_cast<std::uint16_t>(hislip_port), bind_address);
+            std::printf("vna-sim hislip on %s:%u\n", shown.c_str(), static_cast<unsigned>(bound));
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vna-sim: %s\n", e.what());
+        return 1;
     }
     std::uint16_t actual = 0;
     try {
@@ -172,7 +228,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vna-sim: %s\n", e.what());
         return 1;
     }
-    const std::string shown = bind_address.find(':') != std::string::npos ? "[" + bind_address + "]" : bind_address;
     std::printf("vna-sim listening on %s:%u\n", shown.c_str(), static_cast<unsigned>(actual));
     std::fflush(stdout);
 
@@ -189,6 +244,8 @@ int main(int argc, char** argv) {
     if (verbose) std::fprintf(stderr, "vna-sim: stopping\n");
 #endif
     server.stop();
+    if (vxi11_server) vxi11_server->stop();
+    if (hislip_server) hislip_server->stop();
 #ifdef _WIN32
     {
         std::lock_guard<std::mutex> lock(stop_mutex);

@@ -1,0 +1,390 @@
+// VXI-11 for the simulated analyzer: a portmapper that answers for the
+// core program, the core channel (links, writes, reads, status byte,
+// clear, trigger, locks) and the abort channel.
+#include <zorsim/lan_servers.h>
+#include <zorsim/lan_wire.h>
+
+#include "lan_socket.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cctype>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace zorsim {
+
+namespace vxi11 = lan::vxi11;
+using lan::xdr_reader_t;
+using lan::xdr_writer_t;
+
+namespace {
+
+constexpr std::size_t max_record_bytes = (64u << 20) + 4096;
+constexpr std::uint32_t max_receive_size = 1u << 20;  // what one device_write may carry
+constexpr std::uint8_t message_available = 0x10;
+
+// One record (all its fragments); false when the peer is gone or sends
+// more than any call of ours may hold.
+bool read_record(lan::connection_t& c, std::string& record) {
+    record.clear();
+    for (;;) {
+        char mark_bytes[4];
+        if (!c.read_exact(mark_bytes, 4)) return false;
+        const std::uint32_t mark = xdr_reader_t(std::string_view(mark_bytes, 4)).u32();
+        const std::size_t length = mark & 0x7FFFFFFFu;
+        if (record.size() + length > max_record_bytes) return false;
+        const std::size_t old = record.size();
+        record.resize(old + length);
+        if (length > 0 && !c.read_exact(&record[old], length)) return false;
+        if (mark & 0x80000000u) return true;
+    }
+}
+
+bool send_reply(lan::connection_t& c, std::uint32_t xid, std::uint32_t accept_stat, const xdr_writer_t* results) {
+    xdr_writer_t w = lan::rpc::reply_header(xid, accept_stat);
+    if (results != nullptr) w.bytes() += const_cast<xdr_writer_t*>(results)->bytes();
+    return c.write(lan::rpc::mark_record(std::move(w.bytes())));
+}
+
+// A program we serve, but not in the version asked: say which we have.
+bool send_mismatch(lan::connection_t& c, std::uint32_t xid, std::uint32_t low, std::uint32_t high) {
+    xdr_writer_t range;
+    range.u32(low).u32(high);
+    return send_reply(c, xid, lan::rpc::prog_mismatch, &range);
+}
+
+bool is_instrument_name(std::string_view name) {
+    if (name.size() < 4) return false;
+    std::string lower;
+    for (char ch : name.substr(0, 4)) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return lower == "inst";
+}
+
+}  // namespace
+
+struct vxi11_link_t {
+    std::int32_t id = 0;
+    std::uint64_t owner = instrument_lock_t::new_owner();
+    message_framer_t framer;
+    std::deque<std::string> output;  // replies not yet read
+    std::size_t offset = 0;          // into output.front()
+    std::atomic<bool> abort{false};
+};
+
+struct vxi11_server_t::impl_t {
+    std::shared_ptr<analyzer_t> analyzer;
+    tcp_server_t::observer_t observer;
+    lan::listener_t portmapper, core, abort;
+    std::mutex mutex;
+    std::map<std::int32_t, std::shared_ptr<vxi11_link_t>> links;
+    std::int32_t next_link = 1;
+
+    std::shared_ptr<vxi11_link_t> find(std::int32_t id) {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = links.find(id);
+        return it == links.end() ? nullptr : it->second;
+    }
+    void destroy(std::int32_t id) {
+        std::shared_ptr<vxi11_link_t> link;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            const auto it = links.find(id);
+            if (it == links.end()) return;
+            link = it->second;
+            links.erase(it);
+        }
+        analyzer->lock().release(link->owner);
+    }
+
+    void serve_portmapper(const std::shared_ptr<lan::connection_t>& c);
+    void serve_core(const std::shared_ptr<lan::connection_t>& c);
+    void serve_abort(const std::shared_ptr<lan::connection_t>& c);
+    void call_core(lan::connection_t& c, std::vector<std::int32_t>& own, const lan::rpc::call_t& call, xdr_writer_t& out,
+                   std::uint32_t& accept_stat);
+    std::int32_t lock_gate(const vxi11_link_t& link, std::uint32_t flags, std::uint32_t lock_timeout) {
+        if (!analyzer->lock().locked_against(link.owner)) return vxi11::no_error;
+        if ((flags & vxi11::flag_waitlock) && analyzer->lock().wait_until_free(link.owner, lock_timeout))
+            return vxi11::no_error;
+        return vxi11::device_locked;
+    }
+};
+
+vxi11_server_t::vxi11_server_t(std::shared_ptr<analyzer_t> analyzer) : impl_(std::make_unique<impl_t>()) {
+    if (!analyzer) throw tcp_server_error("vxi11_server_t needs an analyzer");
+    impl_->analyzer = std::move(analyzer);
+}
+
+vxi11_server_t::~vxi11_server_t() { stop(); }
+
+void vxi11_server_t::set_observer(tcp_server_t::observer_t observer) { impl_->observer = std::move(observer); }
+
+void vxi11_server_t::start(std::uint16_t portmapper_port, const std::string& bind_address) {
+    impl_t* impl = impl_.get();
+    impl->core.start(0, bind_address, [impl](const std::shared_ptr<lan::connection_t>& c) { impl->serve_core(c); });
+    impl->abort.start(0, bind_address, [impl](const std::shared_ptr<lan::connection_t>& c) { impl->serve_abort(c); });
+    try {
+        impl->portmapper.start(portmapper_port, bind_address,
+                               [impl](const std::shared_ptr<lan::connection_t>& c) { impl->serve_portmapper(c); });
+    } catch (...) {
+        impl->core.stop();
+        impl->abort.stop();
+        throw;
+    }
+}
+
+void vxi11_server_t::stop() {
+    impl_->portmapper.stop();
+    impl_->abort.stop();
+    impl_->core.stop();
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    for (const auto& l : impl_->links) impl_->analyzer->lock().release(l.second->owner);
+    impl_->links.clear();
+}
+
+std::uint16_t vxi11_server_t::portmapper_port() const { return impl_->portmapper.port(); }
+std::uint16_t vxi11_server_t::core_port() const { return impl_->core.port(); }
+
+// Version 2 GETPORT and the rpcbind versions' GETADDR (a "universal
+// address": the dotted host and the two port bytes), for the core program
+// over TCP only.
+void vxi11_server_t::impl_t::serve_portmapper(const std::shared_ptr<lan::connection_t>& c) {
+    std::string record;
+    while (read_record(*c, record)) {
+        lan::rpc::call_t call;
+        if (!lan::rpc::parse_call(record, call)) return;
+        if (call.program != lan::portmap::program) {
+            if (!send_reply(*c, call.xid, lan::rpc::prog_unavail, nullptr)) return;
+            continue;
+        }
+        if (call.program_version < 2 || call.program_version > 4) {
+            if (!send_mismatch(*c, call.xid, 2, 4)) return;
+            continue;
+        }
+        xdr_writer_t out;
+        std::uint32_t status = lan::rpc::success;
+        if (call.procedure == lan::portmap::proc_null) {
+        } else if (call.program_version == 2 && call.procedure == lan::portmap::proc_getport) {
+            const std::uint32_t program = call.args.u32();
+            const std::uint32_t version = call.args.u32();
+            const std::uint32_t protocol = call.args.u32();
+            call.args.u32();
+            const bool ours = program == vxi11::core_program && version == vxi11::program_version &&
+                              protocol == lan::portmap::ipproto_tcp;
+            if (!call.args.ok()) status = lan::rpc::garbage_args;
+            out.u32(ours ? core.port() : 0u);
+        } else if (call.procedure == lan::portmap::proc_getaddr) {
+            const std::uint32_t program = call.args.u32();
+            const std::uint32_t version = call.args.u32();
+            const std::string_view netid = call.args.opaque(64);
+            call.args.opaque(128);
+            call.args.opaque(256);
+            std::string address;
+            const std::string host = c->local_ipv4();
+            if (program == vxi11::core_program && version == vxi11::program_version && netid == "tcp" && !host.empty())
+                address = host + "." + std::to_string(core.port() >> 8) + "." + std::to_string(core.port() & 0xFF);
+            if (!call.args.ok()) status = lan::rpc::garbage_args;
+            out.opaque(address);
+        } else {
+            status = lan::rpc::proc_unavail;
+        }
+        if (!send_reply(*c, call.xid, status, status == lan::rpc::success ? &out : nullptr)) return;
+    }
+}
+
+void vxi11_server_t::impl_t::serve_abort(const std::shared_ptr<lan::connection_t>& c) {
+    std::string record;
+    while (read_record(*c, record)) {
+        lan::rpc::call_t call;
+        if (!lan::rpc::parse_call(record, call)) return;
+        if (call.program != vxi11::abort_program || call.procedure != vxi11::device_abort) {
+            if (!send_reply(*c, call.xid, call.program != vxi11::abort_program ? lan::rpc::prog_unavail
+                                                                               : lan::rpc::proc_unavail,
+                            nullptr))
+                return;
+            continue;
+        }
+        const std::shared_ptr<vxi11_link_t> link = find(call.args.i32());
+        if (link) link->abort = true;
+        xdr_writer_t out;
+        out.i32(link ? vxi11::no_error : vxi11::invalid_link);
+        if (!send_reply(*c, call.xid, lan::rpc::success, &out)) return;
+    }
+}
+
+void vxi11_server_t::impl_t::serve_core(const std::shared_ptr<lan::connection_t>& c) {
+    std::vector<std::int32_t> own;  // links made on this connection end with it
+    std::string record;
+    while (read_record(*c, record)) {
+        lan::rpc::call_t call;
+        if (!lan::rpc::parse_call(record, call)) break;
+        xdr_writer_t out;
+        std::uint32_t status = lan::rpc::success;
+        if (call.program != vxi11::core_program) {
+            status = lan::rpc::prog_unavail;
+        } else if (call.program_version != vxi11::program_version) {
+            if (!send_mismatch(*c, call.xid, 1, 1)) break;
+            continue;
+        } else {
+            call_core(*c, own, call, out, status);
+        }
+        if (!send_reply(*c, call.xid, status, status == lan::rpc::success ? &out : nullptr)) break;
+    }
+    for (std::int32_t id : own) destroy(id);
+}
+
+void vxi11_server_t::impl_t::call_core(lan::connection_t& c, std::vector<std::int32_t>& own,
+                                       const lan::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& status) {
+    xdr_reader_t args = call.args;
+    if (call.procedure == vxi11::create_link) {
+        args.i32();  // client id
+        const bool lock_device = args.boolean();
+        const std::uint32_t lock_timeout = args.u32();
+        const std::string_view device = args.opaque(256);
+        if (!args.ok()) {
+            status = lan::rpc::garbage_args;
+            return;
+        }
+        auto link = std::make_shared<vxi11_link_t>();
+        std::int32_t error = vxi11::no_error;
+        if (!is_instrument_name(device)) error = vxi11::device_not_accessible;
+        else if (lock_device && !analyzer->lock().acquire(link->owner, std::string(), lock_timeout))
+            error = vxi11::device_locked;
+        if (error == vxi11::no_error) {
+            std::lock_guard<std::mutex> lock(mutex);
+            link->id = next_link++;
+            links.emplace(link->id, link);
+            own.push_back(link->id);
+        }
+        out.i32(error).i32(error == vxi11::no_error ? link->id : 0).u32(abort.port()).u32(max_receive_size);
+        return;
+    }
+    if (call.procedure == vxi11::destroy_intr_chan) {
+        out.i32(vxi11::no_error);
+        return;
+    }
+    const std::int32_t id = args.i32();
+    const std::shared_ptr<vxi11_link_t> link = find(id);
+    const auto fail = [&](std::int32_t error) { out.i32(error); };
+    switch (call.procedure) {
+    case vxi11::device_write: {
+        const std::uint32_t io_timeout = args.u32();
+        const std::uint32_t lock_timeout = args.u32();
+        const std::uint32_t flags = args.u32();
+        const std::string_view data = args.opaque(max_record_bytes);
+        (void)io_timeout;
+        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!link) return void(out.i32(vxi11::invalid_link).u32(0));
+        const std::int32_t gate = lock_gate(*link, flags, lock_timeout);
+        if (gate != vxi11::no_error) return void(out.i32(gate).u32(0));
+        std::vector<std::string> messages;
+        link->framer.feed(data, messages);
+        if ((flags & vxi11::flag_end) && link->framer.pending() > 0) link->framer.feed("\n", messages);
+        for (const std::string& m : messages) {
+            response_t r = analyzer->receive(m);
+            if (observer) observer(static_cast<std::uint64_t>(link->id), m, r);
+            if (r.has_reply && r.read_status == 0) link->output.push_back(std::move(r.reply));
+        }
+        out.i32(vxi11::no_error).u32(static_cast<std::uint32_t>(data.size()));
+        return;
+    }
+    case vxi11::device_read: {
+        const std::uint32_t request = args.u32();
+        const std::uint32_t io_timeout = args.u32();
+        const std::uint32_t lock_timeout = args.u32();
+        const std::uint32_t flags = args.u32();
+        const std::uint32_t term = args.u32();
+        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!link) return void(out.i32(vxi11::invalid_link).u32(0).opaque({}));
+        const std::int32_t gate = lock_gate(*link, flags, lock_timeout);
+        if (gate != vxi11::no_error) return void(out.i32(gate).u32(0).opaque({}));
+        if (link->output.empty()) {
+            // Nothing to read: a real device waits for its time-out (or an abort).
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(io_timeout);
+            link->abort = false;
+            while (!link->abort && !abort.stopping() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const bool aborted = link->abort.exchange(false);
+            return void(out.i32(aborted ? vxi11::aborted : vxi11::io_timeout).u32(0).opaque({}));
+        }
+        const std::string& reply = link->output.front();
+        std::size_t n = std::min<std::size_t>(request, reply.size() - link->offset);
+        std::uint32_t reason = 0;
+        if (flags & vxi11::flag_termchr_set) {
+            const std::size_t at = reply.find(static_cast<char>(term & 0xFF), link->offset);
+            if (at != std::string::npos && at < link->offset + n) {
+                n = at + 1 - link->offset;
+                reason |= vxi11::reason_chr;
+            }
+        }
+        out.i32(vxi11::no_error);
+        const std::string_view piece(reply.data() + link->offset, n);
+        link->offset += n;
+        if (link->offset == reply.size()) reason |= vxi11::reason_end;
+        else if (!(reason & vxi11::reason_chr)) reason |= vxi11::reason_reqcnt;
+        out.u32(reason).opaque(piece);
+        if (reason & vxi11::reason_end) {
+            link->output.pop_front();
+            link->offset = 0;
+        }
+        return;
+    }
+    case vxi11::device_readstb:
+    case vxi11::device_trigger:
+    case vxi11::device_clear:
+    case vxi11::device_remote:
+    case vxi11::device_local: {
+        const std::uint32_t flags = args.u32();
+        const std::uint32_t lock_timeout = args.u32();
+        args.u32();
+        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!link) return void(call.procedure == vxi11::device_readstb ? void(out.i32(vxi11::invalid_link).u32(0))
+                                                                        : fail(vxi11::invalid_link));
+        const std::int32_t gate = lock_gate(*link, flags, lock_timeout);
+        if (call.procedure == vxi11::device_readstb) {
+            std::uint8_t stb = analyzer->status_byte();
+            if (!link->output.empty()) stb |= message_available;
+            out.i32(gate).u32(gate == vxi11::no_error ? stb : 0u);
+            return;
+        }
+        if (gate == vxi11::no_error && call.procedure == vxi11::device_clear) {
+            link->output.clear();
+            link->offset = 0;
+            link->framer.clear();
+        }
+        // A trigger starts nothing more: the simulated sweep is always complete.
+        return fail(gate);
+    }
+    case vxi11::device_lock: {
+        const std::uint32_t flags = args.u32();
+        const std::uint32_t lock_timeout = args.u32();
+        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!link) return fail(vxi11::invalid_link);
+        const bool ok = analyzer->lock().acquire(link->owner, std::string(),
+                                                 (flags & vxi11::flag_waitlock) ? lock_timeout : 0u);
+        return fail(ok ? vxi11::no_error : vxi11::device_locked);
+    }
+    case vxi11::device_unlock:
+        if (!link) return fail(vxi11::invalid_link);
+        return fail(analyzer->lock().release(link->owner) ? vxi11::no_error : vxi11::no_lock_held);
+    case vxi11::destroy_link:
+        if (!link) return fail(vxi11::invalid_link);
+        destroy(id);
+        own.erase(std::remove(own.begin(), own.end(), id), own.end());
+        return fail(vxi11::no_error);
+    case vxi11::device_enable_srq:
+    case vxi11::device_docmd:
+    case vxi11::create_intr_chan:
+        if (call.procedure == vxi11::device_docmd) return void(out.i32(vxi11::not_supported).opaque({}));
+        return fail(call.procedure == vxi11::device_enable_srq && link ? vxi11::no_error : vxi11::not_supported);
+    default:
+        status = lan::rpc::proc_unavail;
+        return;
+    }
+    (void)c;
+}
+
+}  // namespace zorsim
