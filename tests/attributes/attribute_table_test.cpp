@@ -403,12 +403,14 @@ TEST(AttributeTable, CoversEveryRegisteredAttribute) {
 
 // ---------------------------------------------------------------- transports
 
-enum class transport_t { in_process, tcp, vna_sim_program };
+enum class transport_t { in_process, tcp, vna_sim_program, vna_sim_vxi11, vna_sim_hislip };
 
 const char* transport_name(transport_t transport) {
     switch (transport) {
         case transport_t::in_process: return "InProcess";
         case transport_t::tcp: return "Tcp";
+        case transport_t::vna_sim_vxi11: return "VnaSimVxi11";
+        case transport_t::vna_sim_hislip: return "VnaSimHislip";
         default: return "VnaSimProgram";
     }
 }
@@ -416,7 +418,8 @@ void PrintTo(transport_t transport, std::ostream* os) { *os << transport_name(tr
 
 // A driver session on a fresh analyzer, reached in process (SIM resource of
 // the bundled VISA library), over TCP (the server vna-sim runs, in this
-// process) or over TCP to the vna-sim program itself, plus a
+// process) or to the vna-sim program itself over its raw socket, VXI-11 or
+// HiSLIP, plus a
 // second, raw VISA session on the same analyzer to arrange its state and read
 // its error queue without going through the driver.
 class AttributeRoundTrip : public testing::TestWithParam<transport_t> {
@@ -444,8 +447,12 @@ protected:
         } else {
             program = std::make_unique<zor_test::vna_sim_process_t>();
             std::string error;
-            ASSERT_TRUE(program->start(error)) << error;
-            resource = program->resource();
+            const bool lan = GetParam() != transport_t::vna_sim_program;
+            ASSERT_TRUE(program->start(error, lan)) << error;
+            program->use_portmapper();
+            resource = GetParam() == transport_t::vna_sim_vxi11    ? program->vxi11_resource()
+                       : GetParam() == transport_t::vna_sim_hislip ? program->hislip_resource()
+                                                                   : program->resource();
         }
         testing::internal::CaptureStdout();
         const ViStatus status = ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi);
@@ -559,7 +566,8 @@ TEST_P(AttributeRoundTrip, TraceSelectorFindsItsChannelInTheLayout) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, AttributeRoundTrip,
-                         testing::Values(transport_t::in_process, transport_t::tcp, transport_t::vna_sim_program),
+                         testing::Values(transport_t::in_process, transport_t::tcp, transport_t::vna_sim_program,
+                                         transport_t::vna_sim_vxi11, transport_t::vna_sim_hislip),
                          [](const testing::TestParamInfo<transport_t>& info) { return transport_name(info.param); });
 
 // Every accessor row names an export: the addresses only link when all exist.

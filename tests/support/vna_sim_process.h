@@ -31,12 +31,15 @@ public:
     ~vna_sim_process_t() { stop(); }
 
     // Starts it on a free port; false (with a reason) when it does not come
-    // up within ten seconds.
-    bool start(std::string& error) {
+    // up within ten seconds. With lan, VXI-11 (portmapper on a free port)
+    // and HiSLIP (on a free port) are served too.
+    bool start(std::string& error, bool lan = false) {
+        std::vector<std::string> args = {"--port", "0", "--verbose"};
+        if (lan) args.insert(args.end(), {"--vxi11", "--portmapper-port", "0", "--hislip", "0"});
         const std::string tag = std::to_string(process_id()) + "_" + std::to_string(instances()++);
         out_path_ = temp_folder() + "vna_sim_" + tag + ".out";
         err_path_ = temp_folder() + "vna_sim_" + tag + ".err";
-        if (!launch(program_path(), out_path_, err_path_)) {
+        if (!launch(program_path(), args, out_path_, err_path_)) {
             error = "cannot start " + program_path();
             return false;
         }
@@ -48,6 +51,8 @@ public:
             if (at != std::string::npos && end != std::string::npos) {
                 const auto colon = text.rfind(':', end);
                 port_ = static_cast<std::uint16_t>(std::stoi(text.substr(colon + 1, end - colon - 1)));
+                portmapper_port_ = port_after(text, "vna-sim vxi11 portmapper on ");
+                hislip_port_ = port_after(text, "vna-sim hislip on ");
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -59,6 +64,21 @@ public:
 
     std::uint16_t port() const { return port_; }
     std::string resource() const { return "TCPIP::127.0.0.1::" + std::to_string(port_) + "::SOCKET"; }
+    // The LAN resources (started with lan). The bundled VISA finds the
+    // VXI-11 device through the portmapper named by ZOR_VISA_PORTMAPPER_PORT,
+    // which use_portmapper() sets for this process.
+    std::string vxi11_resource() const { return "TCPIP0::127.0.0.1::inst0::INSTR"; }
+    std::string hislip_resource() const {
+        return "TCPIP0::127.0.0.1::hislip0," + std::to_string(hislip_port_) + "::INSTR";
+    }
+    void use_portmapper() const { set_portmapper_port(portmapper_port_); }
+    static void set_portmapper_port(std::uint16_t port) {
+#if defined(_WIN32)
+        _putenv_s("ZOR_VISA_PORTMAPPER_PORT", std::to_string(port).c_str());
+#else
+        ::setenv("ZOR_VISA_PORTMAPPER_PORT", std::to_string(port).c_str(), 1);
+#endif
+    }
 
     // Every message received since the last forget_received(), in order.
     std::vector<std::string> received() const {
@@ -99,6 +119,16 @@ public:
 
 private:
     std::uint16_t port_ = 0;
+    std::uint16_t portmapper_port_ = 0;
+    std::uint16_t hislip_port_ = 0;
+
+    static std::uint16_t port_after(const std::string& text, const char* intro) {
+        const auto at = text.find(intro);
+        if (at == std::string::npos) return 0;
+        const auto end = text.find('\n', at);
+        const auto colon = text.rfind(':', end);
+        return static_cast<std::uint16_t>(std::stoi(text.substr(colon + 1, end - colon - 1)));
+    }
     std::size_t forgotten_ = 0;
     std::string out_path_, err_path_;
 #if defined(_WIN32)
@@ -146,7 +176,8 @@ private:
         std::string text(path);
         return text.substr(0, text.find_last_of("\\/") + 1) + "vna-sim.exe";
     }
-    bool launch(const std::string& program, const std::string& out, const std::string& err) {
+    bool launch(const std::string& program, const std::vector<std::string>& args, const std::string& out,
+                const std::string& err) {
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         HANDLE out_file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -159,7 +190,8 @@ private:
         startup.hStdError = err_file;
         startup.hStdInput = nullptr;
         PROCESS_INFORMATION info{};
-        std::string command = "\"" + program + "\" --port 0 --verbose";
+        std::string command = "\"" + program + "\"";
+        for (const std::string& a : args) command += " " + a;
         const BOOL ok = CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                        nullptr, nullptr, &startup, &info);
         CloseHandle(out_file);
@@ -181,14 +213,19 @@ private:
         std::string text(path, n > 0 ? static_cast<std::size_t>(n) : 0);
         return text.substr(0, text.rfind('/') + 1) + "vna-sim";
     }
-    bool launch(const std::string& program, const std::string& out, const std::string& err) {
+    bool launch(const std::string& program, const std::vector<std::string>& args, const std::string& out,
+                const std::string& err) {
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         const pid_t pid = ::fork();
         if (pid < 0) return false;
         if (pid == 0) {
             std::FILE* o = std::freopen(out.c_str(), "w", stdout);
             std::FILE* e = std::freopen(err.c_str(), "w", stderr);
             if (o == nullptr || e == nullptr) ::_exit(126);
-            ::execl(program.c_str(), program.c_str(), "--port", "0", "--verbose", static_cast<char*>(nullptr));
+            ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
         pid_ = pid;
