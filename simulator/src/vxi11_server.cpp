@@ -230,6 +230,7 @@ void vxi11_server_t::impl_t::serve_core(const std::shared_ptr<lan::connection_t>
             continue;
         } else {
             call_core(*c, own, call, out, status);
+            if (abort.stopping()) break;  // the server went away during the call: no answer
         }
         if (!send_reply(*c, call.xid, status, status == lan::rpc::success ? &out : nullptr)) break;
     }

@@ -1,14 +1,18 @@
-// Sessions through the exported functions over a raw SCPI socket, against
-// the simulated analyzer served by the same TCP server as vna-sim.
+// Sessions through the exported functions over a raw SCPI socket, VXI-11
+// and HiSLIP, against the simulated analyzer served by the servers vna-sim runs.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ZOR.h"
 #include "ivi_engine.h"
 #include "visa.h"
 #include "zorsim/analyzer.h"
+#include "zorsim/lan_servers.h"
 #include "zorsim/tcp_server.h"
 #include "../support/vna_sim_process.h"
 
@@ -18,16 +22,40 @@ ViStatus ZOR_IVI_CALL Ivi_ValidateSession(ViSession vi);
 
 namespace {
 
-class SocketSession : public testing::Test {
+enum class protocol_t { socket, vxi11, hislip };
+
+// A driver session over each LAN protocol, against one simulated analyzer
+// served in this process by the servers vna-sim runs.
+class SocketSession : public testing::TestWithParam<protocol_t> {
 protected:
     std::shared_ptr<zorsim::analyzer_t> analyzer = std::make_shared<zorsim::analyzer_t>();
     std::unique_ptr<zorsim::tcp_server_t> server;
+    std::unique_ptr<zorsim::vxi11_server_t> vxi11;
+    std::unique_ptr<zorsim::hislip_server_t> hislip;
     std::string resource;
 
     void SetUp() override {
-        server = std::make_unique<zorsim::tcp_server_t>(analyzer);
-        const auto port = server->start(0);
-        resource = "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET";
+        switch (GetParam()) {
+        case protocol_t::socket:
+            server = std::make_unique<zorsim::tcp_server_t>(analyzer);
+            resource = "TCPIP0::127.0.0.1::" + std::to_string(server->start(0)) + "::SOCKET";
+            break;
+        case protocol_t::vxi11:
+            vxi11 = std::make_unique<zorsim::vxi11_server_t>(analyzer);
+            vxi11->start(0);
+            zor_test::vna_sim_process_t::set_portmapper_port(vxi11->portmapper_port());
+            resource = "TCPIP0::127.0.0.1::inst0::INSTR";
+            break;
+        case protocol_t::hislip:
+            hislip = std::make_unique<zorsim::hislip_server_t>(analyzer);
+            resource = "TCPIP0::127.0.0.1::hislip0," + std::to_string(hislip->start(0)) + "::INSTR";
+            break;
+        }
+    }
+    void stop_server() {
+        if (server) server->stop();
+        if (vxi11) vxi11->stop();
+        if (hislip) hislip->stop();
     }
 
     ViStatus init(const char* options, ViSession* vi) {
@@ -44,9 +72,21 @@ protected:
     }
 };
 
+std::vector<double> numbers(const std::string& text) {
+    std::vector<double> out;
+    const char* p = text.c_str();
+    while (*p != '\0' && *p != '\n') {
+        char* end = nullptr;
+        out.push_back(std::strtod(p, &end));
+        p = *end == ',' ? end + 1 : end;
+        if (end == p && *p != '\0' && *p != '\n') break;
+    }
+    return out;
+}
+
 }  // namespace
 
-TEST_F(SocketSession, OpenIdentifyResetCheckAndClose) {
+TEST_P(SocketSession, OpenIdentifyResetCheckAndClose) {
     ViSession vi = 0;
     ASSERT_EQ(init("QueryInstrStatus=1", &vi), 0);
     EXPECT_EQ(analyzer->wire_log(), (std::vector<std::string>{"*IDN?", "*idn?", "*RST", "*ESR?"}));
@@ -58,14 +98,31 @@ TEST_F(SocketSession, OpenIdentifyResetCheckAndClose) {
     EXPECT_NE(Ivi_ValidateSession(vi), 0);
 }
 
-TEST_F(SocketSession, IdentityMismatchOverTheWire) {
+// A whole trace, long enough to take many pieces on every protocol, reads
+// back as the analyzer holds it.
+TEST_P(SocketSession, TraceFetchGivesTheAnalyzersData) {
+    ViSession vi = 0;
+    ASSERT_EQ(init("", &vi), 0);
+    constexpr ViInt32 points = 20001;
+    ASSERT_EQ(ZOR_SetChannelStandardStimulusSweepNumberOfPoints(vi, "Channel1", points), 0);
+    std::vector<double> data(2 * points + 1, -99.0);
+    ViInt32 count = -1;
+    EXPECT_EQ(ZOR_MeasurementQueryData(vi, "Channel1:Trace1", 1, 2 * points, data.data(), &count), 0);
+    EXPECT_EQ(count, 2 * points);
+    data.pop_back();
+    const std::vector<double> held = numbers(analyzer->receive(":CALCulate1:TRACe1:DATA:SDATa?").reply);
+    EXPECT_EQ(data, held);
+    EXPECT_EQ(close(vi), 0);
+}
+
+TEST_P(SocketSession, IdentityMismatchOverTheWire) {
     analyzer->set_identity("Quorvex Technologies,ZOR,SN1,1.0");
     ViSession vi = 0;
     EXPECT_EQ(init("", &vi), ZOR_ERROR_IDENTITY_CHECK);
     EXPECT_NE(Ivi_ValidateSession(vi), 0);
 }
 
-TEST_F(SocketSession, UnansweredStatusQueryTimesOutOnTime) {
+TEST_P(SocketSession, UnansweredStatusQueryTimesOutOnTime) {
     zorsim::script_t silence;
     silence.message = "*ESR?";
     silence.reply.reset();
@@ -80,18 +137,18 @@ TEST_F(SocketSession, UnansweredStatusQueryTimesOutOnTime) {
     EXPECT_NE(Ivi_ValidateSession(vi), 0);
 }
 
-TEST_F(SocketSession, StoppedServerIsReportedNotHung) {
-    server->stop();
+TEST_P(SocketSession, StoppedServerIsReportedNotHung) {
+    stop_server();
     ViSession vi = 0;
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_EQ(init("", &vi), VI_ERROR_RSRC_NFOUND);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
 }
 
-TEST_F(SocketSession, ServerGoneMidSessionGivesConnectionLost) {
+TEST_P(SocketSession, ServerGoneMidSessionGivesConnectionLost) {
     ViSession vi = 0;
     ASSERT_EQ(init("", &vi), 0);
-    server->stop();
+    stop_server();
     ViReal64 start = 0;
     testing::internal::CaptureStdout();
     const ViStatus status = ZOR_GetStandardStimulusSweepFrequencyStart(vi, "Channel1", &start);
@@ -99,6 +156,14 @@ TEST_F(SocketSession, ServerGoneMidSessionGivesConnectionLost) {
     EXPECT_EQ(status, VI_ERROR_CONN_LOST);
     EXPECT_EQ(close(vi), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Protocols, SocketSession,
+                         testing::Values(protocol_t::socket, protocol_t::vxi11, protocol_t::hislip),
+                         [](const testing::TestParamInfo<protocol_t>& info) {
+                             return info.param == protocol_t::socket  ? "Socket"
+                                    : info.param == protocol_t::vxi11 ? "Vxi11"
+                                                                      : "Hislip";
+                         });
 
 // The vna-sim program itself, as users run it.
 TEST(VnaSimProgramSession, InitCloseAndAClosedProgram) {

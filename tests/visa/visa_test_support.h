@@ -29,6 +29,7 @@ using test_socket_t = int;
 // The declarations the library exports, from the shared lists.
 #define ZOR_TEST_DECLARE(name, ret, params) extern "C" ret ZOR_VISA_CALL name params;
 ZOR_VISA_FUNCTIONS(ZOR_TEST_DECLARE)
+ZOR_VISA_INSTRUMENT_FUNCTIONS(ZOR_TEST_DECLARE)
 #undef ZOR_TEST_DECLARE
 #define ZOR_TEST_DECLARE_VARIADIC(name, ret, params) extern "C" ret name params;
 ZOR_VISA_VARIADIC_FUNCTIONS(ZOR_TEST_DECLARE_VARIADIC)

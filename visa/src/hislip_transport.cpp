@@ -101,6 +101,13 @@ public:
         if (st != VI_SUCCESS) return st;
         st = sync_->send(hs::message(hs::device_clear_complete, h.control & 0x01u, 0), deadline);
         if (st != VI_SUCCESS) return st;
+        while (left_ > 0) {  // the rest of a reply we were reading
+            st = sync_->fill(1, deadline);
+            if (st != VI_SUCCESS) return st;
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sync_->buffered(), left_));
+            sync_->consume(n);
+            left_ -= n;
+        }
         std::string payload;
         do {
             st = receive(*sync_, h, payload, deadline);

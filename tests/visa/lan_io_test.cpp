@@ -1,0 +1,215 @@
+// Instrument sessions over the LAN protocols against the servers vna-sim
+// runs, in this process: time-outs, a server gone mid-read, device clear in
+// the middle of a long reply, locks held by another client, the status
+// byte and triggers, each on the protocols that have them.
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "visa_test_support.h"
+#include "zorsim/lan_servers.h"
+#include "../support/vna_sim_process.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using clock_type = std::chrono::steady_clock;
+
+enum class protocol_t { socket, vxi11, hislip };
+
+const char* name_of(protocol_t p) { return p == protocol_t::socket ? "Socket" : p == protocol_t::vxi11 ? "Vxi11" : "Hislip"; }
+
+ViStatus write_text(ViSession vi, const std::string& text) {
+    ViUInt32 count = 0;
+    return viWrite(vi, reinterpret_cast<ViConstBuf>(text.data()), static_cast<ViUInt32>(text.size()), &count);
+}
+
+ViStatus read_text(ViSession vi, std::string& out, ViUInt32 size = 4096) {
+    std::string buf(size, '\0');
+    ViUInt32 count = 0;
+    const ViStatus st = viRead(vi, reinterpret_cast<ViBuf>(&buf[0]), size, &count);
+    out.assign(buf.data(), count);
+    return st;
+}
+
+// One analyzer served over all three protocols.
+class lan_io : public rm_fixture {
+protected:
+    std::shared_ptr<zorsim::analyzer_t> analyzer = std::make_shared<zorsim::analyzer_t>();
+    zorsim::tcp_server_t raw{analyzer};
+    zorsim::vxi11_server_t vxi11{analyzer};
+    zorsim::hislip_server_t hislip{analyzer};
+    std::uint16_t raw_port = 0, hislip_port = 0;
+
+    void SetUp() override {
+        rm_fixture::SetUp();
+        raw_port = raw.start(0);
+        vxi11.start(0);
+        hislip_port = hislip.start(0);
+        zor_test::vna_sim_process_t::set_portmapper_port(vxi11.portmapper_port());
+    }
+    void stop(protocol_t p) {
+        if (p == protocol_t::socket) raw.stop();
+        if (p == protocol_t::vxi11) vxi11.stop();
+        if (p == protocol_t::hislip) hislip.stop();
+    }
+    // The host part differs between "clients" so that the library's own
+    // lock between its sessions does not stand in for the device's.
+    std::string resource(protocol_t p, const char* host = "127.0.0.1") const {
+        const std::string prefix = std::string("TCPIP0::") + host + "::";
+        if (p == protocol_t::socket) return prefix + std::to_string(raw_port) + "::SOCKET";
+        if (p == protocol_t::vxi11) return prefix + "inst0::INSTR";
+        return prefix + "hislip0," + std::to_string(hislip_port) + "::INSTR";
+    }
+    ViSession open(protocol_t p, const char* host = "127.0.0.1", ViUInt32 timeout_ms = 2000) {
+        ViSession vi = 0;
+        EXPECT_EQ(viOpen(rm, resource(p, host).c_str(), VI_NO_LOCK, 0, &vi), VI_SUCCESS) << resource(p, host);
+        EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, timeout_ms), VI_SUCCESS);
+        return vi;
+    }
+    std::string query(ViSession vi, const std::string& message) {
+        std::string reply;
+        EXPECT_EQ(write_text(vi, message + "\n"), VI_SUCCESS);
+        EXPECT_EQ(read_text(vi, reply), VI_SUCCESS) << message;
+        return reply;
+    }
+};
+
+const protocol_t all_protocols[] = {protocol_t::socket, protocol_t::vxi11, protocol_t::hislip};
+const protocol_t instrument_protocols[] = {protocol_t::vxi11, protocol_t::hislip};
+
+TEST_F(lan_io, read_times_out_on_time_and_the_session_goes_on) {
+    for (protocol_t p : all_protocols) {
+        SCOPED_TRACE(name_of(p));
+        const ViSession vi = open(p, "127.0.0.1", 300);
+        std::string reply;
+        const auto begin = clock_type::now();
+        EXPECT_EQ(read_text(vi, reply), VI_ERROR_TMO);
+        const auto elapsed = clock_type::now() - begin;
+        EXPECT_GE(elapsed, milliseconds(280));
+        EXPECT_LT(elapsed, milliseconds(1500));
+        EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+        viClose(vi);
+    }
+}
+
+TEST_F(lan_io, server_gone_mid_read_ends_the_read_at_once) {
+    for (protocol_t p : all_protocols) {
+        SCOPED_TRACE(name_of(p));
+        const ViSession vi = open(p, "127.0.0.1", 10000);
+        auto stopper = std::async(std::launch::async, [&] {
+            std::this_thread::sleep_for(milliseconds(200));
+            stop(p);
+        });
+        std::string reply;
+        const auto begin = clock_type::now();
+        EXPECT_EQ(read_text(vi, reply), VI_ERROR_CONN_LOST);
+        EXPECT_LT(clock_type::now() - begin, milliseconds(3000));
+        stopper.get();
+        viClose(vi);
+    }
+}
+
+TEST_F(lan_io, device_clear_in_a_long_reply_leaves_nothing_behind) {
+    zorsim::script_t long_reply;
+    long_reply.message = "LONG?";
+    long_reply.reply = std::string(300000, 'x');
+    long_reply.times = -1;
+    analyzer->add_script(long_reply);
+    for (protocol_t p : instrument_protocols) {
+        SCOPED_TRACE(name_of(p));
+        const ViSession vi = open(p);
+        std::string piece;
+        ASSERT_EQ(write_text(vi, "LONG?\n"), VI_SUCCESS);
+        EXPECT_EQ(read_text(vi, piece, 1000), VI_SUCCESS_MAX_CNT);
+        EXPECT_EQ(piece, std::string(1000, 'x'));
+        EXPECT_EQ(viClear(vi), VI_SUCCESS);
+        EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+        viClose(vi);
+    }
+}
+
+// Client A holds the device's lock; client B, over the same or the other
+// protocol, waits for it in vain, then gets it once A lets go.
+TEST_F(lan_io, lock_held_by_another_client) {
+    const struct {
+        protocol_t holder, other;
+    } cases[] = {{protocol_t::vxi11, protocol_t::vxi11},
+                 {protocol_t::hislip, protocol_t::hislip},
+                 {protocol_t::vxi11, protocol_t::hislip},
+                 {protocol_t::hislip, protocol_t::vxi11}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(name_of(c.holder)) + " holds, " + name_of(c.other) + " asks");
+        const ViSession a = open(c.holder);
+        const ViSession b = open(c.other, "localhost", 300);
+        ASSERT_EQ(viLock(a, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
+        const auto begin = clock_type::now();
+        EXPECT_EQ(viLock(b, VI_EXCLUSIVE_LOCK, 200, nullptr, nullptr), VI_ERROR_TMO);
+        EXPECT_GE(clock_type::now() - begin, milliseconds(190));
+        // VXI-11 refuses the other client's I/O; HiSLIP holds it back.
+        std::string reply;
+        if (c.other == protocol_t::vxi11) {
+            EXPECT_EQ(write_text(b, "*IDN?\n"), VI_ERROR_RSRC_LOCKED);
+        } else {
+            EXPECT_EQ(write_text(b, "*IDN?\n"), VI_SUCCESS);
+            EXPECT_EQ(read_text(b, reply), VI_ERROR_TMO);
+        }
+        EXPECT_EQ(query(a, "*OPC?"), "1\n");
+        EXPECT_EQ(viUnlock(a), VI_SUCCESS);
+        EXPECT_EQ(viUnlock(a), VI_ERROR_SESN_NLOCKED);
+        EXPECT_EQ(viLock(b, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
+        EXPECT_EQ(query(b, "*OPC?"), "1\n");  // a reply held back earlier is not taken for this one
+        EXPECT_EQ(viUnlock(b), VI_SUCCESS);
+        viClose(a);
+        viClose(b);
+    }
+}
+
+// Between sessions of this library on one resource the lock is its own,
+// on every protocol: nested, then released to the other session.
+TEST_F(lan_io, lock_between_sessions_of_this_library) {
+    for (protocol_t p : all_protocols) {
+        SCOPED_TRACE(name_of(p));
+        const ViSession a = open(p);
+        const ViSession b = open(p);
+        ASSERT_EQ(viLock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS);
+        EXPECT_EQ(viLock(a, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_SUCCESS_NESTED_EXCLUSIVE);
+        EXPECT_EQ(write_text(b, "*IDN?\n"), VI_ERROR_RSRC_LOCKED);
+        EXPECT_EQ(viLock(b, VI_SHARED_LOCK, 100, nullptr, nullptr), VI_ERROR_INV_PARAMETER);
+        char key[256] = {};
+        EXPECT_EQ(viLock(b, VI_SHARED_LOCK, 100, nullptr, key), VI_ERROR_TMO);
+        EXPECT_EQ(viUnlock(a), VI_SUCCESS);
+        EXPECT_EQ(viUnlock(a), VI_SUCCESS);
+        EXPECT_EQ(viLock(b, VI_SHARED_LOCK, 100, "bench", key), VI_SUCCESS);
+        EXPECT_STREQ(key, "bench");
+        EXPECT_EQ(viLock(a, VI_SHARED_LOCK, 100, "bench", key), VI_SUCCESS);
+        EXPECT_EQ(query(a, "*OPC?"), "1\n");
+        EXPECT_EQ(viLock(a, 7, 100, nullptr, key), VI_ERROR_INV_LOCK_TYPE);
+        viClose(a);
+        viClose(b);
+    }
+}
+
+TEST_F(lan_io, status_byte_and_trigger_where_the_protocol_has_them) {
+    for (protocol_t p : all_protocols) {
+        SCOPED_TRACE(name_of(p));
+        const ViSession vi = open(p);
+        // A command error sets ESR bit 5; enabled, it shows as ESB and the summary bit.
+        ASSERT_EQ(write_text(vi, "*CLS;*ESE 32;*SRE 32\n"), VI_SUCCESS);
+        ASSERT_EQ(write_text(vi, ":NO:SUCH:COMMand\n"), VI_SUCCESS);
+        EXPECT_EQ(query(vi, "*OPC?"), "1\n");
+        ViUInt16 stb = 0;
+        const bool instrument = p != protocol_t::socket;
+        EXPECT_EQ(viReadSTB(vi, &stb), instrument ? VI_SUCCESS : VI_ERROR_NSUP_OPER);
+        if (instrument) {
+            EXPECT_EQ(stb & 0x64, 0x64);  // ESB, MSS and the error queue
+        }
+        EXPECT_EQ(viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT), instrument ? VI_SUCCESS : VI_ERROR_NSUP_OPER);
+        EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+        viClose(vi);
+    }
+}
+
+}  // namespace
