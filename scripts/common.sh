@@ -19,7 +19,8 @@ zor_require_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev)
+zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev
+    python3-pyvisa-py lxi-tools)  # the last two: VXI-11 peers in the tests
 
 # zor_build <build-dir> [cmake options...]
 zor_build() {
