@@ -1,0 +1,158 @@
+// The LAN servers seen from the wire, for what the bundled VISA does not
+// exercise: HiSLIP service requests and refused channels, and the
+// portmapper's answers for each version it speaks.
+#include <gtest/gtest.h>
+
+#include <zorsim/analyzer.h>
+#include <zorsim/lan_servers.h>
+#include <zorsim/lan_wire.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "tcp_test_client.h"
+
+namespace {
+
+namespace hs = zorsim::lan::hislip;
+using std::chrono::milliseconds;
+
+hs::header_t read_message(test_client_t& c, std::string* payload = nullptr) {
+    const std::string bytes = c.read_bytes(hs::header_size);
+    hs::header_t h;
+    h.type = 0xFF;
+    if (bytes.size() != hs::header_size || !hs::decode(reinterpret_cast<const unsigned char*>(bytes.data()), h)) return h;
+    const std::string body = c.read_bytes(static_cast<std::size_t>(h.length));
+    if (payload != nullptr) *payload = body;
+    return h;
+}
+
+class hislip_wire : public testing::Test {
+protected:
+    std::shared_ptr<zorsim::analyzer_t> analyzer = std::make_shared<zorsim::analyzer_t>();
+    zorsim::hislip_server_t server{analyzer};
+    std::uint16_t port = server.start(0);
+    std::uint32_t message_id = hs::first_message_id;
+
+    // A session: both channels initialized.
+    void open(std::unique_ptr<test_client_t>& sync, std::unique_ptr<test_client_t>& async) {
+        sync = std::make_unique<test_client_t>(port);
+        sync->send(hs::message(hs::initialize, 0, 0x01005A56, "hislip0"));
+        const hs::header_t init = read_message(*sync);
+        ASSERT_EQ(init.type, hs::initialize_response);
+        EXPECT_EQ(init.control, 0) << "synchronized mode";
+        async = std::make_unique<test_client_t>(port);
+        async->send(hs::message(hs::async_initialize, 0, init.parameter & 0xFFFF));
+        ASSERT_EQ(read_message(*async).type, hs::async_initialize_response);
+    }
+    void send(test_client_t& sync, const std::string& text) {
+        sync.send(hs::message(hs::data_end, 0, message_id, text));
+        message_id += 2;
+    }
+};
+
+// A service request goes out when the summary bit rises, not while it stays up.
+TEST_F(hislip_wire, service_request_when_the_summary_bit_rises) {
+    std::unique_ptr<test_client_t> sync, async;
+    open(sync, async);
+    send(*sync, "*CLS;*ESE 1;*SRE 32");
+    send(*sync, "*OPC");
+    const hs::header_t srq = read_message(*async);
+    EXPECT_EQ(srq.type, hs::async_service_request);
+    EXPECT_EQ(srq.control & 0x60, 0x60);
+    send(*sync, "*OPC");
+    EXPECT_TRUE(async->silent_for(milliseconds(200)));
+    send(*sync, "*CLS");
+    send(*sync, "*OPC");
+    EXPECT_EQ(read_message(*async).type, hs::async_service_request);
+}
+
+TEST_F(hislip_wire, channels_opened_out_of_order_are_refused) {
+    const struct {
+        const char* what;
+        std::string first;
+        std::uint8_t fatal_code;
+    } cases[] = {
+        {"data before initialize", hs::message(hs::data_end, 0, hs::first_message_id, "*IDN?"),
+         hs::fatal_invalid_initialization},
+        {"unknown session", hs::message(hs::async_initialize, 0, 0x7777), hs::fatal_invalid_initialization},
+        {"no prologue", std::string(hs::header_size, 'x'), hs::fatal_poorly_formed_header},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test_client_t client(port);
+        client.send(c.first);
+        const hs::header_t h = read_message(client);
+        EXPECT_EQ(h.type, hs::fatal_error);
+        EXPECT_EQ(h.control, c.fatal_code);
+        EXPECT_TRUE(client.closed_within(milliseconds(2000)));
+    }
+}
+
+// ---------------------------------------------------------------- portmapper
+
+namespace lan = zorsim::lan;
+
+// One call to the portmapper and the accept status and results of its reply.
+std::uint32_t portmapper_call(std::uint16_t port, std::uint32_t version, std::uint32_t procedure,
+                              lan::xdr_writer_t args, std::string& results) {
+    test_client_t c(port);
+    lan::xdr_writer_t msg = lan::rpc::call_header(42, lan::portmap::program, version, procedure);
+    msg.bytes() += args.bytes();
+    c.send(lan::rpc::mark_record(std::move(msg.bytes())));
+    const std::string mark = c.read_bytes(4);
+    const std::uint32_t length = lan::xdr_reader_t(mark).u32() & 0x7FFFFFFF;
+    const std::string record = c.read_bytes(length);
+    lan::xdr_reader_t r(record);
+    EXPECT_EQ(r.u32(), 42u);
+    EXPECT_EQ(r.u32(), lan::rpc::reply);
+    EXPECT_EQ(r.u32(), lan::rpc::msg_accepted);
+    r.u32();
+    r.skip_opaque();
+    const std::uint32_t status = r.u32();
+    results = std::string(r.rest());
+    return r.ok() ? status : 0xFFFFFFFF;
+}
+
+TEST(portmapper_wire, answers_for_the_core_program_in_each_version) {
+    zorsim::vxi11_server_t server(std::make_shared<zorsim::analyzer_t>());
+    server.start(0);
+    const std::uint16_t core = server.core_port();
+    const auto getport = [](std::uint32_t program) {
+        lan::xdr_writer_t w;
+        w.u32(program).u32(1).u32(lan::portmap::ipproto_tcp).u32(0);
+        return w;
+    };
+    const auto getaddr = [](std::uint32_t program) {
+        lan::xdr_writer_t w;
+        w.u32(program).u32(1).opaque("tcp").opaque("").opaque("");
+        return w;
+    };
+    const std::string uaddr = "127.0.0.1." + std::to_string(core >> 8) + "." + std::to_string(core & 0xFF);
+    const struct {
+        const char* what;
+        std::uint32_t version, procedure;
+        lan::xdr_writer_t args;
+        std::uint32_t status;
+        std::string results;
+    } cases[] = {
+        {"GETPORT core", 2, 3, getport(lan::vxi11::core_program), lan::rpc::success,
+         lan::xdr_writer_t().u32(core).bytes()},
+        {"GETPORT other", 2, 3, getport(100003), lan::rpc::success, lan::xdr_writer_t().u32(0).bytes()},
+        {"GETADDR v4 core", 4, 3, getaddr(lan::vxi11::core_program), lan::rpc::success,
+         lan::xdr_writer_t().opaque(uaddr).bytes()},
+        {"GETADDR v3 other", 3, 3, getaddr(100003), lan::rpc::success, lan::xdr_writer_t().opaque("").bytes()},
+        {"version 5", 5, 3, getport(lan::vxi11::core_program), lan::rpc::prog_mismatch,
+         lan::xdr_writer_t().u32(2).u32(4).bytes()},
+        {"DUMP", 2, 4, lan::xdr_writer_t(), lan::rpc::proc_unavail, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string results;
+        EXPECT_EQ(portmapper_call(server.portmapper_port(), c.version, c.procedure, c.args, results), c.status);
+        EXPECT_EQ(results, c.results);
+    }
+}
+
+}  // namespace
