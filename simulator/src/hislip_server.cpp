@@ -91,7 +91,7 @@ struct hislip_server_t::impl_t {
     }
 };
 
-hislip_server_t::hislip_server_t(std::shared_ptr<analyzer_t> analyzer) : impl_(std::make_unique<impl_t>()) {
+hislip_server_t::hislip_server_t(std::shared_ptr<analyzer_t> analyzer) : impl_(std::make_shared<impl_t>()) {
     if (!analyzer) throw tcp_server_error("hislip_server_t needs an analyzer");
     impl_->analyzer = std::move(analyzer);
 }
@@ -104,7 +104,12 @@ std::uint16_t hislip_server_t::start(std::uint16_t port, const std::string& bind
     impl_t* impl = impl_.get();
     const std::uint16_t bound =
         impl->listener.start(port, bind_address, [impl](const std::shared_ptr<lan::connection_t>& c) { impl->serve(c); });
-    impl->srq_listener = impl->analyzer->add_service_request_listener([impl](std::uint8_t stb) { impl->service_request(stb); });
+    // A request may still be on its way from another server's thread when
+    // this one goes: the listener holds the server's state only weakly.
+    std::weak_ptr<impl_t> weak = impl_;
+    impl->srq_listener = impl->analyzer->add_service_request_listener([weak](std::uint8_t stb) {
+        if (const auto alive = weak.lock()) alive->service_request(stb);
+    });
     return bound;
 }
 
@@ -201,6 +206,11 @@ void hislip_server_t::impl_t::serve_sync(hislip_session_t& s) {
             messages.clear();
             framer.feed(payload, messages);
             if (h.type == hs::data_end && framer.pending() > 0) framer.feed("\n", messages);
+            if (framer.pending() > tcp_server_t::max_message_bytes) {  // never ended: refuse to grow further
+                framer.clear();
+                if (!c.write(hs::message(hs::error, hs::error_message_too_large, 0, "message too large"))) return;
+                continue;
+            }
             for (const std::string& m : messages) {
                 response_t r = analyzer->receive(m);
                 if (observer) observer(s.id, m, r);

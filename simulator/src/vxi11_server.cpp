@@ -284,6 +284,10 @@ void vxi11_server_t::impl_t::call_core(lan::connection_t& c, std::vector<std::in
         std::vector<std::string> messages;
         link->framer.feed(data, messages);
         if ((flags & vxi11::flag_end) && link->framer.pending() > 0) link->framer.feed("\n", messages);
+        if (link->framer.pending() > tcp_server_t::max_message_bytes) {  // never ended: refuse to grow further
+            link->framer.clear();
+            return void(out.i32(vxi11::out_of_resources).u32(0));
+        }
         for (const std::string& m : messages) {
             response_t r = analyzer->receive(m);
             if (observer) observer(static_cast<std::uint64_t>(link->id), m, r);

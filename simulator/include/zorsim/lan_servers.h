@@ -52,7 +52,7 @@ public:
 
 private:
     struct impl_t;
-    std::unique_ptr<impl_t> impl_;
+    std::shared_ptr<impl_t> impl_;
 };
 
 }  // namespace zorsim
