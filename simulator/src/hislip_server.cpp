@@ -7,8 +7,11 @@
 
 #include "lan_socket.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace zorsim {
 

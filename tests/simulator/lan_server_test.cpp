@@ -1,6 +1,6 @@
 // The LAN servers seen from the wire, for what the bundled VISA does not
 // exercise: HiSLIP service requests and refused channels, and the
-// portmapper's answers for each version it speaks.
+// portmapper's answers for each version it speaks, the VXI-11 abort channel.
 #include <gtest/gtest.h>
 
 #include <zorsim/analyzer.h>
@@ -8,8 +8,10 @@
 #include <zorsim/lan_wire.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "tcp_test_client.h"
 
@@ -94,25 +96,61 @@ TEST_F(hislip_wire, channels_opened_out_of_order_are_refused) {
 
 namespace lan = zorsim::lan;
 
-// One call to the portmapper and the accept status and results of its reply.
-std::uint32_t portmapper_call(std::uint16_t port, std::uint32_t version, std::uint32_t procedure,
-                              lan::xdr_writer_t args, std::string& results) {
-    test_client_t c(port);
-    lan::xdr_writer_t msg = lan::rpc::call_header(42, lan::portmap::program, version, procedure);
+// One RPC call on c: the reply's accept status (0xFFFFFFFF when it is no
+// accepted reply to this call) and its results.
+std::uint32_t rpc_call(test_client_t& c, std::uint32_t program, std::uint32_t version, std::uint32_t procedure,
+                       lan::xdr_writer_t args, std::string& results) {
+    lan::xdr_writer_t msg = lan::rpc::call_header(42, program, version, procedure);
     msg.bytes() += args.bytes();
     c.send(lan::rpc::mark_record(std::move(msg.bytes())));
-    const std::string mark = c.read_bytes(4);
+    const std::string mark = c.read_bytes(4, milliseconds(10000));
     const std::uint32_t length = lan::xdr_reader_t(mark).u32() & 0x7FFFFFFF;
     const std::string record = c.read_bytes(length);
     lan::xdr_reader_t r(record);
-    EXPECT_EQ(r.u32(), 42u);
-    EXPECT_EQ(r.u32(), lan::rpc::reply);
-    EXPECT_EQ(r.u32(), lan::rpc::msg_accepted);
+    const bool ours = r.u32() == 42u && r.u32() == lan::rpc::reply && r.u32() == lan::rpc::msg_accepted;
     r.u32();
     r.skip_opaque();
     const std::uint32_t status = r.u32();
     results = std::string(r.rest());
-    return r.ok() ? status : 0xFFFFFFFF;
+    return r.ok() && ours ? status : 0xFFFFFFFF;
+}
+
+std::uint32_t portmapper_call(std::uint16_t port, std::uint32_t version, std::uint32_t procedure,
+                              lan::xdr_writer_t args, std::string& results) {
+    test_client_t c(port);
+    return rpc_call(c, lan::portmap::program, version, procedure, std::move(args), results);
+}
+
+// A read that waits for its long time-out ends at once when the client
+// aborts it on the abort channel.
+TEST(vxi11_wire, abort_channel_ends_a_waiting_read) {
+    zorsim::vxi11_server_t server(std::make_shared<zorsim::analyzer_t>());
+    server.start(0);
+    test_client_t core(server.core_port());
+    std::string results;
+    lan::xdr_writer_t link_args;
+    link_args.i32(1).boolean(false).u32(0).opaque("inst0");
+    ASSERT_EQ(rpc_call(core, lan::vxi11::core_program, 1, lan::vxi11::create_link, link_args, results), 0u);
+    lan::xdr_reader_t link(results);
+    EXPECT_EQ(link.i32(), lan::vxi11::no_error);
+    const std::int32_t id = link.i32();
+    const std::uint16_t abort_port = static_cast<std::uint16_t>(link.u32());
+    auto aborter = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(milliseconds(200));
+        test_client_t abort(abort_port);
+        std::string abort_results;
+        lan::xdr_writer_t args;
+        args.i32(id);
+        return rpc_call(abort, lan::vxi11::abort_program, 1, lan::vxi11::device_abort, args, abort_results) == 0u &&
+               lan::xdr_reader_t(abort_results).i32() == lan::vxi11::no_error;
+    });
+    lan::xdr_writer_t read_args;
+    read_args.i32(id).u32(100).u32(10000).u32(0).u32(0).u32(0);
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(rpc_call(core, lan::vxi11::core_program, 1, lan::vxi11::device_read, read_args, results), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, milliseconds(3000));
+    EXPECT_EQ(lan::xdr_reader_t(results).i32(), lan::vxi11::aborted);
+    EXPECT_TRUE(aborter.get());
 }
 
 TEST(portmapper_wire, answers_for_the_core_program_in_each_version) {

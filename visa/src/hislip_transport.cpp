@@ -99,7 +99,8 @@ public:
         hs::header_t h;
         ViStatus st = async_call(hs::message(hs::async_device_clear, 0, 0), hs::async_device_clear_acknowledge, h, deadline);
         if (st != VI_SUCCESS) return st;
-        st = sync_->send(hs::message(hs::device_clear_complete, h.control & 0x01u, 0), deadline);
+        // Whatever the server prefers, we ask for synchronized mode (overlap bit 0).
+        st = sync_->send(hs::message(hs::device_clear_complete, 0, 0), deadline);
         if (st != VI_SUCCESS) return st;
         while (left_ > 0) {  // the rest of a reply we were reading
             st = sync_->fill(1, deadline);
@@ -242,6 +243,7 @@ ViStatus open_hislip_transport(const std::string& host, std::uint16_t port, cons
     if (st != VI_SUCCESS) return st;
     if (h.type != hs::initialize_response) return h.type == hs::fatal_error ? VI_ERROR_RSRC_NFOUND : VI_ERROR_IO;
     const std::uint16_t session = static_cast<std::uint16_t>(h.parameter & 0xFFFF);
+    const bool overlapped = (h.control & 0x01) != 0;
 
     st = net::stream_t::open(host, port, deadline, async);
     if (st != VI_SUCCESS) return st;
@@ -262,7 +264,14 @@ ViStatus open_hislip_transport(const std::string& host, std::uint16_t port, cons
     }
     // The limit counts the whole message, header included.
     const std::uint64_t max_write = server_max > hs::header_size ? server_max - hs::header_size : 256;
-    out.reset(new hislip_transport_t(std::move(sync), std::move(async), max_write));
+    std::unique_ptr<transport_t> t(new hislip_transport_t(std::move(sync), std::move(async), max_write));
+    // A server that starts in overlapped mode is switched to synchronized
+    // mode by a device clear, the one place the mode is negotiated.
+    if (overlapped) {
+        st = t->clear(timeout_ms);
+        if (st != VI_SUCCESS) return st;
+    }
+    out = std::move(t);
     return VI_SUCCESS;
 }
 
