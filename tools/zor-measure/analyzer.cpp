@@ -46,8 +46,11 @@ std::vector<int> parse_list(const std::string& text) {
     std::size_t at = 0;
     while (at < text.size()) {
         const std::size_t comma = std::min(text.find(',', at), text.size());
-        const std::string piece = text.substr(at, comma - at);
-        if (!piece.empty() && piece.find_first_not_of("0123456789 ") == std::string::npos)
+        std::string piece;
+        for (char c : text.substr(at, comma - at))
+            if (c != ' ') piece += c;
+        // Window and trace numbers are small: anything else is no number.
+        if (!piece.empty() && piece.size() < 6 && piece.find_first_not_of("0123456789") == std::string::npos)
             numbers.push_back(std::stoi(piece));
         at = comma + 1;
     }
@@ -274,7 +277,7 @@ session_t::session_t(const std::string& resource) {
         // No session to ask: the driver still describes the status.
         ViChar message[message_size] = {};
         ZOR_error_message(VI_NULL, status, message);
-        if (vi != 0) ZOR_close(vi);
+        // A failed open leaves no session: the driver closed what it began.
         throw driver_error("cannot open " + resource + ": " + message + " (status " + hex(status) + ")", status);
     }
     vi_ = vi;

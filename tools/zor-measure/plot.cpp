@@ -39,6 +39,7 @@ constexpr trace_style_t trace_styles[] = {
 };
 constexpr color_t limit_color{0xd6 / 255.0, 0x27 / 255.0, 0x28 / 255.0};
 constexpr color_t ink{0.13, 0.13, 0.13};
+constexpr double quarter_turn = 1.57079632679489661923;  // radians
 constexpr color_t grid{0.86, 0.86, 0.86};
 
 const trace_style_t& style_of(const std::string& parameter) {
@@ -56,6 +57,7 @@ struct axis_t {
 };
 
 axis_t nice_axis(double lo, double hi, int wanted, bool snap) {
+    if (!std::isfinite(lo) || !std::isfinite(hi)) lo = hi = 0;
     if (!(hi > lo)) {
         lo -= 1;
         hi += 1;
@@ -147,7 +149,7 @@ void draw_frame(cairo_t* cr, const panel_t& p, const frequency_unit_t& unit, con
     cairo_save(cr);
     cairo_set_font_size(cr, 14);
     cairo_translate(cr, p.left - 62, p.top + p.height / 2);
-    cairo_rotate(cr, -M_PI / 2);
+    cairo_rotate(cr, -quarter_turn);
     text_at(cr, 0, 0, y_title, 0.5, 0.5);
     cairo_restore(cr);
 }
@@ -165,10 +167,17 @@ void draw_curve(cairo_t* cr, const panel_t& p, const std::vector<double>& f, con
     cairo_rectangle(cr, p.left, p.top, p.width, p.height);
     cairo_clip(cr);
     stroke_style(cr, s);
+    bool drawing = false;
     for (std::size_t i = 0; i < f.size(); ++i) {
+        // A value the analyzer could not give breaks the line.
+        if (!std::isfinite(y[i])) {
+            drawing = false;
+            continue;
+        }
         const double value = std::max(p.y.lo - p.y.step, std::min(p.y.hi + p.y.step, y[i]));
-        if (i == 0) cairo_move_to(cr, p.px(f[i]), p.py(value));
-        else cairo_line_to(cr, p.px(f[i]), p.py(value));
+        if (drawing) cairo_line_to(cr, p.px(f[i]), p.py(value));
+        else cairo_move_to(cr, p.px(f[i]), p.py(value));
+        drawing = true;
     }
     cairo_stroke(cr);
     cairo_restore(cr);
@@ -220,6 +229,7 @@ void draw_search(cairo_t* cr, const panel_t& p, const search_result_t& s) {
     set_color(cr, ink);
     cairo_set_line_width(cr, 1.5);
     cairo_set_font_size(cr, 13);
+    if (!std::isfinite(s.peak_frequency) || !std::isfinite(s.peak_db)) return;
     // The peak marker: a triangle pointing down at the peak.
     const double x = p.px(s.peak_frequency), y = p.py(s.peak_db);
     cairo_move_to(cr, x, y - 3);
@@ -288,7 +298,8 @@ void draw(cairo_t* cr, const measurement_t& m, double width, double height, cons
     cairo_paint(cr);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
 
-    const double lo_f = m.frequency.front(), hi_f = m.frequency.back();
+    const double lo_f = m.frequency.front();
+    const double hi_f = m.frequency.back() > lo_f ? m.frequency.back() : lo_f + 1;  // a zero span still draws
     const frequency_unit_t unit = frequency_unit(std::max(std::fabs(lo_f), std::fabs(hi_f)));
     const axis_t fx = nice_axis(lo_f, hi_f, 8, false);
     const axis_t x{lo_f, hi_f, fx.step};
@@ -297,14 +308,17 @@ void draw(cairo_t* cr, const measurement_t& m, double width, double height, cons
     double top = -1e300, bottom = 1e300;
     for (const auto& t : m.traces)
         for (const auto& v : t.values) {
-            top = std::max(top, magnitude_db(v));
-            bottom = std::min(bottom, magnitude_db(v));
+            const double db = magnitude_db(v);
+            if (!std::isfinite(db)) continue;
+            top = std::max(top, db);
+            bottom = std::min(bottom, db);
         }
     for (const auto& s : m.mask)
         for (double v : {s.start_db, s.stop_db}) {
             top = std::max(top, v);
             bottom = std::min(bottom, v);
         }
+    if (top < bottom) top = bottom = 0;  // nothing finite to show
     bottom = std::max(bottom, top - 100);
     const double left = 96, right = 30, gap = 56, head = 64, foot = 44;
     const double mag_height = (height - head - foot - gap) * 0.6, phase_height = (height - head - foot - gap) * 0.4;
@@ -342,7 +356,9 @@ void draw(cairo_t* cr, const measurement_t& m, double width, double height, cons
         cairo_clip(cr);
         stroke_style(cr, style_of(t->parameter));
         for (std::size_t i = 0; i < deg.size(); ++i) {
-            if (i == 0 || std::fabs(deg[i] - deg[i - 1]) > 180) cairo_move_to(cr, phase.px(m.frequency[i]), phase.py(deg[i]));
+            if (!std::isfinite(deg[i])) continue;
+            if (i == 0 || !(std::fabs(deg[i] - deg[i - 1]) <= 180))
+                cairo_move_to(cr, phase.px(m.frequency[i]), phase.py(deg[i]));
             else cairo_line_to(cr, phase.px(m.frequency[i]), phase.py(deg[i]));
         }
         cairo_stroke(cr);
