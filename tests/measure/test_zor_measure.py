@@ -25,7 +25,7 @@ try:
 except ImportError:
     skrf = None
 
-warnings.simplefilter("ignore", ResourceWarning)  # scikit-rf leaves its files to the collector
+warnings.filterwarnings("ignore", category=ResourceWarning)  # scikit-rf leaves its files to the collector
 
 
 def run(args, env=None):

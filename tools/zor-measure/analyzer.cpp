@@ -277,7 +277,8 @@ session_t::session_t(const std::string& resource) {
         // No session to ask: the driver still describes the status.
         ViChar message[message_size] = {};
         ZOR_error_message(VI_NULL, status, message);
-        // A failed open leaves no session: the driver closed what it began.
+        // A failed open may still hand back the session it began: close it.
+        if (vi != 0) ZOR_close(vi);
         throw driver_error("cannot open " + resource + ": " + message + " (status " + hex(status) + ")", status);
     }
     vi_ = vi;
