@@ -401,6 +401,30 @@ std::string join(const std::vector<record_t>& records, const char* separator) {
     return text;
 }
 
+// The last few selectors expanded on this thread: an accessor called again
+// and again with the same selector expands it once. Only short selectors
+// that expand quietly to a few records are kept (a number too long for 32
+// bits writes a console line each time it is parsed).
+struct cached_selector_t {
+    std::string text;
+    std::vector<record_t> records;
+};
+constexpr std::size_t cached_selectors = 4;
+constexpr std::size_t cacheable_length = 64;
+constexpr std::size_t cacheable_records = 16;
+thread_local cached_selector_t selector_cache[cached_selectors];
+thread_local std::size_t next_cache_slot = 0;
+
+bool cacheable(const std::string& text) {
+    if (text.size() > cacheable_length) return false;
+    std::size_t digits = 0;
+    for (char c : text) {
+        digits = is_digit(c) ? digits + 1 : 0;
+        if (digits > 9) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 status_t rep_cap_record_t::find_index(const std::string& capability, std::int32_t& number) const {
@@ -452,6 +476,15 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
         expanded.push_back(root);
         return expanded;
     }
+    const bool may_cache = cacheable(root.text);
+    if (may_cache) {
+        for (const cached_selector_t& entry : selector_cache) {
+            if (!entry.text.empty() && entry.text == root.text) {
+                expanded = entry.records;
+                return expanded;
+            }
+        }
+    }
     // The caller's text without the brackets parse() put around it.
     std::string selector = root.text;
     if (selector.size() >= 2 && selector.front() == '[' && selector.back() == ']') {
@@ -471,6 +504,11 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
         normalise(work);
         context.refused = !expand(work, expanded);
         if (!context.refused && expanded.empty() && drops_something(work)) status = zor_error_badly_formed_selector;
+        if (!context.refused && status == 0 && may_cache && expanded.size() <= cacheable_records) {
+            cached_selector_t& slot = selector_cache[next_cache_slot++ % cached_selectors];
+            slot.text = root.text;
+            slot.records = expanded;
+        }
     }
     if (context.refused) {
         expanded.clear();
