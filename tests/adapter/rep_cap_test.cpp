@@ -354,3 +354,33 @@ TEST(RepCapStatus, SelectorsThatKeepNothingOfWhatTheyNamedAreBadlyFormed) {
         EXPECT_EQ(id.status, c.status) << c.selector;
     }
 }
+
+// A selector used again is served from the thread's recent selectors: the
+// records must be the same, field for field, and refusals stay refusals.
+TEST(RepCapIdentifier, RepeatedSelectorsGiveTheSameRecords) {
+    const auto fields = [](const std::vector<record_t>& records) {
+        std::vector<std::string> out;
+        for (const record_t& r : records) {
+            out.push_back(r.to_string() + "|" + std::to_string(r.kind) + "|" + std::to_string(r.children.size()));
+            for (const record_t& c : r.children) out.push_back(c.name + "|" + c.qualifier + "|" + std::to_string(c.index));
+        }
+        return out;
+    };
+    for (const char* selector : {"Channel1:Trace1", "Win!!Trace1-Win!!Trace2", "Channel1:Trace2", "Channel1:Trace1",
+                                 "garbage!", "Trace1-Trace70000"}) {
+        std::vector<std::string> seen[2];
+        status_t status[2] = {};
+        std::string console[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            rep_cap_identifier_t id;
+            id.parse(selector);
+            testing::internal::CaptureStdout();
+            seen[pass] = fields(id.records());
+            console[pass] = testing::internal::GetCapturedStdout();
+            status[pass] = id.status;
+        }
+        EXPECT_EQ(seen[0], seen[1]) << selector;
+        EXPECT_EQ(status[0], status[1]) << selector;
+        EXPECT_EQ(console[0], console[1]) << selector;
+    }
+}
