@@ -19,7 +19,8 @@ zor_require_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev libcairo2-dev libcli11-dev pkg-config)
+zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev libcairo2-dev libcli11-dev pkg-config
+    locales libbenchmark-dev)
 
 # zor_build <build-dir> [cmake options...]
 zor_build() {
