@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ZOR.h"
 #include "adapter/model_base.h"
@@ -67,6 +68,17 @@ status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on r
 inline status_t send(session_scope_t& scope, const std::string& command) {
     status_t status = 0;
     return scope.api.set(status, command);
+}
+
+// Pieces between commas; every comma splits, so "1,2," has three pieces and
+// "" one empty piece.
+inline std::vector<std::string> split_at_commas(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == ',') parts.emplace_back();
+        else parts.back() += c;
+    }
+    return parts;
 }
 
 }  // namespace qvdriver::functions
