@@ -64,6 +64,7 @@ status_t query_data(session_scope_t& scope, const std::string& command, std::str
 }
 
 ViStatus set_statistics_range(ViSession vi, ViConstString measurementName, const char* command, ViReal64 value) {
+    if (const status_t refused = check_finite(vi, 4, value)) return refused;
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         return per_record(model, measurementName, [&](local_model_t<>& m) {
