@@ -10,6 +10,7 @@
 
 #if defined(_WIN32)
 #include <direct.h>
+#include <locale.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -103,7 +104,12 @@ int format_c_locale(char* buffer, std::size_t size, const char* format, va_list 
     return std::vsnprintf(buffer, size, format, args);
 }
 
-double parse_double_c_locale(const char* text, char** end) { return std::strtod(text, end); }
+double parse_double_c_locale(const char* text, char** end) {
+    // The runtime's strtod follows the process locale (a decimal comma in
+    // many); its "_l" variant with a "C" locale does not.
+    static const _locale_t locale = _create_locale(LC_NUMERIC, "C");
+    return _strtod_l(text, end, locale);
+}
 
 module_t open_ivi_engine() {
     if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return load_library(*path);

@@ -11,19 +11,6 @@
 
 namespace zorvisa {
 
-class transport_t {
-public:
-    virtual ~transport_t() = default;
-
-    // Sends cnt bytes; *sent gets how many of the caller's bytes went out.
-    virtual ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) = 0;
-    // Delivers up to cnt bytes of the current response message: VI_SUCCESS
-    // with the piece that ends it, VI_SUCCESS_MAX_CNT with a piece before that.
-    virtual ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) = 0;
-    // Wakes a blocked read or write so a close never waits for a time-out.
-    virtual void abort() noexcept {}
-};
-
 // A point in time for time-outs of any length (VI_TMO_INFINITE: never).
 class deadline_t {
 public:
@@ -46,6 +33,27 @@ public:
 private:
     bool infinite_;
     std::chrono::steady_clock::time_point at_;
+};
+
+}  // namespace zorvisa
+
+namespace zorvisa {
+
+class transport_t {
+public:
+    virtual ~transport_t() = default;
+
+    // Sends cnt bytes; *sent gets how many of the caller's bytes went out.
+    // A write begins a new exchange: a reply not read by then is stale and
+    // is discarded first (after a time-out, once the late reply has come or
+    // the time-out has passed again), so no later read takes it for its own.
+    virtual ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) = 0;
+    // Delivers up to cnt bytes of the current response message: VI_SUCCESS
+    // with the piece that ends it, VI_SUCCESS_MAX_CNT with a piece before
+    // that; VI_ERROR_TMO when the deadline passes first.
+    virtual ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t& deadline) = 0;
+    // Wakes a blocked read or write so a close never waits for a time-out.
+    virtual void abort() noexcept {}
 };
 
 }  // namespace zorvisa
