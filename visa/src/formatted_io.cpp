@@ -132,7 +132,7 @@ template <>
     std::string heap;
     const char* first = local;
     if (n < sizeof local) {
-        std::memcpy(local, text.data() + pos, n);
+        if (n > 0) std::memcpy(local, text.data() + pos, n);
         local[n] = '\0';
     } else {
         heap.assign(text.substr(pos, n));
