@@ -122,16 +122,16 @@ private:
             return send_all(client, block, sizeof block - 1);
         }
         case fault_t::byte_by_byte: {
-            // One byte per segment, the first ones slowly: well within the
-            // time-out in all, so the right answer must come out.
+            // One byte per segment at the start, the first few slowly: well
+            // within the time-out in all, so the right answer must come out.
             int one = 1;
             ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            const std::size_t slow = std::min<std::size_t>(message.size(), 64);
-            for (std::size_t k = 0; k < slow; ++k) {
+            const std::size_t single = std::min<std::size_t>(message.size(), 256);
+            for (std::size_t k = 0; k < single; ++k) {
                 if (!send_all(client, &message[k], 1)) return false;
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                if (k < 16) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            return send_all(client, message.data() + slow, message.size() - slow);
+            return send_all(client, message.data() + single, message.size() - single);
         }
         case fault_t::endless: {
             // Until the driver gives up and closes, or a bound for safety.
