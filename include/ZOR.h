@@ -30,6 +30,7 @@ extern "C" {
 #define ZOR_ERROR_NOT_SUPPORTED ((ViStatus)0xBFFA0011L)           /* value type or enumeration value not supported */
 #define ZOR_ERROR_ATTRIBUTE_NOT_REGISTERED ((ViStatus)0xBFFA0012L) /* attribute ID not registered */
 #define ZOR_ERROR_REP_CAP_NOT_FOUND ((ViStatus)0xBFFA0019L)       /* selector does not name the capability */
+#define ZOR_ERROR_BADLY_FORMED_SELECTOR ((ViStatus)0xBFFA0066L) /* selector malformed, or naming too many records */
 #define ZOR_ERROR_BUFFER_SIZE ((ViStatus)0xBFFA4001L)             /* buffer size below 1 */
 #define ZOR_ERROR_CALKIT_NOT_FOUND ((ViStatus)0xBFFC0001L)        /* calibration kit not in the catalog */
 #define ZOR_ERROR_IDENTITY_CHECK ((ViStatus)0xBFFC0011L)          /* identity check failed */

@@ -48,8 +48,10 @@ status_t for_each_record(ViSession vi, ViConstString selector, ViAttr attribute_
     model->session = &scope;
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
+    const auto& records = identifier.records();
+    if (identifier.status != 0) return identifier.status;
     status = 0;
-    for (const auto& record : identifier.records()) {
+    for (const auto& record : records) {
         model->rep_cap = record;
         status = dispatch(*model);
         if (status < 0) break;

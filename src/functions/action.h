@@ -61,12 +61,15 @@ enum class stop_on { not_zero, negative };
 
 // Runs body(model) once per record of `selector`, in order. Stops at the
 // first status that is not 0 (warnings included), or with stop_on::negative
-// at the first error; returns that status, else 0.
+// at the first error; returns that status, else 0. A refused selector runs
+// nothing and gives its status.
 template <typename Model, typename Body>
 status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on rule = stop_on::not_zero) {
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
-    for (const auto& record : identifier.records()) {
+    const auto& records = identifier.records();
+    if (identifier.status != 0) return identifier.status;
+    for (const auto& record : records) {
         model.rep_cap = record;
         const status_t status = body(model);
         if (rule == stop_on::not_zero ? status != 0 : status < 0) return status;

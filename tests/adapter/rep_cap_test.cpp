@@ -319,3 +319,52 @@ TEST(RepCapBound, OversizedTextDoesNotExhaustTheStack) {
         EXPECT_EQ(lines(outcome.console), 1u);
     }
 }
+
+TEST(RepCapBound, NestedListsInProductsAreCountedAtEveryDepth) {
+    const bound_case cases[] = {
+        {"[0-3820]:[[0-3856]:[]]", 0, nullptr, true},
+        {"[0-32000]:[[0-32000]:[]]", 0, nullptr, true},
+        {"[1-5]:[[1-60000]:[1]]", 0, nullptr, true},
+        {"[1-2]:[[1-1000]:[1]]", 2, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        const std::size_t bytes_before = allocated_bytes;
+        rep_cap_identifier_t id;
+        id.parse(c.selector.c_str());
+        testing::internal::CaptureStdout();
+        const std::size_t count = id.records().size();
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(count, c.count) << c.selector;
+        EXPECT_EQ(id.status, c.count == 0 ? zor_error_badly_formed_selector : 0) << c.selector;
+        if (c.count == 0) {
+            EXPECT_NE(console.find("expands to more than 65536 records"), std::string::npos) << console;
+        }
+        // Before the bound counted nested copies, the first took 1.97 GB.
+        EXPECT_LT(allocated_bytes - bytes_before, std::size_t{64} << 20) << c.selector;
+    }
+}
+
+TEST(RepCapStatus, SelectorsThatKeepNothingOfWhatTheyNamedAreBadlyFormed) {
+    const struct {
+        const char* selector;
+        status_t status;
+    } cases[] = {
+        {"garbage!", zor_error_badly_formed_selector},
+        {"Trace3-Trace1", zor_error_badly_formed_selector},
+        {"Trace1-3,,Channel1!!Trace2", zor_error_badly_formed_selector},
+        {"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[Trace1]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]", zor_error_badly_formed_selector},
+        {"Trace1-3,Trace5", 0},
+        {"Channel1:[]", 0},
+        {"   ", 0},
+        {"", 0},
+        {"Trace1.5", 0},
+    };
+    for (const auto& c : cases) {
+        rep_cap_identifier_t id;
+        id.parse(c.selector);
+        testing::internal::CaptureStdout();
+        id.records();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(id.status, c.status) << c.selector;
+    }
+}

@@ -210,6 +210,25 @@ TEST_F(AttributeAccess, EveryFailureReleasesTheLock) {
     }
 }
 
+// Selectors that name nothing usable, or far too much, are refused before
+// anything goes on the wire; the accessors and the actions agree.
+TEST_F(AttributeAccess, RefusedSelectorsSendNothing) {
+    for (const char* selector : {"garbage!", "Trace3-Trace1", "[0-3820]:[[0-3856]:[]]", "[0-32000]:[[0-32000]:[]]"}) {
+        SCOPED_TRACE(selector);
+        ViReal64 value = 0;
+        EXPECT_EQ(quietly([&] { return ZOR_GetAttributeViReal64(vi, selector, ZOR_ATTR_FREQUENCY_START, &value); }),
+                  ZOR_ERROR_BADLY_FORMED_SELECTOR);
+        EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, selector); }),
+                  ZOR_ERROR_BADLY_FORMED_SELECTOR);
+        EXPECT_TRUE(log().empty());
+        EXPECT_TRUE(lockable_from_another_thread());
+    }
+    // Dropping some elements, or naming an empty list, is not a refusal.
+    EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Trace1-3,Channel1:Trace2"); }), 0);
+    EXPECT_EQ(log(), strings{":CALCulate1:TRACe2:MATH:NORMalize"});
+    EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Channel1:[]"); }), 0);
+}
+
 TEST_F(AttributeAccess, ListCountFailureLeavesTheValue) {
     script(":DISPlay:TRACe:LIST?", nullptr, VI_ERROR_TMO);
     ViInt32 count = 77;
