@@ -403,7 +403,7 @@ ViStatus scan_message(const std::vector<read_directive_t>& directives, std::stri
             if (d.kind == kind_t::string && pos == start) return VI_ERROR_INV_FMT;
             char* dest = va_arg(*ap, char*);
             if (dest == nullptr) return VI_ERROR_USER_BUF;
-            std::memcpy(dest, reply.data() + start, pos - start);
+            if (pos > start) std::memcpy(dest, reply.data() + start, pos - start);
             dest[pos - start] = '\0';
             break;
         }
