@@ -33,6 +33,7 @@ status_t query_data(session_scope_t& scope, const std::string& command, std::str
 }
 
 ViStatus set_statistics_range(ViSession vi, ViConstString measurementName, const char* command, ViReal64 value) {
+    if (const status_t refused = check_finite(vi, 4, value)) return refused;
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         return per_record(model, measurementName, [&](local_model_t<>& m) {
@@ -63,8 +64,10 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementWriteData(ViSession vi, ViConstString m
     // The data are pairs: an odd count cannot be sent whole.
     if (dataBufferSize % 2 != 0) return null_argument(vi, 4, "DataBufferSize should be even");
     if (dataBufferSize < 4) return null_argument(vi, 4, "DataBufferSize should be greater than 4");
+    // Only formatted (0) and corrected (1) data exist: another type does nothing, so it is refused.
+    const char* header = data_command(dataType);
+    if (header == nullptr) return zor_error_not_supported;
     return locked(vi, [&](session_scope_t& scope) {
-        const char* header = data_command(dataType);
         // The caller's array is the same for every record: one text serves all.
         std::string text;
         if (header != nullptr) {
@@ -94,6 +97,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementQueryData(ViSession vi, ViConstString m
     // A size of 0 is fine (only the count is wanted); a negative one is a
     // caller's mistake worth naming.
     if (dataBufferSize < 0) return null_argument(vi, 4, "DataBufferSize should not be negative");
+    if (data_command(dataType) == nullptr) return zor_error_not_supported;
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         std::vector<util::complex_pair_t> points;
