@@ -98,3 +98,12 @@ def test_pip_installs_the_package(tmp_path):
                          check=True, capture_output=True, text=True, cwd=tmp_path,
                          env={**os.environ, "PYTHONPATH": str(tmp_path)}).stdout
     assert out.startswith(str(tmp_path)) and out.split()[1] == str(len(zor.ATTRIBUTES))
+
+
+def test_example_measures_and_plots(tmp_path):
+    example = os.path.join(os.path.dirname(__file__), "..", "examples", "measure_and_plot.py")
+    out = tmp_path / "plot.png"
+    printed = subprocess.run([sys.executable, example, "--points", "51", "--out", str(out)], check=True,
+                             capture_output=True, text=True).stdout
+    assert "51 points" in printed
+    assert out.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
