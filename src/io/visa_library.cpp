@@ -84,9 +84,9 @@ ViStatus traced_queryf(ViSession vi, ViConstString write_format, ViConstString r
     const ViStatus status = real.viQueryf(vi, write_format, read_format, args[0], args[1], args[2], args[3]);
     if (logger::trace_enabled()) {
         const std::size_t written = conversions(write_format);
-        std::string text = written == 1 && std::strcmp(write_format, "%s") == 0
+        std::string text = written == 1 && std::strcmp(write_format, "%s") == 0 && args[0] != nullptr
                                ? std::string(static_cast<const char*>(args[0]))
-                               : std::string(write_format);
+                               : std::string(write_format ? write_format : "");
         text += " -> ";
         if (status >= 0 && written < most) text += first_value(read_format, args[written]);
         trace_io(vi, "<> query", text.data(), text.size(), status);
