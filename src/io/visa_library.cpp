@@ -67,7 +67,7 @@ std::string first_value(const char* read_format, void* target) {
         return static_cast<const char*>(target);
     if (spec == "ld") return std::to_string(*static_cast<long*>(target));
     if (spec == "hd") return std::to_string(*static_cast<short*>(target));
-    if (spec == "Le") return util::string_format("%.12g", static_cast<double>(*static_cast<long double*>(target)));
+    if (spec == "Le") return util::string_format("%.12g", static_cast<double>(*static_cast<ViLongDouble*>(target)));
     if (spec == "le" || spec == "lf") return util::string_format("%.12g", *static_cast<double*>(target));
     return {};
 }
