@@ -491,8 +491,9 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
         selector = selector.substr(1, selector.size() - 2);
     }
     if (bracket_depth(selector) > rep_cap_max_depth) {
-        console_printf("\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> selector nests brackets deeper "
+        console_printf("%sParse RepCapIdentifier error -> selector nests brackets deeper "
                        "than %d {%s}\n",
+                       logger::console_tag(log_error),
                        static_cast<int>(rep_cap_max_depth), selector.c_str());
         status = zor_error_badly_formed_selector;
         return expanded;
@@ -513,8 +514,9 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     if (context.refused) {
         expanded.clear();
         status = zor_error_badly_formed_selector;
-        console_printf("\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> selector expands to more than "
+        console_printf("%sParse RepCapIdentifier error -> selector expands to more than "
                        "%d records {%s}\n",
+                       logger::console_tag(log_error),
                        static_cast<int>(rep_cap_max_records), selector.c_str());
     }
     return expanded;

@@ -44,7 +44,7 @@ std::string string_format(const char* format, ...) {
 namespace {
 
 void conversion_failure(const char* function, const char* what, const std::string& text) {
-    console_printf("\033[1;31m[%s] catch => %s (%s)\n\033[0m", function, what, text.c_str());
+    console_printf("%s[%s] catch => %s (%s)\n", logger::console_tag(log_error), function, what, text.c_str());
 }
 
 }  // namespace

@@ -286,7 +286,7 @@ TEST(RepCapBound, LimitOnRecordsIsExactAndCheap) {
             EXPECT_EQ(outcome.console, "") << c.selector;
             continue;
         }
-        EXPECT_EQ(outcome.console, "\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> selector expands to more "
+        EXPECT_EQ(outcome.console, "[ERROR] Parse RepCapIdentifier error -> selector expands to more "
                                    "than 65536 records {" + c.selector + "}\n");
         if (c.small) {
             EXPECT_LT(elapsed, std::chrono::milliseconds(100)) << c.selector;
