@@ -132,7 +132,13 @@ ViStatus ZOR_IVI_CALL Ivi_SpecificDriverNew(ViConstString, ViConstString optionS
         if (newVi == nullptr) return status_null_pointer;
         *newVi = 0;
         session_options_t options;
-        if (!parse_option_string(from_c(optionString), options)) return IVI_ERROR_INVALID_OPTION_STRING;
+        std::string bad;
+        if (!parse_option_string(from_c(optionString), options, &bad)) {
+            const std::string text = "option string item not understood: \"" + bad +
+                                     "\" (expected Name=Value, a known name and 1/0 or true/false)";
+            record_error(thread_error, true, IVI_ERROR_INVALID_OPTION_STRING, 0, text.c_str());
+            return IVI_ERROR_INVALID_OPTION_STRING;
+        }
         ViSession rm = open_resource_manager();
         try {
             *newVi = add_session(options, rm)->handle;

@@ -43,8 +43,9 @@ std::vector<std::string> split_option_items(std::string_view text) {
     return items;
 }
 
-bool parse_option_string(std::string_view text, session_options_t& options) {
+bool parse_option_string(std::string_view text, session_options_t& options, std::string* bad_item) {
     for (const std::string& item : split_option_items(text)) {
+        if (bad_item) *bad_item = item;
         std::size_t eq = item.find('=');
         if (eq == std::string::npos) return false;
         std::string_view name = trim(std::string_view(item).substr(0, eq));
@@ -70,6 +71,7 @@ bool parse_option_string(std::string_view text, session_options_t& options) {
         else
             return false;
     }
+    if (bad_item) bad_item->clear();
     return true;
 }
 

@@ -24,7 +24,8 @@ std::vector<std::string> split_option_items(std::string_view text);
 // Applies the items of text to options in order (later names win). False for
 // an unknown name, a missing '=' or a value that is not a boolean; options is
 // then left partly updated, so callers parse into a copy.
-bool parse_option_string(std::string_view text, session_options_t& options);
+// `bad_item`, when given, receives the first item not understood.
+bool parse_option_string(std::string_view text, session_options_t& options, std::string* bad_item = nullptr);
 
 // The configured options of a logical name followed by the caller's, so the
 // caller's names win; a DriverSetup item is kept last (the caller's when it

@@ -23,6 +23,7 @@ constexpr status_text_t known_statuses[] = {
     {static_cast<ViStatus>(0xBFFA0011), "Value type or enumeration value not supported"},
     {static_cast<ViStatus>(0xBFFA0012), "Attribute not supported"},
     {static_cast<ViStatus>(0xBFFA0019), "Repeated capability name not found"},
+    {static_cast<ViStatus>(0xBFFA0066), "Badly formed selector, or one naming too many records"},
     {static_cast<ViStatus>(0xBFFA4001), "Buffer size must be at least 1"},
     {static_cast<ViStatus>(0xBFFC0001), "Calibration kit not found"},
     {static_cast<ViStatus>(0xBFFC0011), "Instrument identity check failed"},

@@ -19,7 +19,9 @@ zor_require_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev
+zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev libcairo2-dev libcli11-dev pkg-config
+    locales libbenchmark-dev python3 doxygen pkgconf dpkg
+    python3-pytest python3-numpy python3-scipy python3-scikit-rf python3-matplotlib python3-setuptools python3-pip
     python3-pyvisa-py lxi-tools)  # the last two: VXI-11 peers in the tests
 
 # zor_build <build-dir> [cmake options...]

@@ -153,6 +153,20 @@ bool send_all(socket_t s, const std::string& data) {
 
 constexpr int poll_interval_ms = 100;
 
+// Acknowledges at once what was just received. A client that writes a
+// command and then a query, with Nagle's algorithm on, holds the query back
+// until the command is acknowledged; a delayed acknowledgement would stall
+// it for tens of milliseconds. Linux resets the option after a while, so it
+// is set again after every receive.
+void acknowledge_promptly(socket_t s) {
+#if defined(TCP_QUICKACK)
+    int one = 1;
+    ::setsockopt(s, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#else
+    (void)s;
+#endif
+}
+
 }  // namespace
 
 struct tcp_server_t::connection_t {
@@ -293,6 +307,7 @@ void tcp_server_t::serve(connection_t& connection) {
         auto n = ::recv(s, buffer.data(), static_cast<int>(buffer.size()), 0);
         if (n < 0 && interrupted(last_error())) continue;
         if (n <= 0) break;  // closed by the client, or shut down by stop()
+        acknowledge_promptly(s);
         messages.clear();
         framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)), messages);
         bool ok = true;

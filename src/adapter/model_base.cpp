@@ -16,7 +16,7 @@ namespace {
 const char* const string_type = value_type_name<std::string>::text;
 
 constexpr const char* marker_error =
-    "\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> invalid rep_cap_name = '%s' {%s}\n";
+    "%sParse RepCapIdentifier error -> invalid rep_cap_name = '%s' {%s}\n";
 
 }  // namespace
 
@@ -26,8 +26,8 @@ model_t::~model_t() = default;
 
 status_t model_t::not_supported(const char* operation, const char* argument) const {
     console_printf("[ERROR] func: '%s' is NOT SUPPORTED\n",
-                   ("class qvdriver::status_t __cdecl zor_adapter::model_base_t<" + value_type_name + ">::" + operation +
-                    "(" + argument + ")")
+                   (ZOR_LOG_SIGNATURE("class qvdriver::status_t __cdecl ", "qvdriver::status_t ") +
+                    ("zor_adapter::model_base_t<" + value_type_name + ">::" + operation + "(" + argument + ")"))
                        .c_str());
     return qvdriver::zor_error_not_supported;
 }
@@ -84,7 +84,7 @@ bool model_t::channel_of_trace(std::int32_t trace, std::int32_t& channel) {
 std::int32_t model_t::port_index() {
     std::int32_t index = 0;
     if (rep_cap.find_index("Port", index) == 0) return index;
-    console_printf(marker_error, "Port", rep_cap.to_string().c_str());
+    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), "Port", rep_cap.to_string().c_str());
     return 1;
 }
 
@@ -116,7 +116,7 @@ std::int32_t model_t::marker_index() {
     if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, channel) &&
         query_number(session, string_format(":CALCulate%d:TRACe%d:MARKer:ACTivate?", channel, trace), index))
         return index;
-    console_printf(marker_error, "Marker", rep_cap.to_string().c_str());
+    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), "Marker", rep_cap.to_string().c_str());
     return 1;
 }
 

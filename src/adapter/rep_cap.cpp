@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <iterator>
-#include <regex>
+#include <string_view>
 #include <utility>
 
 #include "support/logger.h"
@@ -14,28 +14,78 @@ namespace {
 
 using record_t = rep_cap_record_t;
 
-// The grammar, compiled once for the whole process.
-struct patterns_t {
-    std::regex single_test{R"(^[\w\!]+$)"};
-    std::regex range_test{R"(^[\w\!]+-[\w\!]+$)"};
-    std::regex single_plain{R"(^([a-zA-Z_]*)(\d+)$)"};
-    std::regex single_qualified{R"(^([a-zA-Z_]*)\!\!([a-zA-Z_]*)(\d+)$)"};
-    std::regex range_plain{R"(^(([a-zA-Z_]*)(\d+))-(([a-zA-Z_]*)(\d+))$)"};
-    std::regex range_qualified{
-        R"(^(([a-zA-Z_]*)\!\!([a-zA-Z_]*)(\d+))-(([a-zA-Z_]*)\!\!([a-zA-Z_]*)(\d+))$)"};
+// The grammar, matched by hand (a pattern matcher per call costs more than
+// the rest of an attribute access):
+//   single test     [\w!]+
+//   range test      [\w!]+-[\w!]+
+//   single, plain   ([a-zA-Z_]*)(\d+)
+//   single, qual.   ([a-zA-Z_]*)!!([a-zA-Z_]*)(\d+)
+//   range           single-single, both plain or both qualified
+// where \w is [a-zA-Z0-9_]. A piece longer than rep_cap_max_piece_length
+// matches nothing.
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_word_or_bang(char c) { return is_letter(c) || is_digit(c) || c == '!'; }
+
+bool all_word_or_bang(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!is_word_or_bang(c)) return false;
+    return true;
+}
+
+bool passes_single_test(std::string_view text) {
+    return text.size() <= rep_cap_max_piece_length && all_word_or_bang(text);
+}
+
+bool passes_range_test(std::string_view text) {
+    if (text.size() > rep_cap_max_piece_length) return false;
+    const std::size_t dash = text.find('-');
+    return dash != std::string_view::npos && all_word_or_bang(text.substr(0, dash)) &&
+           all_word_or_bang(text.substr(dash + 1));
+}
+
+struct single_parts_t {
+    std::string_view qualifier, name, digits;
 };
 
-const patterns_t& patterns() {
-    static const patterns_t compiled;
-    return compiled;
+// Letters, then digits to the end.
+bool match_plain(std::string_view text, single_parts_t& parts) {
+    std::size_t i = 0;
+    while (i < text.size() && is_letter(text[i])) ++i;
+    if (i == text.size()) return false;
+    for (std::size_t j = i; j < text.size(); ++j)
+        if (!is_digit(text[j])) return false;
+    parts.qualifier = std::string_view();
+    parts.name = text.substr(0, i);
+    parts.digits = text.substr(i);
+    return true;
 }
 
-bool passes(const std::string& text, const std::regex& pattern) {
-    return text.size() <= rep_cap_max_piece_length && std::regex_match(text, pattern);
+// Letters, "!!", then a plain single.
+bool match_qualified(std::string_view text, single_parts_t& parts) {
+    std::size_t i = 0;
+    while (i < text.size() && is_letter(text[i])) ++i;
+    if (text.substr(i, 2) != "!!") return false;
+    if (!match_plain(text.substr(i + 2), parts)) return false;
+    parts.qualifier = text.substr(0, i);
+    return true;
 }
 
-bool matches(const std::string& text, std::smatch& groups, const std::regex& pattern) {
-    return text.size() <= rep_cap_max_piece_length && std::regex_match(text, groups, pattern);
+bool match_single(std::string_view text, single_parts_t& parts) {
+    if (text.size() > rep_cap_max_piece_length) return false;
+    return match_plain(text, parts) || match_qualified(text, parts);
+}
+
+// Both ends plain, or else both qualified.
+bool match_range(std::string_view text, single_parts_t& from, single_parts_t& to) {
+    if (text.size() > rep_cap_max_piece_length) return false;
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos) return false;
+    const std::string_view left = text.substr(0, dash);
+    const std::string_view right = text.substr(dash + 1);
+    if (match_plain(left, from) && match_plain(right, to)) return true;
+    return match_qualified(left, from) && match_qualified(right, to);
 }
 
 // Drops what "\s" matches (the six ASCII blanks). Done by hand because the
@@ -83,16 +133,11 @@ struct parse_context_t {
 };
 
 void parse_single(record_t& record) {
-    const patterns_t& p = patterns();
-    std::smatch groups;
-    if (matches(record.text, groups, p.single_plain)) {
-        record.qualifier.clear();
-        record.name = groups[1];
-        record.index = util::stoi(groups[2]);
-    } else if (matches(record.text, groups, p.single_qualified)) {
-        record.qualifier = groups[1];
-        record.name = groups[2];
-        record.index = util::stoi(groups[3]);
+    single_parts_t parts;
+    if (match_single(record.text, parts)) {
+        record.qualifier = std::string(parts.qualifier);
+        record.name = std::string(parts.name);
+        record.index = util::stoi(std::string(parts.digits));
     } else {
         record.kind = record_t::empty;
     }
@@ -101,27 +146,15 @@ void parse_single(record_t& record) {
 // Turns a range into the list of its singles, or into an empty record when
 // its ends do not fit together.
 void expand_range(record_t& record, parse_context_t& context) {
-    const patterns_t& p = patterns();
-    std::smatch groups;
-    std::string from_qualifier, from_name, to_qualifier, to_name;
-    std::int32_t from = 0;
-    std::int32_t to = 0;
-    if (matches(record.text, groups, p.range_plain)) {
-        from_name = groups[2];
-        from = util::stoi(groups[3]);
-        to_name = groups[5];
-        to = util::stoi(groups[6]);
-    } else if (matches(record.text, groups, p.range_qualified)) {
-        from_qualifier = groups[2];
-        from_name = groups[3];
-        from = util::stoi(groups[4]);
-        to_qualifier = groups[6];
-        to_name = groups[7];
-        to = util::stoi(groups[8]);
-    } else {
+    single_parts_t from_parts, to_parts;
+    if (!match_range(record.text, from_parts, to_parts)) {
         record.kind = record_t::empty;
         return;
     }
+    const std::string from_qualifier(from_parts.qualifier), from_name(from_parts.name);
+    const std::string to_qualifier(to_parts.qualifier), to_name(to_parts.name);
+    const std::int32_t from = util::stoi(std::string(from_parts.digits));
+    const std::int32_t to = util::stoi(std::string(to_parts.digits));
     if (from_qualifier != to_qualifier || from_name != to_name || from > to) {
         record.kind = record_t::empty;
         return;
@@ -149,17 +182,16 @@ void expand_range(record_t& record, parse_context_t& context) {
 
 void parse_record(record_t& record, parse_context_t& context) {
     if (context.refused) return;
-    const patterns_t& p = patterns();
     remove_white_space(record.text);
     record.children.clear();
     if (record.text.empty()) return;
 
     switch (record.kind) {
         case record_t::unresolved:
-            if (passes(record.text, p.range_test)) {
+            if (passes_range_test(record.text)) {
                 record.kind = record_t::range;
                 parse_record(record, context);
-            } else if (passes(record.text, p.single_test)) {
+            } else if (passes_single_test(record.text)) {
                 record.kind = record_t::single;
                 parse_record(record, context);
             }
@@ -172,9 +204,9 @@ void parse_record(record_t& record, parse_context_t& context) {
                 record_t::kind_t kind = record_t::unresolved;
                 if (part.front() == '[' && part.back() == ']') {
                     kind = record_t::list;
-                } else if (passes(part, p.single_test)) {
+                } else if (passes_single_test(part)) {
                     kind = record_t::single;
-                } else if (passes(part, p.range_test)) {
+                } else if (passes_range_test(part)) {
                     kind = record_t::range;
                 }
                 record.children.push_back(make_child(kind, std::move(part)));
@@ -184,9 +216,9 @@ void parse_record(record_t& record, parse_context_t& context) {
             if (record.text.size() > 2) {
                 for (std::string& element : split(record.text.substr(1, record.text.size() - 2), ',')) {
                     record_t::kind_t kind = record_t::compound;
-                    if (passes(element, p.single_test)) {
+                    if (passes_single_test(element)) {
                         kind = record_t::single;
-                    } else if (passes(element, p.range_test)) {
+                    } else if (passes_range_test(element)) {
                         kind = record_t::range;
                     }
                     record.children.push_back(make_child(kind, std::move(element)));
@@ -268,14 +300,58 @@ void append_product(const record_t& compound, std::vector<record_t>& out) {
     out.insert(out.end(), std::make_move_iterator(partials.begin()), std::make_move_iterator(partials.end()));
 }
 
+constexpr std::uint64_t over_node_limit = static_cast<std::uint64_t>(rep_cap_max_nodes) + 1;
+
+std::uint64_t saturated_add(std::uint64_t a, std::uint64_t b) { return a + b > over_node_limit ? over_node_limit : a + b; }
+std::uint64_t saturated_mul(std::uint64_t a, std::uint64_t b) {
+    return b != 0 && a > over_node_limit / b ? over_node_limit : a * b;
+}
+
+// Nodes of a record: itself and everything inside it.
+std::uint64_t node_count(const record_t& record) {
+    std::uint64_t count = 1;
+    for (const record_t& child : record.children) count = saturated_add(count, node_count(child));
+    return count;
+}
+
+// Nodes of all the records a compound's product makes: each record is a
+// compound holding one element of every list part and every other part whole.
+std::uint64_t product_nodes(const record_t& compound, std::uint64_t records) {
+    if (records == 0) return 0;
+    std::uint64_t fixed = 1;
+    std::uint64_t varying = 0;
+    for (const record_t& part : compound.children) {
+        if (part.kind != record_t::list) {
+            fixed = saturated_add(fixed, node_count(part));
+            continue;
+        }
+        std::uint64_t elements = 0;
+        for (const record_t& element : part.children) elements = saturated_add(elements, node_count(element));
+        // Each element turns up in records / (elements of the list) records.
+        varying = saturated_add(varying, saturated_mul(elements, records / part.children.size()));
+    }
+    return saturated_add(saturated_mul(fixed, records), varying);
+}
+
 // The records of a normalised root list, or false when they would be more
-// than the limit (then nothing is added).
+// than the limits allow (then nothing is added). Everything is counted
+// before anything is built.
 bool expand(const record_t& root, std::vector<record_t>& out) {
     std::uint64_t total = 0;
+    std::uint64_t nodes = 0;
     for (const record_t& child : root.children) {
-        if (child.kind == record_t::single) total += 1;
-        if (child.kind == record_t::compound) total += product_count(child);
+        if (child.kind == record_t::single) {
+            total += 1;
+            nodes = saturated_add(nodes, 1);
+        }
+        if (child.kind == record_t::compound) {
+            const std::uint64_t records = product_count(child);
+            total += records;
+            if (total <= static_cast<std::uint64_t>(rep_cap_max_records))
+                nodes = saturated_add(nodes, product_nodes(child, records));
+        }
         if (total > static_cast<std::uint64_t>(rep_cap_max_records)) return false;
+        if (nodes > static_cast<std::uint64_t>(rep_cap_max_nodes)) return false;
     }
     out.reserve(static_cast<std::size_t>(total));
     for (const record_t& child : root.children) {
@@ -284,6 +360,13 @@ bool expand(const record_t& root, std::vector<record_t>& out) {
         if (child.kind == record_t::compound && product_count(child) > 0) append_product(child, out);
     }
     return true;
+}
+
+// Elements of the root list that named nothing usable and are dropped.
+bool drops_something(const record_t& root) {
+    for (const record_t& child : root.children)
+        if (child.kind != record_t::single && child.kind != record_t::compound) return true;
+    return false;
 }
 
 long long bracket_depth(const std::string& text) {
@@ -316,6 +399,30 @@ std::string join(const std::vector<record_t>& records, const char* separator) {
         text += records[i].to_string();
     }
     return text;
+}
+
+// The last few selectors expanded on this thread: an accessor called again
+// and again with the same selector expands it once. Only short selectors
+// that expand quietly to a few records are kept (a number too long for 32
+// bits writes a console line each time it is parsed).
+struct cached_selector_t {
+    std::string text;
+    std::vector<record_t> records;
+};
+constexpr std::size_t cached_selectors = 4;
+constexpr std::size_t cacheable_length = 64;
+constexpr std::size_t cacheable_records = 16;
+thread_local cached_selector_t selector_cache[cached_selectors];
+thread_local std::size_t next_cache_slot = 0;
+
+bool cacheable(const std::string& text) {
+    if (text.size() > cacheable_length) return false;
+    std::size_t digits = 0;
+    for (char c : text) {
+        digits = is_digit(c) ? digits + 1 : 0;
+        if (digits > 9) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -364,9 +471,19 @@ void rep_cap_identifier_t::parse(const char* selector) {
 const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     if (dirty == 0) return expanded;
     expanded.clear();
+    status = 0;
     if (root.kind == rep_cap_record_t::empty) {
         expanded.push_back(root);
         return expanded;
+    }
+    const bool may_cache = cacheable(root.text);
+    if (may_cache) {
+        for (const cached_selector_t& entry : selector_cache) {
+            if (!entry.text.empty() && entry.text == root.text) {
+                expanded = entry.records;
+                return expanded;
+            }
+        }
     }
     // The caller's text without the brackets parse() put around it.
     std::string selector = root.text;
@@ -374,9 +491,11 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
         selector = selector.substr(1, selector.size() - 2);
     }
     if (bracket_depth(selector) > rep_cap_max_depth) {
-        console_printf("\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> selector nests brackets deeper "
+        console_printf("%sParse RepCapIdentifier error -> selector nests brackets deeper "
                        "than %d {%s}\n",
+                       logger::console_tag(log_error),
                        static_cast<int>(rep_cap_max_depth), selector.c_str());
+        status = zor_error_badly_formed_selector;
         return expanded;
     }
     rep_cap_record_t work = root;
@@ -385,11 +504,19 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     if (!context.refused) {
         normalise(work);
         context.refused = !expand(work, expanded);
+        if (!context.refused && expanded.empty() && drops_something(work)) status = zor_error_badly_formed_selector;
+        if (!context.refused && status == 0 && may_cache && expanded.size() <= cacheable_records) {
+            cached_selector_t& slot = selector_cache[next_cache_slot++ % cached_selectors];
+            slot.text = root.text;
+            slot.records = expanded;
+        }
     }
     if (context.refused) {
         expanded.clear();
-        console_printf("\033[1;31m[ERROR] \033[0mParse RepCapIdentifier error -> selector expands to more than "
+        status = zor_error_badly_formed_selector;
+        console_printf("%sParse RepCapIdentifier error -> selector expands to more than "
                        "%d records {%s}\n",
+                       logger::console_tag(log_error),
                        static_cast<int>(rep_cap_max_records), selector.c_str());
     }
     return expanded;

@@ -19,9 +19,12 @@ constexpr std::int32_t rep_cap_max_records = 65536;
 // Deepest bracket nesting a selector may use; deeper ones are refused the
 // same way, since parsing recurses once per level.
 constexpr std::int32_t rep_cap_max_depth = 32;
-// Longest identifier or range the patterns are tried on. The standard
-// library's matcher recurses once per character and would overflow the
-// stack on a very long one; a longer piece matches no pattern.
+// Most record nodes (records and the parts inside them, at every depth) one
+// selector may expand to: nested lists copied into every record of a product
+// count here, so no selector can take more than a bounded amount of memory.
+constexpr std::int64_t rep_cap_max_nodes = 4 * static_cast<std::int64_t>(rep_cap_max_records);
+// Longest identifier or range the grammar is tried on; a longer piece
+// matches nothing.
 constexpr std::size_t rep_cap_max_piece_length = 256;
 
 // One node of a parsed selector. Copied and assigned deeply.
@@ -48,6 +51,10 @@ struct rep_cap_identifier_t {
     std::uint32_t dirty = 0;                 // set by parse; records() rebuilds while set
     rep_cap_record_t root;                   // the whole selector
     std::vector<rep_cap_record_t> expanded;  // what records() hands back
+    // Set by records(): 0, or zor_error_badly_formed_selector when the
+    // selector was refused (too many records, too deep) or named something
+    // yet kept nothing (every element dropped as malformed, as in "garbage!").
+    status_t status = 0;
 
     // A null or empty selector makes one empty record; any other text S is
     // kept as the list "[" + S + "]".

@@ -1,5 +1,6 @@
 // The generic attribute accessors: lock the session, make the attribute's
 // model, run its typed slot once per selector record.
+#include <cmath>
 #include <memory>
 
 #include "ZOR.h"
@@ -47,8 +48,10 @@ status_t for_each_record(ViSession vi, ViConstString selector, ViAttr attribute_
     model->session = &scope;
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
+    const auto& records = identifier.records();
+    if (identifier.status != 0) return identifier.status;
     status = 0;
-    for (const auto& record : identifier.records()) {
+    for (const auto& record : records) {
         model->rep_cap = record;
         status = dispatch(*model);
         if (status < 0) break;
@@ -219,6 +222,14 @@ ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViInt32(ViSession vi, ViConstString re
 
 ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViReal64(ViSession vi, ViConstString repCapIdentifier, ViAttr attributeId,
                                                    ViReal64 attributeValue) {
+    // No setting takes NaN or an infinity; the instrument would get "nan" or "inf".
+    if (!std::isfinite(attributeValue)) {
+        return guarded([&]() -> ViStatus {
+            const ViStatus status = engine::param_position_error(4);
+            engine::set_error_info(vi, false, status, 0, "The value is not a finite number");
+            return status;
+        });
+    }
     return set_plain(vi, repCapIdentifier, attributeId, double{attributeValue});
 }
 

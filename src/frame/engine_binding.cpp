@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "support/logger.h"
 #include "support/platform.h"
 #include "support/qvutil.h"
 
@@ -56,8 +57,13 @@ status_t load_ivi_engine() {
     } release{mutex};
     if (loaded.load(std::memory_order_acquire)) return 0;
 
-    platform::module_t module = platform::open_ivi_engine();
-    if (module == nullptr) return zor_error_engine_not_loadable;
+    std::string tried;
+    platform::module_t module = platform::open_ivi_engine(&tried);
+    if (module == nullptr) {
+        // No engine, no error record: the console is the only place to say it.
+        console_printf("[ERROR] IVI session engine not loadable; tried: %s\n", tried.c_str());
+        return zor_error_engine_not_loadable;
+    }
     binding_t candidate;
     bool complete = true;
 #define ZOR_ENGINE_BIND(name, ret, params, required) \

@@ -105,14 +105,47 @@ status_t id_query(session_scope_t& scope, const std::string& resource_name, bool
     return 0;
 }
 
+// A simulated session talks to an in-process simulated analyzer of its own,
+// opened through the bundled VISA under a name no caller uses, and never to
+// the resource it was opened for. A VISA that serves no in-process analyzers
+// refuses the name, and the open fails saying so.
+status_t open_simulated(session_scope_t& scope, bool id_query_wanted, bool reset) {
+    const std::string name = util::string_format("SIM::zor-simulated-%u::INSTR", static_cast<unsigned>(scope.vi));
+    const status_t status = id_query(scope, name, id_query_wanted);
+    if (status < 0) {
+        engine::set_error_info(VI_NULL, true, status, 0,
+                               ("Simulate=1 needs the bundled VISA library, which serves the in-process simulated "
+                                "analyzer; the VISA library loaded could not open " +
+                                name)
+                                   .c_str());
+        return status;
+    }
+    // Session numbers come round again: start from the analyzer's defaults.
+    status_t ignored = 0;
+    scope.api.write(ignored, "*RST;*CLS", nullptr);
+    if (reset) scope.api.reset(ignored);
+    return 0;
+}
+
 status_t create_session(const std::string& prefix, const std::string& resource_name, bool id_query_wanted,
                         bool reset, const std::string& option_string, std::uint32_t* vi) {
-    if (!load_visa_library()) return zor_error_visa_not_available;
+    if (!load_visa_library()) {
+        engine::set_error_info(VI_NULL, true, zor_error_visa_not_available, 0,
+                               ("VISA library not loadable; tried: " + visa::last_attempts()).c_str());
+        return zor_error_visa_not_available;
+    }
     *vi = 0;
     // Longer texts would be cut by the engine's buffers and name another
     // resource or other options: refuse them instead.
-    if (resource_name.size() >= name_capacity) return VI_ERROR_INV_RSRC_NAME;
-    if (option_string.size() >= name_capacity) return IVI_ERROR_INVALID_OPTION_STRING;
+    if (resource_name.size() >= name_capacity) {
+        engine::set_error_info(VI_NULL, true, VI_ERROR_INV_RSRC_NAME, 0, "resource name longer than 255 characters");
+        return VI_ERROR_INV_RSRC_NAME;
+    }
+    if (option_string.size() >= name_capacity) {
+        engine::set_error_info(VI_NULL, true, IVI_ERROR_INVALID_OPTION_STRING, 0,
+                               "option string longer than 255 characters");
+        return IVI_ERROR_INVALID_OPTION_STRING;
+    }
 
     const resolved_name_t resolved = resolve_resource_name(resource_name, option_string);
     if (resolved.status < 0) return resolved.status;
@@ -149,6 +182,12 @@ status_t create_session(const std::string& prefix, const std::string& resource_n
             status_t ignored = 0;
             scope.api.reset(ignored);
         }
+    } else {
+        status = open_simulated(scope, id_query_wanted, reset);
+        if (status < 0) {
+            teardown(scope);
+            return status;
+        }
     }
     status = 0;
     if (engine::query_instr_status(scope.vi) && engine::need_to_check_status(scope.vi) &&
@@ -182,30 +221,35 @@ extern "C" {
 ZOR_API ViStatus ZOR_CALL ZOR_InitWithOptions(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice,
                                               ViConstString optionString, ViSession* newVi) {
     return guarded([&]() -> ViStatus {
-        log_message(log_info,
-                    "long __cdecl ZOR_InitWithOptions(char *,unsigned short,unsigned short,const char *,unsigned "
-                    "long *)");
+        log_message(log_info, ZOR_LOG_SIGNATURE("long __cdecl ZOR_InitWithOptions(char *,unsigned short,unsigned "
+                                                "short,const char *,unsigned long *)",
+                                                "ViStatus ZOR_InitWithOptions(ViRsrc, ViBoolean, ViBoolean, "
+                                                "ViConstString, ViSession*)"));
         if (newVi == nullptr) return engine::null_pointer_error(0, 5, "Null address for Instrument Handle (Vi)");
         if (resourceName == nullptr) return engine::null_pointer_error(0, 1, "Null address for Resource Name");
         const std::string options = optionString ? optionString : "";
-        std::uint32_t session = *newVi;
+        std::uint32_t session = 0;
         const status_t status =
             create_session(driver_prefix, resourceName, idQuery != VI_FALSE, resetDevice != VI_FALSE, options, &session);
-        *newVi = session;
+        // A failed open leaves no handle behind: the session is gone.
+        *newVi = status < 0 ? VI_NULL : session;
         return status;
     });
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViSession* vi) {
     return guarded([&]() -> ViStatus {
-        log_message(log_info, "long __cdecl ZOR_init(char *,unsigned short,unsigned short,unsigned long *)");
+        log_message(log_info, ZOR_LOG_SIGNATURE("long __cdecl ZOR_init(char *,unsigned short,unsigned short,unsigned "
+                                                "long *)",
+                                                "ViStatus ZOR_init(ViRsrc, ViBoolean, ViBoolean, ViSession*)"));
         return ZOR_InitWithOptions(resourceName, idQuery, reset, "", vi);
     });
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_close(ViSession vi) {
     return guarded([&]() -> ViStatus {
-        log_message(log_info, "long __cdecl ZOR_close(unsigned long)");
+        log_message(log_info,
+                    ZOR_LOG_SIGNATURE("long __cdecl ZOR_close(unsigned long)", "ViStatus ZOR_close(ViSession)"));
         session_scope_t scope(vi);
         engine::lock_session(vi, nullptr);
         engine::unlock_session(vi, nullptr);

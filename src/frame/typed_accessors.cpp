@@ -1,6 +1,7 @@
 // The typed accessor exports: each row of the public accessor list becomes a
 // function that forwards to the generic accessor of its type.
 #include "ZOR.h"
+#include "zor_accessor_params.h"
 
 #define ZOR_SELECTOR_ARG_sel repCapIdentifier
 #define ZOR_SELECTOR_ARG_none nullptr

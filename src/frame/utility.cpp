@@ -156,7 +156,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_error_message(ViSession vi, ViStatus statusCode, V
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_GetError(ViSession vi, ViStatus* errorCode, ViInt32 bufferSize, ViChar description[]) {
-    return checked_and_locked(vi, [&](session_scope_t&) -> ViStatus {
+    auto body = [&](bool from_thread) -> ViStatus {
         ViStatus primary = 0;
         ViStatus secondary = 0;
         char elaboration[message_size] = {};
@@ -166,6 +166,8 @@ ZOR_API ViStatus ZOR_CALL ZOR_GetError(ViSession vi, ViStatus* errorCode, ViInt3
             // Refused before the record is read: reading clears it, and the
             // text could then not be handed back.
             if (bufferSize < 0) return zor_error_buffer_size;
+        }
+        if (bufferSize != 0 || from_thread) {
             const status_t status = engine::get_error_info(vi, &primary, &secondary, elaboration);
             if (status < 0) return status;
         } else {
@@ -194,7 +196,10 @@ ZOR_API ViStatus ZOR_CALL ZOR_GetError(ViSession vi, ViStatus* errorCode, ViInt3
         // A size of 0 asks how large the buffer must be.
         if (bufferSize == 0) return static_cast<ViStatus>(text.size() + 1);
         return util::copy_to_buffer(description, bufferSize, text);
-    });
+    };
+    // VI_NULL reads this thread's record: what a failed open left there.
+    if (vi == VI_NULL) return guarded([&]() -> ViStatus { return body(true); });
+    return checked_and_locked(vi, [&](session_scope_t&) -> ViStatus { return body(false); });
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_ClearError(ViSession vi) {

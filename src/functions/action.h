@@ -3,7 +3,9 @@
 // keywords, and the work done once per selector record.
 #pragma once
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "ZOR.h"
 #include "adapter/model_base.h"
@@ -21,6 +23,15 @@ using zor_adapter::resolve_indices;
 // The null-pointer error record of argument `position` (vi counts as 1).
 inline status_t null_argument(ViSession vi, ViInt32 position, const char* message) {
     return engine::null_pointer_error(vi, position, message);
+}
+
+// A real argument no instrument can take (NaN, an infinity): the
+// "Parameter <position> invalid" status, recorded; 0 for a finite value.
+inline status_t check_finite(ViSession vi, ViInt32 position, double value) {
+    if (std::isfinite(value)) return 0;
+    const status_t status = engine::param_position_error(position);
+    engine::set_error_info(vi, false, status, 0, "The value is not a finite number");
+    return status;
 }
 
 // Runs body(scope) with the session locked; a failed lock is returned
@@ -50,12 +61,15 @@ enum class stop_on { not_zero, negative };
 
 // Runs body(model) once per record of `selector`, in order. Stops at the
 // first status that is not 0 (warnings included), or with stop_on::negative
-// at the first error; returns that status, else 0.
+// at the first error; returns that status, else 0. A refused selector runs
+// nothing and gives its status.
 template <typename Model, typename Body>
 status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on rule = stop_on::not_zero) {
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
-    for (const auto& record : identifier.records()) {
+    const auto& records = identifier.records();
+    if (identifier.status != 0) return identifier.status;
+    for (const auto& record : records) {
         model.rep_cap = record;
         const status_t status = body(model);
         if (rule == stop_on::not_zero ? status != 0 : status < 0) return status;
@@ -67,6 +81,17 @@ status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on r
 inline status_t send(session_scope_t& scope, const std::string& command) {
     status_t status = 0;
     return scope.api.set(status, command);
+}
+
+// Pieces between commas; every comma splits, so "1,2," has three pieces and
+// "" one empty piece.
+inline std::vector<std::string> split_at_commas(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == ',') parts.emplace_back();
+        else parts.back() += c;
+    }
+    return parts;
 }
 
 }  // namespace qvdriver::functions

@@ -39,7 +39,7 @@ status_t read_catalog(session_scope_t& scope, std::string& catalog) {
 }
 
 // Kit k (from 1) is the k-th name between commas.
-std::vector<std::string> kit_names(const std::string& catalog) { return util::split_reply(catalog); }
+std::vector<std::string> kit_names(const std::string& catalog) { return split_at_commas(catalog); }
 
 // One command, sent once: the kit exports' common body.
 ViStatus send_once(ViSession vi, const std::string& command) {

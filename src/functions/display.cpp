@@ -74,14 +74,15 @@ ZOR_API ViStatus ZOR_CALL ZOR_DisplayWindowIsPresent(ViSession vi, ViConstString
         model_type model(scope);
         // With several names the last one's answer remains.
         bool answered = false;
-        per_record(model, windowName, [&](model_type& m) -> status_t {
+        const status_t selector_status = per_record(model, windowName, [&](model_type& m) -> status_t {
             const bool shown = std::find(windows.begin(), windows.end(), m.window_index()) != windows.end();
             *present = shown ? VI_TRUE : VI_FALSE;
             answered = true;
             return 0;
         });
-        // A name that yields no window ("Foo", "Window3-Window1") must not
-        // pass off the caller's unwritten flag as an answer.
+        if (selector_status != 0) return selector_status;  // a refused selector
+        // A name that yields no window ("[]") must not pass off the caller's
+        // unwritten flag as an answer.
         return answered ? 0 : zor_error_rep_cap_not_found;
     });
 }

@@ -1,14 +1,12 @@
 // Action exports of the markers: switching them on and off, their type and
 // response value, marker-to-setting, the single and multi-marker search and
 // the bandwidth/notch search.
-#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "functions/action.h"
-#include "support/platform.h"
 
 using namespace qvdriver;
 using namespace qvdriver::functions;
@@ -32,10 +30,9 @@ status_t reply_reals(const std::string& reply, std::size_t count, double* out) {
         std::string piece = pieces[i];
         util::trim(piece, util::white_space);
         if (piece.empty()) return zor_error_value_count;
-        char* end = nullptr;
-        errno = 0;
-        const double value = platform::parse_double_c_locale(piece.c_str(), &end);
-        if (end != piece.c_str() + piece.size() || !std::isfinite(value)) return zor_error_value_count;
+        double value = 0.0;
+        const char* end = util::parse_double(piece.data(), piece.data() + piece.size(), value);
+        if (end != piece.data() + piece.size() || !std::isfinite(value)) return zor_error_value_count;
         values[i] = value;
     }
     for (std::size_t i = 0; i < count; ++i) out[i] = values[i];

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "functions/action.h"
-#include "io/visa_library.h"
 
 using namespace qvdriver;
 using namespace qvdriver::functions;
@@ -24,46 +23,17 @@ const char* data_command(ViInt32 data_type) {
     }
 }
 
-// The longest data reply taken in: the largest sweep (100,001 points, two
-// values each) at 64 characters a value, far beyond any number format an
-// analyzer uses. A longer reply is a fault of the instrument or the link,
-// not data, and must not make the driver allocate without end.
-constexpr std::size_t max_data_reply = std::size_t{100001} * 2 * 64;
-
-// Reads one data reply whole, in large pieces, trailing white space
-// removed. A reply longer than max_data_reply is read to its end and thrown
-// away, so the next exchange starts clean, and refused with 0xBFFF0010.
-status_t read_data_reply(session_scope_t& scope, std::string& reply) {
-    reply.clear();
-    const auto& visa = visa::api();
-    std::vector<ViByte> piece(std::size_t{1} << 16);
-    bool too_long = false;
-    for (;;) {
-        ViUInt32 count = 0;
-        const ViStatus status =
-            visa.viRead(scope.api.resource.io, piece.data(), static_cast<ViUInt32>(piece.size()), &count);
-        if (status != 0 && status != VI_SUCCESS_TERM_CHAR && status != VI_SUCCESS_MAX_CNT) return status;
-        const std::size_t got = std::min<std::size_t>(count, piece.size());  // never trust a larger count
-        if (!too_long && reply.size() + got > max_data_reply) {
-            too_long = true;
-            std::string().swap(reply);
-        }
-        if (!too_long) reply.append(reinterpret_cast<const char*>(piece.data()), got);
-        if (status != VI_SUCCESS_MAX_CNT) break;
-    }
-    if (too_long) return zor_error_value_count;
-    reply.erase(std::min(reply.size(), reply.find_last_not_of(util::white_space) + 1));
-    return 0;
-}
-
-// Writes a query and reads its data reply.
-status_t query_data(session_scope_t& scope, const std::string& command, std::string& reply) {
-    const status_t status = send(scope, command);
+// Writes a query and reads its data reply whole into this thread's reply
+// buffer (bounded, within the time-out: see visa_resource_t).
+status_t query_data(session_scope_t& scope, const std::string& command, std::string_view& reply) {
+    status_t status = send(scope, command);
     if (status < 0) return status;
-    return read_data_reply(scope, reply);
+    scope.api.resource.read_view(status, reply);
+    return status;
 }
 
 ViStatus set_statistics_range(ViSession vi, ViConstString measurementName, const char* command, ViReal64 value) {
+    if (const status_t refused = check_finite(vi, 4, value)) return refused;
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         return per_record(model, measurementName, [&](local_model_t<>& m) {
@@ -94,8 +64,10 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementWriteData(ViSession vi, ViConstString m
     // The data are pairs: an odd count cannot be sent whole.
     if (dataBufferSize % 2 != 0) return null_argument(vi, 4, "DataBufferSize should be even");
     if (dataBufferSize < 4) return null_argument(vi, 4, "DataBufferSize should be greater than 4");
+    // Only formatted (0) and corrected (1) data exist: another type does nothing, so it is refused.
+    const char* header = data_command(dataType);
+    if (header == nullptr) return zor_error_not_supported;
     return locked(vi, [&](session_scope_t& scope) {
-        const char* header = data_command(dataType);
         // The caller's array is the same for every record: one text serves all.
         std::string text;
         if (header != nullptr) {
@@ -125,10 +97,11 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementQueryData(ViSession vi, ViConstString m
     // A size of 0 is fine (only the count is wanted); a negative one is a
     // caller's mistake worth naming.
     if (dataBufferSize < 0) return null_argument(vi, 4, "DataBufferSize should not be negative");
+    if (data_command(dataType) == nullptr) return zor_error_not_supported;
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         std::vector<util::complex_pair_t> points;
-        std::string reply;
+        std::string_view reply;
         return per_record(model, measurementName, [&](local_model_t<>& m) -> status_t {
             points.clear();
             if (const char* header = data_command(dataType)) {

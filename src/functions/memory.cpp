@@ -100,16 +100,6 @@ ViStatus catalog(ViSession vi, const std::string& command, ViInt32 size, ViChar 
     });
 }
 
-// Pieces between commas; every comma splits, so "1,2," has three pieces.
-std::vector<std::string> split_at_commas(const std::string& text) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == ',') parts.emplace_back();
-        else parts.back() += c;
-    }
-    return parts;
-}
-
 enum class local_read_t { ok, unreadable, too_large };
 
 // The whole file in binary mode; its size is checked before any allocation.
@@ -205,6 +195,14 @@ status_t read_block(ViSession vi, ViSession io, std::string& data) {
     if (data.size() < length) {
         return fault(vi, not_block,
                      util::string_format("The block ended after %lu of %lu bytes", static_cast<unsigned long>(data.size()),
+                                         static_cast<unsigned long>(length)));
+    }
+    // The terminator follows the block's bytes: a reply that ends on the
+    // block's last byte, a line feed, was one byte short and that line feed
+    // is the terminator, not data.
+    if (ended && length > 0 && data.back() == '\n') {
+        return fault(vi, not_block,
+                     util::string_format("The block ended after %lu of %lu bytes", static_cast<unsigned long>(length - 1),
                                          static_cast<unsigned long>(length)));
     }
     drop_rest(io, ended);

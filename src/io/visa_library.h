@@ -2,6 +2,8 @@
 // kept for the life of the process.
 #pragma once
 
+#include <string>
+
 #include "visa.h"
 
 namespace qvdriver::visa {
@@ -19,7 +21,10 @@ struct binding_t {
 // attempt is forgotten, so the next call tries again.
 bool load_visa_library();
 // The complete binding; only valid after load_visa_library() returned true.
+// Its write, read and formatted query pass through the I/O trace.
 const binding_t& api();
+// The files the last failed load tried, comma separated (for messages).
+std::string last_attempts();
 
 }  // namespace qvdriver::visa
 

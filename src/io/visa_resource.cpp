@@ -1,6 +1,9 @@
 #include "io/visa_resource.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "io/visa_library.h"
 #include "support/logger.h"
@@ -54,23 +57,99 @@ void visa_resource_t::write(status_t& status, const std::string& command, std::u
     if (status != 0) console_printf("cmd: '%s' error -> %d\n", command.c_str(), static_cast<int>(status));
 }
 
-void visa_resource_t::read(status_t& status, std::string& reply) {
-    reply.clear();
-    const auto& visa = visa::api();
-    for (;;) {
-        ViByte buffer[256];
-        std::memset(buffer, 0, sizeof buffer);
-        ViUInt32 count = 0;
-        status = visa.viRead(io, buffer, sizeof buffer, &count);
-        if (status != 0 && status != VI_SUCCESS_TERM_CHAR && status != VI_SUCCESS_MAX_CNT) return;
-        // Never trust a count beyond what was asked for.
-        if (count > sizeof buffer) count = sizeof buffer;
-        if (count > 0) reply.append(reinterpret_cast<const char*>(buffer), count);
-        if (status == 0) break;
+namespace {
+
+// This thread's reply buffer: grows geometrically and is never zero-filled.
+// It is kept between reads (trace after trace needs no new memory) and given
+// back after a failed one.
+struct reply_buffer_t {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+
+    void grow(std::size_t wanted) {
+        std::unique_ptr<char[]> bigger(new char[wanted]);
+        if (capacity != 0) std::memcpy(bigger.get(), data.get(), capacity);
+        data = std::move(bigger);
+        capacity = wanted;
     }
-    const std::size_t last = reply.find_last_not_of(util::white_space);
-    reply.erase(last == std::string::npos ? 0 : last + 1);
+    // After a failed read: a large buffer goes back (an endless or garbled
+    // reply must not keep its memory); a small one keeps what was read.
+    std::string_view failed(std::size_t size) {
+        if (capacity <= kept_after_failure) return std::string_view(data.get(), size);
+        data.reset();
+        capacity = 0;
+        return std::string_view();
+    }
+    static constexpr std::size_t kept_after_failure = std::size_t{1} << 20;
+};
+
+thread_local reply_buffer_t reply_buffer;
+
+constexpr std::size_t first_piece = 4096;
+
+bool elapsed_beyond(std::chrono::steady_clock::time_point start, ViUInt32 timeout_ms) {
+    if (timeout_ms == static_cast<ViUInt32>(VI_TMO_INFINITE)) return false;
+    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(timeout_ms);
+}
+
+}  // namespace
+
+void visa_resource_t::read_view(status_t& status, std::string_view& reply) {
+    reply = std::string_view();
+    const auto& visa = visa::api();
+    reply_buffer_t& buffer = reply_buffer;
+    if (buffer.capacity < first_piece) buffer.grow(first_piece);
+    const auto start = std::chrono::steady_clock::now();
+    ViUInt32 timeout_ms = 0;
+    bool timeout_known = false;
+    std::size_t size = 0;
+    bool too_long = false;
+    char dropped[first_piece];
+    for (;;) {
+        if (size == buffer.capacity && !too_long) {
+            if (size >= max_reply_bytes) {
+                too_long = true;  // read on to the end, so the next exchange starts clean
+            } else {
+                buffer.grow(std::min(size * 2, max_reply_bytes));
+            }
+        }
+        char* into = too_long ? dropped : buffer.data.get() + size;
+        const std::size_t room = too_long ? sizeof dropped : buffer.capacity - size;
+        ViUInt32 count = 0;
+        status = visa.viRead(io, reinterpret_cast<ViBuf>(into), static_cast<ViUInt32>(room), &count);
+        if (status != 0 && status != VI_SUCCESS_TERM_CHAR && status != VI_SUCCESS_MAX_CNT) {
+            reply = buffer.failed(size);
+            return;
+        }
+        if (!too_long) size += std::min<std::size_t>(count, room);  // never trust a larger count
+        if (status == 0) break;
+        // A reply in several pieces must still end within the time-out:
+        // each read has its own, and an endless reply would go on for ever.
+        if (!timeout_known) {
+            timeout_known = visa.viGetAttribute(io, VI_ATTR_TMO_VALUE, &timeout_ms) >= 0;
+            if (!timeout_known) timeout_ms = static_cast<ViUInt32>(VI_TMO_INFINITE);
+        }
+        if (elapsed_beyond(start, timeout_ms)) {
+            reply = buffer.failed(size);
+            status = VI_ERROR_TMO;
+            return;
+        }
+    }
+    if (too_long) {
+        buffer.failed(size);
+        status = zor_error_value_count;
+        return;
+    }
+    const char* data = buffer.data.get();
+    while (size > 0 && std::strchr(util::white_space, data[size - 1]) != nullptr && data[size - 1] != '\0') --size;
+    reply = std::string_view(data, size);
     status = 0;
+}
+
+void visa_resource_t::read(status_t& status, std::string& reply) {
+    std::string_view view;
+    read_view(status, view);
+    reply.assign(view.data(), view.size());
 }
 
 void visa_resource_t::query(status_t& status, const std::string& command, std::string& reply) {

@@ -17,8 +17,20 @@ bool env_switch(const char* name) {
     return value && (*value == "1" || *value == "true" || *value == "on" || *value == "yes");
 }
 
+bool env_is(const char* name, const char* wanted) {
+    auto value = platform::get_env(name);
+    return value && *value == wanted;
+}
+
+// ZOR_LOG=2 is the log with the I/O trace; ZOR_TRACE=1 adds the trace to
+// either.
 std::atomic<bool>& logging_switch() {
-    static std::atomic<bool> on{env_switch("ZOR_LOG")};
+    static std::atomic<bool> on{env_switch("ZOR_LOG") || env_is("ZOR_LOG", "2") || env_switch("ZOR_TRACE")};
+    return on;
+}
+
+std::atomic<bool>& trace_switch() {
+    static std::atomic<bool> on{env_is("ZOR_LOG", "2") || env_switch("ZOR_TRACE")};
     return on;
 }
 
@@ -27,18 +39,31 @@ std::atomic<bool>& file_switch() {
     return on;
 }
 
-// Touch both switches during library load so they are read once, up front.
-const bool switches_read = (logging_switch().load(), file_switch().load(), true);
+std::atomic<bool>& console_switch() {
+    static std::atomic<bool> on{!env_switch("ZOR_QUIET")};
+    return on;
+}
 
-const char* console_tag(std::uint32_t level) {
+// Touch the switches during library load so they are read once, up front.
+const bool switches_read =
+    (logging_switch().load(), trace_switch().load(), file_switch().load(), console_switch().load(), true);
+
+}  // namespace
+
+// Colour only for a person at a terminal; a file or a pipe gets plain tags.
+const char* logger::console_tag(std::uint32_t level) {
+    static const bool colour = platform::stdout_is_terminal();
     switch (level) {
-        case log_info: return "\033[1;34m[INFO] \033[0m";
-        case log_error: return "\033[1;31m[ERROR] \033[0m";
-        case log_warning: return "\033[1;33m[WARNING] \033[0m";
-        case log_success: return "\033[1;32m[SUCCESS] \033[0m";
+        case log_info: return colour ? "\033[1;34m[INFO] \033[0m" : "[INFO] ";
+        case log_error: return colour ? "\033[1;31m[ERROR] \033[0m" : "[ERROR] ";
+        case log_warning: return colour ? "\033[1;33m[WARNING] \033[0m" : "[WARNING] ";
+        case log_success: return colour ? "\033[1;32m[SUCCESS] \033[0m" : "[SUCCESS] ";
+        case log_trace: return colour ? "\033[1;36m[TRACE] \033[0m" : "[TRACE] ";
         default: return nullptr;
     }
 }
+
+namespace {
 
 const char* file_tag(std::uint32_t level) {
     switch (level) {
@@ -46,6 +71,7 @@ const char* file_tag(std::uint32_t level) {
         case log_error: return "[ERROR]   ";
         case log_warning: return "[WARNING] ";
         case log_success: return "[SUCCESS] ";
+        case log_trace: return "[TRACE]   ";
         default: return "";
     }
 }
@@ -86,6 +112,7 @@ bool log_directory(std::string& base, std::string& directory) {
 }  // namespace
 
 void console_printf(const char* format, ...) {
+    if (!logger::console_enabled()) return;
     va_list args;
     va_start(args, format);
     std::vprintf(format, args);
@@ -97,11 +124,15 @@ namespace logger {
 
 bool logging_enabled() { return logging_switch().load(); }
 bool file_output_enabled() { return file_switch().load(); }
+bool trace_enabled() { return trace_switch().load(); }
+bool console_enabled() { return console_switch().load(); }
 
-void set_switches_for_testing(bool logging, bool file_output) {
+void set_switches_for_testing(bool logging, bool file_output, bool trace, bool console) {
     (void)switches_read;
     logging_switch() = logging;
     file_switch() = file_output;
+    trace_switch() = trace;
+    console_switch() = console;
 }
 
 std::string log_file_path() {
@@ -121,7 +152,11 @@ std::string time_stamp() {
 void log_message(std::uint32_t level, const std::string& text) {
     if (!logger::logging_enabled()) return;
     const std::string stamp = logger::time_stamp();
-    if (const char* tag = console_tag(level)) console_printf("%s\n", (stamp + tag + text).c_str());
+    // The log was asked for: ZOR_QUIET silences only the always-on lines.
+    if (const char* tag = logger::console_tag(level)) {
+        std::fputs((stamp + tag + text + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
     if (!logger::file_output_enabled()) return;
 
     std::string base, directory;
@@ -145,6 +180,25 @@ void log_message(std::uint32_t level, const std::string& text) {
     }
     file << stamp << file_tag(level) << text << "\n";
     file.flush();
+}
+
+void trace_io(std::uint32_t session, const char* what, const char* text, std::size_t size, std::int32_t status) {
+    if (!logger::trace_enabled()) return;
+    constexpr std::size_t shown_at_most = 512;
+    std::string line = util::string_format("vi=%u %s \"", static_cast<unsigned>(session), what);
+    // Control characters (the line end, binary blocks) shown escaped.
+    for (std::size_t i = 0; i < size && i < shown_at_most; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') line += "\\n";
+        else if (c == '\r') line += "\\r";
+        else if (c < 0x20 || c >= 0x7F) line += util::string_format("\\x%02X", c);
+        else line += static_cast<char>(c);
+    }
+    line += '"';
+    if (size > shown_at_most) line += util::string_format(" ... (%lu bytes)", static_cast<unsigned long>(size));
+    line += util::string_format(" status=%d", static_cast<int>(status));
+    if (status < 0) line += util::string_format(" (0x%08X)", static_cast<unsigned>(status));
+    log_message(log_trace, line);
 }
 
 }  // namespace qvdriver

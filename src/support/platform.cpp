@@ -10,6 +10,7 @@
 
 #if defined(_WIN32)
 #include <direct.h>
+#include <locale.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -20,6 +21,11 @@
 #endif
 
 namespace qvdriver::platform {
+
+namespace {
+// Loads one candidate and notes its name in `tried`.
+module_t attempt(std::string* tried, const std::string& name);
+}  // namespace
 
 #if defined(_WIN32)
 
@@ -78,6 +84,7 @@ bool path_exists(const std::string& path) { return _access(path.c_str(), 0) == 0
 bool make_directory(const std::string& path) { return _mkdir(path.c_str()) == 0; }
 char path_separator() { return '\\'; }
 std::uint32_t process_id() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
+bool stdout_is_terminal() { return _isatty(_fileno(stdout)) != 0; }
 
 named_mutex_t::named_mutex_t(const std::string& name) { handle_ = CreateMutexA(nullptr, FALSE, name.c_str()); }
 named_mutex_t::~named_mutex_t() {
@@ -87,14 +94,16 @@ bool named_mutex_t::created() const { return handle_ != nullptr; }
 void named_mutex_t::lock() { WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE); }
 void named_mutex_t::unlock() { ReleaseMutex(static_cast<HANDLE>(handle_)); }
 
-module_t open_visa_library() {
-    if (auto path = get_env("ZOR_VISA_LIBRARY"); path && !path->empty()) return load_library(*path);
+module_t open_visa_library(std::string* tried) {
+    if (auto path = get_env("ZOR_VISA_LIBRARY"); path && !path->empty()) return attempt(tried, *path);
     // A vendor VISA lives in the system folder; prefer it to a stand-in that
     // may sit beside the program.
+    if (tried) *tried += std::string(tried->empty() ? "" : ", ") + "visa64.dll (system folder)";
     if (module_t m = reinterpret_cast<module_t>(LoadLibraryExW(L"visa64.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)))
         return m;
-    if (module_t m = load_library_wide(L"visa64.dll")) return m;
-    return load_library(this_module_directory() + "visa64.dll");
+    if (module_t m = attempt(tried, "visa64.dll")) return m;
+    if (module_t m = attempt(tried, this_module_directory() + "visa64.dll")) return m;
+    return attempt(tried, this_module_directory() + private_module_folder + "\\visa64.dll");
 }
 
 int format_c_locale(char* buffer, std::size_t size, const char* format, va_list args) {
@@ -103,13 +112,19 @@ int format_c_locale(char* buffer, std::size_t size, const char* format, va_list 
     return std::vsnprintf(buffer, size, format, args);
 }
 
-double parse_double_c_locale(const char* text, char** end) { return std::strtod(text, end); }
+double parse_double_c_locale(const char* text, char** end) {
+    // The runtime's strtod follows the process locale (a decimal comma in
+    // many); its "_l" variant with a "C" locale does not.
+    static const _locale_t locale = _create_locale(LC_NUMERIC, "C");
+    return _strtod_l(text, end, locale);
+}
 
-module_t open_ivi_engine() {
-    if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return load_library(*path);
-    if (module_t m = load_library("niivi.dll")) return m;
-    if (module_t m = load_library("ivi.dll")) return m;
-    return load_library(this_module_directory() + "ivi.dll");
+module_t open_ivi_engine(std::string* tried) {
+    if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return attempt(tried, *path);
+    if (module_t m = attempt(tried, "niivi.dll")) return m;
+    if (module_t m = attempt(tried, "ivi.dll")) return m;
+    if (module_t m = attempt(tried, this_module_directory() + "ivi.dll")) return m;
+    return attempt(tried, this_module_directory() + private_module_folder + "\\ivi.dll");
 }
 
 #else  // POSIX
@@ -153,6 +168,7 @@ bool path_exists(const std::string& path) { return access(path.c_str(), F_OK) ==
 bool make_directory(const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }
 char path_separator() { return '/'; }
 std::uint32_t process_id() { return static_cast<std::uint32_t>(getpid()); }
+bool stdout_is_terminal() { return isatty(fileno(stdout)) != 0; }
 
 // No named system mutexes here: one process-wide lock per name serves the
 // same purpose for the modules of this process.
@@ -189,17 +205,28 @@ int format_c_locale(char* buffer, std::size_t size, const char* format, va_list 
 
 double parse_double_c_locale(const char* text, char** end) { return strtod_l(text, end, c_locale()); }
 
-module_t open_visa_library() {
-    if (auto path = get_env("ZOR_VISA_LIBRARY"); path && !path->empty()) return load_library(*path);
-    if (module_t m = load_library("libvisa.so")) return m;
-    return load_library(this_module_directory() + shared_library_file("zor_visa"));
+module_t open_visa_library(std::string* tried) {
+    if (auto path = get_env("ZOR_VISA_LIBRARY"); path && !path->empty()) return attempt(tried, *path);
+    if (module_t m = attempt(tried, "libvisa.so")) return m;
+    const std::string file = shared_library_file("zor_visa");
+    if (module_t m = attempt(tried, this_module_directory() + file)) return m;
+    return attempt(tried, this_module_directory() + private_module_folder + "/" + file);
 }
 
-module_t open_ivi_engine() {
-    if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return load_library(*path);
-    return load_library(this_module_directory() + shared_library_file("zor_ivi_engine"));
+module_t open_ivi_engine(std::string* tried) {
+    if (auto path = get_env("ZOR_IVI_ENGINE"); path && !path->empty()) return attempt(tried, *path);
+    const std::string file = shared_library_file("zor_ivi_engine");
+    if (module_t m = attempt(tried, this_module_directory() + file)) return m;
+    return attempt(tried, this_module_directory() + private_module_folder + "/" + file);
 }
 
 #endif
+
+namespace {
+module_t attempt(std::string* tried, const std::string& name) {
+    if (tried) *tried += (tried->empty() ? "" : ", ") + name;
+    return load_library(name);
+}
+}  // namespace
 
 }  // namespace qvdriver::platform

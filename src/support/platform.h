@@ -60,12 +60,19 @@ namespace qvdriver::platform {
 
 // VISA: the file named by ZOR_VISA_LIBRARY; else the system VISA
 // ("visa64.dll" on Windows, "libvisa.so" elsewhere); else the bundled
-// stand-in beside this module. Null when none loads.
-module_t open_visa_library();
+// stand-in beside this module, then (installed layout) in its private
+// folder "zor_x64/" beside this module. Null when none loads; `tried`, when
+// given, receives the files tried, comma separated, for the failure message.
+module_t open_visa_library(std::string* tried = nullptr);
 // IVI engine: the file named by ZOR_IVI_ENGINE; else (Windows) an installed
 // engine under its two usual file names, the second being "ivi.dll"; else
-// the bundled stand-in beside this module.
-module_t open_ivi_engine();
+// the bundled stand-in beside this module or in "zor_x64/" beside it.
+module_t open_ivi_engine(std::string* tried = nullptr);
+// True when standard output is a terminal (colour codes are then welcome).
+bool stdout_is_terminal();
+// The folder, relative to the driver, where an installed driver keeps the
+// bundled stand-ins.
+constexpr const char* private_module_folder = "zor_x64";
 
 }  // namespace qvdriver::platform
 

@@ -1,6 +1,8 @@
 #include "support/qvutil.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -42,7 +44,7 @@ std::string string_format(const char* format, ...) {
 namespace {
 
 void conversion_failure(const char* function, const char* what, const std::string& text) {
-    console_printf("\033[1;31m[%s] catch => %s (%s)\n\033[0m", function, what, text.c_str());
+    console_printf("%s[%s] catch => %s (%s)\n", logger::console_tag(log_error), function, what, text.c_str());
 }
 
 }  // namespace
@@ -64,20 +66,80 @@ std::int32_t stoi(const std::string& text) {
 }
 
 double stod(const std::string& text, double fallback) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const double value = platform::parse_double_c_locale(begin, &end);
-    if (end == begin) {
+    const char* begin = text.data();
+    double value = 0.0;
+    bool range_error = false;
+    if (parse_double(begin, begin + text.size(), value, &range_error) == begin) {
         conversion_failure("qvdriver::util::stod", "Invalid_argument", text);
         return fallback;
     }
     // Tiny numbers that underflow towards zero are kept; only overflow fails.
-    if (errno == ERANGE && std::isinf(value)) {
+    if (range_error && std::isinf(value)) {
         conversion_failure("qvdriver::util::stod", "Out of range", text);
         return fallback;
     }
     return value;
+}
+
+namespace {
+
+bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool is_number_character(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '+' ||
+           c == '-' || c == '(' || c == ')' || c == '_';
+}
+
+// The rare texts from_chars does not read as strtod does (hexadecimal,
+// results out of range): strtod itself in the "C" locale, on a terminated
+// copy of the number.
+const char* parse_double_slowly(const char* first, const char* number, const char* last, double& value,
+                                bool* range_error) {
+    const char* end = number;
+    while (end != last && is_number_character(*end)) ++end;
+    const std::string token(number, end);
+    char* stop = nullptr;
+    errno = 0;
+    value = platform::parse_double_c_locale(token.c_str(), &stop);
+    if (range_error != nullptr) *range_error = errno == ERANGE && (value == 0.0 || std::isinf(value));
+    if (stop == token.c_str()) return first;
+    return number + (stop - token.c_str());
+}
+
+}  // namespace
+
+const char* parse_double(const char* first, const char* last, double& value, bool* range_error) {
+    if (range_error != nullptr) *range_error = false;
+    value = 0.0;
+    const char* number = first;
+    while (number != last && is_c_space(*number)) ++number;
+    const char* p = number;
+    // from_chars takes a minus sign only; a plus is skipped, but never
+    // before a second sign, which strtod refuses.
+    if (p != last && *p == '+') {
+        ++p;
+        if (p != last && (*p == '+' || *p == '-')) return first;
+    }
+    const char* digits = p != last && *p == '-' ? p + 1 : p;
+    // Hexadecimal numbers, and nan texts whose payload strtod keeps.
+    const bool hexadecimal = last - digits >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+    if (hexadecimal || (digits != last && (*digits == 'n' || *digits == 'N')))
+        return parse_double_slowly(first, number, last, value, range_error);
+    double parsed = 0.0;
+    const auto result = std::from_chars(p, last, parsed, std::chars_format::general);
+    if (result.ec == std::errc()) {
+        value = parsed;
+        return result.ptr;
+    }
+    if (result.ec == std::errc::invalid_argument) return first;
+    return parse_double_slowly(first, number, last, value, range_error);
+}
+
+std::size_t format_e12(char* out, double value) {
+    // to_chars gives exactly what printf's "%.12e" gives (at least two
+    // exponent digits, "inf", "-nan"), in any locale and far faster.
+    const auto result = std::to_chars(out, out + 32, value, std::chars_format::scientific, 12);
+    return static_cast<std::size_t>(result.ptr - out);
 }
 
 std::vector<std::string> split_reply(const std::string& text) {
@@ -105,11 +167,36 @@ std::string without_spaces(const std::string& text) {
     return compact;
 }
 
+// Calls take(begin, end) for every piece between commas, as split_reply
+// would list them, without making the pieces.
+template <typename Take>
+void for_each_piece(std::string_view text, Take&& take) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const void* comma = std::memchr(p, ',', static_cast<std::size_t>(end - p));
+        const char* stop = comma != nullptr ? static_cast<const char*>(comma) : end;
+        take(p, stop);
+        p = stop + 1;
+    }
+}
+
 }  // namespace
 
 std::vector<double> parse_real_list(const std::string& text) {
     std::vector<double> values;
-    for (const auto& piece : split_reply(without_spaces(text))) values.push_back(util::stod(piece, 0.0));
+    for_each_piece(without_spaces(text), [&](const char* begin, const char* end) {
+        double value = 0.0;
+        bool range_error = false;
+        if (parse_double(begin, end, value, &range_error) == begin) {
+            conversion_failure("qvdriver::util::stod", "Invalid_argument", std::string(begin, end));
+            value = 0.0;
+        } else if (range_error && std::isinf(value)) {
+            conversion_failure("qvdriver::util::stod", "Out of range", std::string(begin, end));
+            value = 0.0;
+        }
+        values.push_back(value);
+    });
     return values;
 }
 
@@ -141,32 +228,35 @@ std::int32_t copy_to_buffer(char* out, std::int32_t out_size, const std::string&
 
 std::string format_complex_list(const std::vector<complex_pair_t>& pairs) {
     std::string text;
-    text.reserve(pairs.size() * 40);
-    char buffer[128];
+    text.reserve(pairs.size() * 42);
+    char buffer[80];
     for (const auto& [re, im] : pairs) {
-        const std::string piece = string_format("%.12e,%.12e,", re, im);
-        std::snprintf(buffer, sizeof buffer, "%s", piece.c_str());
-        text += buffer;
+        std::size_t n = format_e12(buffer, re);
+        buffer[n++] = ',';
+        n += format_e12(buffer + n, im);
+        buffer[n++] = ',';
+        text.append(buffer, n);
     }
     if (!text.empty()) text.pop_back();
     return text;
 }
 
-void parse_complex_list(const std::string& text, std::vector<complex_pair_t>& pairs) {
+void parse_complex_list(std::string_view text, std::vector<complex_pair_t>& pairs) {
     pairs.clear();
-    const auto pieces = split_reply(text);
-    pairs.reserve(pieces.size() / 2);
+    // Two values a point, a comma after each but the last.
+    pairs.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ',') + 1) / 2);
     double real = 0.0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        char* end = nullptr;
-        const double value = platform::parse_double_c_locale(pieces[i].c_str(), &end);
-        const double number = end == pieces[i].c_str() ? 0.0 : value;
-        if (i % 2 == 0) {
+    bool have_real = false;
+    for_each_piece(text, [&](const char* begin, const char* end) {
+        double number = 0.0;
+        parse_double(begin, end, number);
+        if (!have_real) {
             real = number;
         } else {
             pairs.emplace_back(real, number);
         }
-    }
+        have_real = !have_real;
+    });
 }
 
 void make_block(std::string& text) {

@@ -3,8 +3,10 @@
 // copy into callers' buffers, complex lists, definite-length blocks, files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,16 @@ std::int32_t stoi(const std::string& text);
 // Decimal text to a double; `fallback` (and one console line) on failure.
 double stod(const std::string& text, double fallback);
 
+// strtod's grammar and results in the "C" locale, whatever locale the host
+// program set: leading white space, an optional sign, decimal digits (or
+// hexadecimal after "0x"), inf and nan texts. Stores the number in `value`
+// and returns where it stopped, or `first` (value 0) when there is none.
+// `range_error` is set as strtod sets ERANGE for a result that overflows to
+// infinity or underflows to zero.
+const char* parse_double(const char* first, const char* last, double& value, bool* range_error = nullptr);
+// "%.12e" of `value` into `out` (room for 32 bytes); the length written.
+std::size_t format_e12(char* out, double value);
+
 // Pieces between commas, as a line reader with ',' as delimiter yields them.
 std::vector<std::string> split_reply(const std::string& text);
 std::vector<double> parse_real_list(const std::string& text);
@@ -43,8 +55,11 @@ extern const char* const white_space;  // " \f\n\r\t\v"
 std::int32_t copy_to_buffer(char* out, std::int32_t out_size, const std::string& text);
 
 using complex_pair_t = std::pair<double, double>;
+// "%.12e" of every value, comma separated.
 std::string format_complex_list(const std::vector<complex_pair_t>& pairs);
-void parse_complex_list(const std::string& text, std::vector<complex_pair_t>& pairs);
+// Values between commas taken in pairs (an odd last value is dropped); a
+// piece that holds no number counts as 0.
+void parse_complex_list(std::string_view text, std::vector<complex_pair_t>& pairs);
 
 // IEEE 488.2 definite-length blocks: "#" + digit count + length + bytes.
 void make_block(std::string& text);

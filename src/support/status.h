@@ -18,6 +18,7 @@ constexpr status_t zor_error_identity_incomplete = static_cast<status_t>(0xBFFA0
 constexpr status_t zor_error_not_supported = static_cast<status_t>(0xBFFA0011u);
 constexpr status_t zor_error_attribute_not_registered = static_cast<status_t>(0xBFFA0012u);
 constexpr status_t zor_error_rep_cap_not_found = static_cast<status_t>(0xBFFA0019u);
+constexpr status_t zor_error_badly_formed_selector = static_cast<status_t>(0xBFFA0066u);
 constexpr status_t zor_error_buffer_size = static_cast<status_t>(0xBFFA4001u);
 constexpr status_t zor_error_calkit_not_found = static_cast<status_t>(0xBFFC0001u);
 constexpr status_t zor_error_identity_check = static_cast<status_t>(0xBFFC0011u);

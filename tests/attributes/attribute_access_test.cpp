@@ -130,7 +130,12 @@ TEST_F(AttributeAccess, ReadOnlyAttributesRefuseTheSetter) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signature);
         EXPECT_EQ(quietly([&] { return c.call(vi); }), ZOR_ERROR_NOT_SUPPORTED);
-        EXPECT_EQ(captured, "[ERROR] func: 'class qvdriver::status_t __cdecl zor_adapter::model_base_t" + c.signature +
+#if defined(_WIN32)
+        const std::string returns = "class qvdriver::status_t __cdecl ";
+#else
+        const std::string returns = "qvdriver::status_t ";
+#endif
+        EXPECT_EQ(captured, "[ERROR] func: '" + returns + "zor_adapter::model_base_t" + c.signature +
                                 "' is NOT SUPPORTED\n");
         EXPECT_TRUE(log().empty());
     }
@@ -208,6 +213,25 @@ TEST_F(AttributeAccess, EveryFailureReleasesTheLock) {
         EXPECT_EQ(quietly([&] { return c.call(vi); }), c.status);
         EXPECT_TRUE(lockable_from_another_thread());
     }
+}
+
+// Selectors that name nothing usable, or far too much, are refused before
+// anything goes on the wire; the accessors and the actions agree.
+TEST_F(AttributeAccess, RefusedSelectorsSendNothing) {
+    for (const char* selector : {"garbage!", "Trace3-Trace1", "[0-3820]:[[0-3856]:[]]", "[0-32000]:[[0-32000]:[]]"}) {
+        SCOPED_TRACE(selector);
+        ViReal64 value = 0;
+        EXPECT_EQ(quietly([&] { return ZOR_GetAttributeViReal64(vi, selector, ZOR_ATTR_FREQUENCY_START, &value); }),
+                  ZOR_ERROR_BADLY_FORMED_SELECTOR);
+        EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, selector); }),
+                  ZOR_ERROR_BADLY_FORMED_SELECTOR);
+        EXPECT_TRUE(log().empty());
+        EXPECT_TRUE(lockable_from_another_thread());
+    }
+    // Dropping some elements, or naming an empty list, is not a refusal.
+    EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Trace1-3,Channel1:Trace2"); }), 0);
+    EXPECT_EQ(log(), strings{":CALCulate1:TRACe2:MATH:NORMalize"});
+    EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Channel1:[]"); }), 0);
 }
 
 TEST_F(AttributeAccess, ListCountFailureLeavesTheValue) {

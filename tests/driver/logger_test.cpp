@@ -42,7 +42,7 @@ TEST_F(LoggerTest, OffByDefaultWritesNothing) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
-TEST_F(LoggerTest, ConsoleLinesCarryStampAndColouredTag) {
+TEST_F(LoggerTest, ConsoleLinesCarryStampAndTag) {
     logger::set_switches_for_testing(true, false);
     testing::internal::CaptureStdout();
     log_message(5, "unknown level");
@@ -51,11 +51,52 @@ TEST_F(LoggerTest, ConsoleLinesCarryStampAndColouredTag) {
     testing::internal::CaptureStdout();
     log_message(log_error, "boom");
     const std::string out = testing::internal::GetCapturedStdout();
-    // [YYYY-MM-DD hh:mm:ss.mmm] then the tag, the text and one newline.
-    ASSERT_EQ(out.size(), 26 + std::string("\033[1;31m[ERROR] \033[0m").size() + 5);
+    // [YYYY-MM-DD hh:mm:ss.mmm] then the tag, the text and one newline; no
+    // colour codes, as standard output is no terminal here.
+    ASSERT_EQ(out.size(), 26 + std::string("[ERROR] ").size() + 5);
     EXPECT_EQ(out[0], '[');
     EXPECT_EQ(out.substr(24, 2), "] ");
-    EXPECT_EQ(out.substr(26), "\033[1;31m[ERROR] \033[0mboom\n");
+    EXPECT_EQ(out.substr(26), "[ERROR] boom\n");
+}
+
+TEST_F(LoggerTest, TraceLinesShowSessionTextAndStatus) {
+    struct {
+        std::string text;
+        std::int32_t status;
+        const char* expected;  // after the stamp
+    } cases[] = {
+        {"*IDN?\n", 0, "[TRACE] vi=7 >> write \"*IDN?\\n\" status=0\n"},
+        {std::string("#14\x01\x02\xFFz", 7), 0, "[TRACE] vi=7 >> write \"#14\\x01\\x02\\xFFz\" status=0\n"},
+        {"", static_cast<std::int32_t>(0xBFFF0015), "[TRACE] vi=7 >> write \"\" status=-1073807339 (0xBFFF0015)\n"},
+        {std::string(600, 'a'), 0, nullptr},
+    };
+    logger::set_switches_for_testing(true, false, true);
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        trace_io(7, ">> write", c.text.data(), c.text.size(), c.status);
+        const std::string out = testing::internal::GetCapturedStdout();
+        if (c.expected) {
+            EXPECT_EQ(out.substr(26), c.expected);
+        } else {
+            EXPECT_NE(out.find(std::string(512, 'a') + "\" ... (600 bytes) status=0"), std::string::npos) << out;
+            EXPECT_EQ(out.find(std::string(513, 'a')), std::string::npos);
+        }
+    }
+    // Trace off: nothing, even with the log on.
+    logger::set_switches_for_testing(true, false, false);
+    testing::internal::CaptureStdout();
+    trace_io(7, ">> write", "x", 1, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(LoggerTest, QuietSilencesTheConsoleLinesButNotTheLog) {
+    logger::set_switches_for_testing(true, false, false, false);
+    testing::internal::CaptureStdout();
+    console_printf("[INFO] new ivi session: %d\n", 1);
+    log_message(log_info, "asked for");
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find("new ivi session"), std::string::npos);
+    EXPECT_NE(out.find("[INFO] asked for"), std::string::npos);
 }
 
 TEST_F(LoggerTest, TimeStampShape) {

@@ -3,14 +3,30 @@
 
 #include "ZOR.h"
 
-TEST(MissingVisa, InitReportsVisaNotAvailableAndLeavesTheHandle) {
+#if defined(_WIN32)
+#define ZOR_LOG_SIGNATURE_CLOSE "long __cdecl ZOR_close(unsigned long)"
+#else
+#define ZOR_LOG_SIGNATURE_CLOSE "ViStatus ZOR_close(ViSession)"
+#endif
+
+TEST(MissingVisa, InitReportsVisaNotAvailableWithTheFilesTried) {
     ViSession vi = 77;
     testing::internal::CaptureStdout();
     EXPECT_EQ(ZOR_InitWithOptions(const_cast<char*>("SIM::a::INSTR"), VI_TRUE, VI_FALSE, "", &vi),
               ZOR_ERROR_VISA_NOT_AVAILABLE);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(vi, static_cast<ViSession>(VI_NULL));
+    ViStatus code = 0;
+    char text[1024] = {};
+    EXPECT_EQ(ZOR_GetError(VI_NULL, &code, sizeof text, text), 0);
+    EXPECT_EQ(code, ZOR_ERROR_VISA_NOT_AVAILABLE);
+    EXPECT_NE(std::string(text).find("tried: no-such-visa-library"), std::string::npos) << text;
+
+    vi = 77;
+    testing::internal::CaptureStdout();
     EXPECT_EQ(ZOR_init(const_cast<char*>("SIM::a::INSTR"), VI_TRUE, VI_FALSE, &vi), ZOR_ERROR_VISA_NOT_AVAILABLE);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(vi, 77u);
+    EXPECT_EQ(vi, static_cast<ViSession>(VI_NULL));
 }
 
 TEST(MissingEngine, InitReportsEngineNotLoadable) {
@@ -19,8 +35,9 @@ TEST(MissingEngine, InitReportsEngineNotLoadable) {
     EXPECT_EQ(ZOR_InitWithOptions(const_cast<char*>("SIM::a::INSTR"), VI_TRUE, VI_FALSE, "", &vi),
               ZOR_ERROR_ENGINE_NOT_LOADABLE);
     EXPECT_EQ(ZOR_close(1), ZOR_ERROR_ENGINE_NOT_LOADABLE);
-    testing::internal::GetCapturedStdout();
+    const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(vi, 0u);
+    EXPECT_NE(out.find("engine not loadable; tried: no-such-engine"), std::string::npos) << out;
 }
 
 TEST(Logging, InitLogsBothSignaturesWhenSwitchedOn) {
@@ -29,15 +46,26 @@ TEST(Logging, InitLogsBothSignaturesWhenSwitchedOn) {
     const ViStatus status = ZOR_init(const_cast<char*>("SIM::logging::INSTR"), VI_TRUE, VI_FALSE, &vi);
     const std::string out = testing::internal::GetCapturedStdout();
     ASSERT_EQ(status, 0);
-    EXPECT_NE(out.find("[INFO] \033[0mlong __cdecl ZOR_init(char *,unsigned short,unsigned short,unsigned long *)\n"),
+    // Standard output is no terminal here: plain tags, no colour codes.
+    EXPECT_EQ(out.find("\033["), std::string::npos) << out;
+#if defined(_WIN32)
+    EXPECT_NE(out.find("[INFO] long __cdecl ZOR_init(char *,unsigned short,unsigned short,unsigned long *)\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("[INFO] \033[0mlong __cdecl ZOR_InitWithOptions(char *,unsigned short,unsigned short,const "
+    EXPECT_NE(out.find("[INFO] long __cdecl ZOR_InitWithOptions(char *,unsigned short,unsigned short,const "
                        "char *,unsigned long *)\n"),
               std::string::npos);
+#else
+    EXPECT_NE(out.find("[INFO] ViStatus ZOR_init(ViRsrc, ViBoolean, ViBoolean, ViSession*)\n"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("[INFO] ViStatus ZOR_InitWithOptions(ViRsrc, ViBoolean, ViBoolean, ViConstString, ViSession*)\n"),
+              std::string::npos);
+#endif
+    // No I/O trace unless asked for.
+    EXPECT_EQ(out.find("[TRACE]"), std::string::npos);
     testing::internal::CaptureStdout();
     EXPECT_EQ(ZOR_close(vi), 0);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("long __cdecl ZOR_close(unsigned long)"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(ZOR_LOG_SIGNATURE_CLOSE), std::string::npos);
 }
 
 TEST(Logging, TypeMismatchesAreLoggedWithTheirLines) {
@@ -64,9 +92,27 @@ TEST(Logging, TypeMismatchesAreLoggedWithTheirLines) {
     const std::string out = testing::internal::GetCapturedStdout();
     for (const auto& c : cases) {
         EXPECT_EQ(c.status, ZOR_ERROR_NOT_SUPPORTED);
-        EXPECT_NE(out.find(std::string("\033[1;31m[ERROR] \033[0m") + c.line), std::string::npos) << c.line << out;
+        EXPECT_NE(out.find(std::string("[ERROR] ") + c.line), std::string::npos) << c.line << out;
     }
     testing::internal::CaptureStdout();
     EXPECT_EQ(ZOR_close(vi), 0);
     testing::internal::GetCapturedStdout();
+}
+
+// Runs with ZOR_LOG=2: every message written and read is in the log, with
+// the session and the status.
+TEST(Trace, EveryMessageWrittenAndReadIsLogged) {
+    ViSession vi = 0;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(ZOR_init(const_cast<char*>("SIM::trace::INSTR"), VI_TRUE, VI_FALSE, &vi), 0);
+    ViReal64 start = 0;
+    EXPECT_EQ(ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 2e9), 0);
+    EXPECT_EQ(ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &start), 0);
+    EXPECT_EQ(ZOR_close(vi), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    for (const char* expected : {
+             "[TRACE] vi=", ">> write \"*IDN?\" status=0", "<< read \"Quorvex Technologies,",
+             ">> write \":SENSe1:FREQuency:STARt 2", "<> query \":SENSe1:FREQuency:STARt? -> 2000000000\" status=0"}) {
+        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+    }
 }

@@ -107,22 +107,45 @@ TEST_F(Session, IdentityChecks) {
         } else {
             EXPECT_EQ(status, ZOR_ERROR_IDENTITY_CHECK) << c.idn;
             EXPECT_NE(out.find(c.message), std::string::npos) << c.idn << "\n" << out;
-            // The session the engine made was disposed of.
-            EXPECT_NE(vi, 0u);
-            EXPECT_NE(Ivi_ValidateSession(vi), 0);
+            // The session the engine made was disposed of, and no handle is left.
+            EXPECT_EQ(vi, 0u);
         }
     }
 }
 
-TEST_F(Session, SimulationSendsNothing) {
+TEST_F(Session, SimulatedSessionsWorkAgainstAnAnalyzerOfTheirOwn) {
     ViSession vi = 0;
     ASSERT_EQ(init(VI_TRUE, VI_TRUE, "Simulate=1,QueryInstrStatus=1", &vi), 0);
-    EXPECT_TRUE(log().empty());
-    ViSession io = 1;
+    ViSession io = 0;
     Ivi_GetAttributeViSession(vi, nullptr, IVI_ATTR_IO_SESSION, 0, &io);
-    EXPECT_EQ(io, 0u);
-    EXPECT_EQ(close(vi), 0);  // closing a session whose I/O never opened still disposes of it
+    EXPECT_NE(io, 0u);
+
+    // Settings round-trip, and data come back for every point.
+    ViReal64 start = 0;
+    EXPECT_EQ(ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 2e9), 0);
+    EXPECT_EQ(ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &start), 0);
+    EXPECT_DOUBLE_EQ(start, 2e9);
+    ViInt32 points = 0;
+    EXPECT_EQ(ZOR_GetAttributeViInt32(vi, "Channel1", ZOR_ATTR_SWEEP_NUMBER_OF_POINTS, &points), 0);
+    std::vector<ViReal64> data(2 * static_cast<std::size_t>(points));
+    ViInt32 count = 0;
+    EXPECT_EQ(ZOR_MeasurementQueryData(vi, "Trace1", 1, static_cast<ViInt32>(data.size()), data.data(), &count), 0);
+    EXPECT_EQ(count, 2 * points);
+    char identity[256] = {}, firmware[256] = {};
+    EXPECT_EQ(ZOR_revision_query(vi, identity, firmware), 0);
+    EXPECT_STRNE(firmware, "");
+
+    // The named resource heard nothing; a second simulated session has its
+    // own analyzer.
+    EXPECT_TRUE(log().empty());
+    ViSession other = 0;
+    ASSERT_EQ(init(VI_FALSE, VI_FALSE, "Simulate=1", &other), 0);
+    EXPECT_EQ(ZOR_GetAttributeViReal64(other, "Channel1", ZOR_ATTR_FREQUENCY_START, &start), 0);
+    EXPECT_NE(start, 2e9);
+    EXPECT_EQ(close(other), 0);
+    EXPECT_EQ(close(vi), 0);
     EXPECT_NE(Ivi_ValidateSession(vi), 0);
+    EXPECT_TRUE(log().empty());
 }
 
 TEST_F(Session, FailingStatusChecksTearDown) {
@@ -139,8 +162,9 @@ TEST_F(Session, FailingStatusChecksTearDown) {
     for (const auto& c : cases) {
         script("*ESR?", c.reply, c.read_status);
         ViSession vi = 0;
+        vi = 77;
         EXPECT_EQ(init(VI_TRUE, VI_FALSE, "QueryInstrStatus=true", &vi), c.expected);
-        EXPECT_NE(Ivi_ValidateSession(vi), 0);
+        EXPECT_EQ(vi, static_cast<ViSession>(VI_NULL));  // no dead session number left behind
     }
 }
 
@@ -164,7 +188,16 @@ TEST_F(Session, BadArgumentsAndOptions) {
     EXPECT_STREQ(elaboration, "Null address for Instrument Handle (Vi)");
 
     ViSession vi = 0;
-    EXPECT_EQ(init(VI_TRUE, VI_FALSE, "Simulate=maybe", &vi), IVI_ERROR_INVALID_OPTION_STRING);
+    // A malformed option string: the error names the item.
+    for (const char* options : {"Simulate=maybe", "Cache=1, Speed=9", "RangeCheck"}) {
+        EXPECT_EQ(init(VI_TRUE, VI_FALSE, options, &vi), IVI_ERROR_INVALID_OPTION_STRING);
+        ViStatus code = 0;
+        char text[512] = {};
+        EXPECT_EQ(ZOR_GetError(VI_NULL, &code, sizeof text, text), 0);
+        EXPECT_EQ(code, IVI_ERROR_INVALID_OPTION_STRING);
+        const std::string item = std::string(options).substr(std::string(options).rfind(' ') + 1);
+        EXPECT_NE(std::string(text).find("item not understood: \"" + item + "\""), std::string::npos) << text;
+    }
     const std::string long_name(300, 'x');
     EXPECT_EQ(ZOR_InitWithOptions(const_cast<char*>(long_name.c_str()), VI_TRUE, VI_FALSE, "", &vi),
               VI_ERROR_INV_RSRC_NAME);

@@ -362,6 +362,36 @@ INSTANTIATE_TEST_SUITE_P(Correction, SelectedByName,
                                          selected_case_t{"2147483647", outside_catalog, nullptr}),
                          [](const auto& info) { return "Reply" + std::to_string(info.index); });
 
+// Every comma splits: a trailing comma adds an empty last name, and an
+// empty catalog holds one empty name.
+TEST_F(Correction, EveryCommaOfTheCatalogSplitsNames) {
+    const struct {
+        const char* catalog;
+        const char* number_reply;
+        ViStatus status;
+        const char* name;
+    } cases[] = {
+        {"\"A,B,\"", "3", 0, ""},
+        {"\"A,B,\"", "4", outside_catalog, nullptr},
+        {"\"\"", "1", 0, ""},
+        {"\"\"", "2", outside_catalog, nullptr},
+        {"\",A\"", "2", 0, "A"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.catalog) + " #" + c.number_reply);
+        script(selected_query, c.number_reply);
+        script(catalog_query, c.catalog);
+        char buffer[16] = "untouched";
+        EXPECT_EQ(ZOR_ChannelCorrectionCalKitGetSelectedByName(vi, nullptr, sizeof buffer, buffer), c.status);
+        EXPECT_STREQ(buffer, c.name ? c.name : "untouched");
+    }
+    // The empty third name can be selected by name.
+    script(catalog_query, "\"A,B,\"");
+    clear_log();
+    EXPECT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, nullptr, ""), 0);
+    EXPECT_EQ(log(), (strings{catalog_query, ":SENSe:CORRection:COLLect:CKIT 3"}));
+}
+
 TEST_F(Correction, SelectedByNameStopsWhenTheNumberQueryFails) {
     script(selected_query, nullptr, VI_ERROR_TMO);
     char buffer[16] = "keep";

@@ -213,16 +213,27 @@ TEST_F(Display, WindowPresenceFromTheListReply) {
 // A name that expands to no window cannot answer: the caller's flag and
 // buffer stay unwritten, so the call must not report success.
 TEST_F(Display, NamesThatYieldNoWindowAreReported) {
-    for (const char* name : {"Foo", "[]", "Window3-Window1", "Window1-Window70000"}) {
-        SCOPED_TRACE(name);
+    // Malformed or oversized selectors are refused as such; a well-formed
+    // empty list names no window.
+    const struct {
+        const char* name;
+        ViStatus status;
+    } cases[] = {{"Foo", ZOR_ERROR_BADLY_FORMED_SELECTOR},
+                 {"[]", ZOR_ERROR_REP_CAP_NOT_FOUND},
+                 {"Window3-Window1", ZOR_ERROR_BADLY_FORMED_SELECTOR},
+                 {"Window1-Window70000", ZOR_ERROR_BADLY_FORMED_SELECTOR}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         testing::internal::CaptureStdout();
         ViBoolean present = 9;
-        EXPECT_EQ(ZOR_DisplayWindowIsPresent(vi, name, &present), ZOR_ERROR_REP_CAP_NOT_FOUND);
-        EXPECT_EQ(present, 9);
+        const ViStatus present_status = ZOR_DisplayWindowIsPresent(vi, c.name, &present);
         char text[8] = "xxxxxxx";
-        EXPECT_EQ(ZOR_DisplayWindowTraceGetCatalog(vi, name, sizeof text, text), ZOR_ERROR_REP_CAP_NOT_FOUND);
-        EXPECT_STREQ(text, "xxxxxxx");
+        const ViStatus catalog_status = ZOR_DisplayWindowTraceGetCatalog(vi, c.name, sizeof text, text);
         testing::internal::GetCapturedStdout();
+        EXPECT_EQ(present_status, c.status);
+        EXPECT_EQ(present, 9);
+        EXPECT_EQ(catalog_status, c.status);
+        EXPECT_STREQ(text, "xxxxxxx");
     }
 }
 

@@ -17,6 +17,7 @@ namespace {
 using values = std::vector<double>;
 
 constexpr ViStatus null_pointer = static_cast<ViStatus>(0xBFFA000F);
+constexpr ViStatus not_supported = static_cast<ViStatus>(0xBFFA0011);
 constexpr ViStatus keyword_error = static_cast<ViStatus>(0xBFFF001D);
 constexpr ViStatus value_count_error = static_cast<ViStatus>(0xBFFF0010);
 
@@ -119,20 +120,21 @@ TEST_F(Measurement, RefusedArgumentsSendNothingAndNameTheArgument) {
 
 // ---- writing trace data
 
-TEST_F(Measurement, WriteSendsPairsPerDataTypeAndNothingForOthers) {
+TEST_F(Measurement, WriteSendsPairsPerDataTypeAndRefusesOthers) {
     const struct {
         ViInt32 type;
+        ViStatus status;
         zor_test::strings sent;
     } cases[] = {
-        {0, {":CALCulate2:TRACe3:DATA:FDATa 1.000000000000e+00,0.000000000000e+00,5.000000000000e-01,-5.000000000000e-01"}},
-        {1, {":CALCulate2:TRACe3:DATA:SDATa 1.000000000000e+00,0.000000000000e+00,5.000000000000e-01,-5.000000000000e-01"}},
-        {2, {}},
-        {-1, {}},
+        {0, 0, {":CALCulate2:TRACe3:DATA:FDATa 1.000000000000e+00,0.000000000000e+00,5.000000000000e-01,-5.000000000000e-01"}},
+        {1, 0, {":CALCulate2:TRACe3:DATA:SDATa 1.000000000000e+00,0.000000000000e+00,5.000000000000e-01,-5.000000000000e-01"}},
+        {2, not_supported, {}},
+        {-1, not_supported, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
         clear_log();
-        EXPECT_EQ(ZOR_MeasurementWriteData(vi, "Channel2:Trace3", c.type, 4, some_data), 0);
+        EXPECT_EQ(ZOR_MeasurementWriteData(vi, "Channel2:Trace3", c.type, 4, some_data), c.status);
         EXPECT_EQ(log(), c.sent);
     }
 }
@@ -204,13 +206,15 @@ TEST_F(Measurement, QueryCopiesWholePointsThatFitAndCountsAllValues) {
     }
 }
 
-TEST_F(Measurement, QueryOfAnotherDataTypeAsksNothing) {
-    values data(4, -99.0);
-    ViInt32 count = -1;
-    EXPECT_EQ(ZOR_MeasurementQueryData(vi, "Channel1:Trace1", 7, 4, data.data(), &count), 0);
-    EXPECT_TRUE(log().empty());
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(data, values(4, -99.0));
+TEST_F(Measurement, QueryOfAnotherDataTypeIsRefusedAndAsksNothing) {
+    for (ViInt32 type : {7, 2, -1}) {
+        values data(4, -99.0);
+        ViInt32 count = -1;
+        EXPECT_EQ(ZOR_MeasurementQueryData(vi, "Channel1:Trace1", type, 4, data.data(), &count), not_supported);
+        EXPECT_TRUE(log().empty());
+        EXPECT_EQ(count, -1);
+        EXPECT_EQ(data, values(4, -99.0));
+    }
 }
 
 TEST_F(Measurement, QueryFailuresLeaveTheOutputsAlone) {

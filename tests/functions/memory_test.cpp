@@ -346,6 +346,8 @@ TEST_F(Memory, UploadRepliesThatAreNoWholeBlockLeaveTheFileAlone) {
         {"#13hello", 0, "hel"},  // extra bytes after the block are dropped
         {"#0abc", 0, "abc"},
         {"#15hel", VI_ERROR_INV_LENGTH, "before"},
+        {"#15hell", VI_ERROR_INV_LENGTH, "before"},  // the terminator is no data byte
+        {"#15hell\n\n", 0, "hell\n"},               // a line feed of the data, then the terminator
         {"hello", VI_ERROR_INV_LENGTH, "before"},
         {"#", VI_ERROR_INV_LENGTH, "before"},
         {"#2x5hello", VI_ERROR_INV_LENGTH, "before"},

@@ -290,7 +290,6 @@ TEST_F(Utility, SessionCheckedExportsRefuseAnUnknownSession) {
     ViStatus code = 0;
     char text[256];
     EXPECT_EQ(ZOR_GetError(vi + 1000, &code, sizeof text, text), invalid_session);
-    EXPECT_EQ(ZOR_GetError(0, &code, sizeof text, text), invalid_session);
     EXPECT_EQ(ZOR_reset(0), invalid_session);
     EXPECT_EQ(ZOR_ResetWithDefaults(vi + 1000), invalid_session);
     EXPECT_EQ(ZOR_Disable(vi + 1000), invalid_session);

@@ -127,6 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
         read_case{"%Le", "text", VI_ERROR_INV_FMT, dest_t::f80, 0, nullptr},
         read_case{"%Le", "+-1", VI_ERROR_INV_FMT, dest_t::f80, 0, nullptr},
         read_case{"%le", "-1.5e-3", VI_SUCCESS, dest_t::f64, -1.5e-3L, nullptr},
+        // A width ends the number even where the reply goes on.
+        read_case{"%3Le", "1.2345", VI_SUCCESS, dest_t::f80, 1.2L, nullptr},
+        read_case{"%4le", "-2.5e7", VI_SUCCESS, dest_t::f64, -2.5L, nullptr},
         read_case{"%lf", "1e400", VI_ERROR_INV_FMT, dest_t::f64, 0, nullptr},
         read_case{"%f", "0.25", VI_SUCCESS, dest_t::f32, 0.25L, nullptr},
         read_case{"%e", "1e39", VI_ERROR_INV_FMT, dest_t::f32, 0, nullptr},

@@ -131,6 +131,33 @@ TEST_F(lan_io, device_clear_in_a_long_reply_leaves_nothing_behind) {
     }
 }
 
+// A new query gets its own reply, never the rest of one an earlier exchange
+// left half read; over HiSLIP, whose replies carry the query's message ID,
+// not even one never read at all.
+TEST_F(lan_io, a_reply_left_unread_never_answers_the_next_query) {
+    zorsim::script_t long_reply;
+    long_reply.message = "LONG?";
+    long_reply.reply = std::string(300000, 'x');
+    long_reply.times = -1;
+    analyzer->add_script(long_reply);
+    const struct {
+        protocol_t protocol;
+        ViUInt32 first_read;  // 0: not read at all
+    } cases[] = {{protocol_t::socket, 1000}, {protocol_t::vxi11, 1000}, {protocol_t::hislip, 1000}, {protocol_t::hislip, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(name_of(c.protocol)) + (c.first_read == 0 ? ", not read" : ", half read"));
+        const ViSession vi = open(c.protocol);
+        ASSERT_EQ(write_text(vi, "LONG?\n"), VI_SUCCESS);
+        std::string piece;
+        if (c.first_read != 0) {
+            EXPECT_EQ(read_text(vi, piece, c.first_read), VI_SUCCESS_MAX_CNT);
+        }
+        EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+        EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+        viClose(vi);
+    }
+}
+
 // Client A holds the device's lock; client B, over the same or the other
 // protocol, waits for it in vain, then gets it once A lets go.
 TEST_F(lan_io, lock_held_by_another_client) {

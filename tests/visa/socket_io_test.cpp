@@ -1,6 +1,7 @@
 // Socket resources against a loopback server playing the instrument.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -191,6 +192,62 @@ TEST_F(socket_io, many_short_queries_round_trip_fast) {
         ASSERT_EQ(v, i);
     }
     EXPECT_LT(seconds_since(t0), 2.0);
+}
+
+// An instrument that misbehaves on the first query, then answers the second
+// right: the first call must end within its time-out, and the second must
+// get its own reply, never the first one's leftovers.
+struct fault_case {
+    const char* name;
+    std::function<void(test_socket_t)> first_reply;
+    ViStatus first_status;
+    int settle_ms;  // pause before the second query
+};
+
+TEST_F(socket_io, after_a_faulty_reply_the_next_query_gets_its_own) {
+    const fault_case cases[] = {
+        // Late replies: before the next query, or while it waits for the late
+        // reply (up to one more time-out).
+        {"late, before the next query", [](test_socket_t peer) {
+             std::this_thread::sleep_for(milliseconds(400));
+             server::send_all(peer, "+3.000000000000E+05\n");
+         }, VI_ERROR_TMO, 300},
+        {"late, while the next query waits", [](test_socket_t peer) {
+             std::this_thread::sleep_for(milliseconds(400));
+             server::send_all(peer, "+3.000000000000E+05\n");
+         }, VI_ERROR_TMO, 0},
+        {"extra lines", [](test_socket_t peer) { server::send_all(peer, "1\n\x01\n7\n"); }, VI_SUCCESS, 50},
+        {"endless", [](test_socket_t peer) {
+             const std::string chunk(1024, '3');
+             const auto end = std::chrono::steady_clock::now() + milliseconds(700);
+             while (std::chrono::steady_clock::now() < end) {
+                 server::send_all(peer, chunk);
+                 std::this_thread::sleep_for(milliseconds(1));
+             }
+             server::send_all(peer, "\n");
+         }, VI_ERROR_TMO, 1500},
+    };
+    for (const auto& c : cases) {
+        server srv([&](test_socket_t peer) {
+            if (server::recv_line(peer) != "FIRST?\n") return;
+            c.first_reply(peer);
+            if (server::recv_line(peer) != "SECOND?\n") return;
+            server::send_all(peer, "2\n");
+            server::recv_line(peer);
+        });
+        const ViSession vi = open(srv);
+        ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 250), VI_SUCCESS);
+        ViInt32 value = -1;
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(viQueryf(vi, "%s", "%ld", "FIRST?", &value), c.first_status) << c.name;
+        EXPECT_LT(seconds_since(t0), 1.0) << c.name << ": the time-out counts for the whole reply";
+        std::this_thread::sleep_for(milliseconds(c.settle_ms));
+        value = -1;
+        EXPECT_EQ(viQueryf(vi, "%s", "%ld", "SECOND?", &value), VI_SUCCESS) << c.name;
+        EXPECT_EQ(value, 2) << c.name;
+        write_text(vi, "DONE");
+        viClose(vi);
+    }
 }
 
 TEST_F(socket_io, close_from_another_thread_ends_a_blocked_read) {

@@ -114,6 +114,45 @@ bool store(T* dest, T value) {
     return true;
 }
 
+#if !defined(__MINGW32__)
+// from_chars for long double may rest on strtold, which reads up to a NUL
+// rather than to the end of the view: the text it may read is copied into a
+// terminated buffer first (on the stack for any sensible number).
+template <>
+[[maybe_unused]] bool scan_real<long double>(std::string_view text, std::size_t& pos, long double& value) {
+    // Only a run of characters a number can hold (digits, signs, point,
+    // exponent, "inf", "nan(...)") is copied, so a long reply is not.
+    std::size_t n = 0;
+    while (pos + n < text.size()) {
+        const char c = text[pos + n];
+        if (!std::isalnum(static_cast<unsigned char>(c)) && (c == '\0' || std::strchr("+-.()_", c) == nullptr)) break;
+        ++n;
+    }
+    char local[128];
+    std::string heap;
+    const char* first = local;
+    if (n < sizeof local) {
+        if (n > 0) std::memcpy(local, text.data() + pos, n);
+        local[n] = '\0';
+    } else {
+        heap.assign(text.substr(pos, n));
+        first = heap.c_str();
+    }
+    const std::string_view copy(first, n);
+    std::size_t i = 0;
+    if (i < n && copy[i] == '+') {
+        ++i;
+        if (i < n && copy[i] == '-') return false;
+    }
+    long double v{};
+    const auto r = std::from_chars(first + i, first + n, v, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr > first + n) return false;
+    value = v;
+    pos += static_cast<std::size_t>(r.ptr - first);
+    return true;
+}
+#endif
+
 #if defined(__MINGW32__)
 // MinGW's from_chars rounds long double through double; its own strtold keeps
 // the full precision. The token is the one from_chars accepted, so a locale
@@ -364,7 +403,7 @@ ViStatus scan_message(const std::vector<read_directive_t>& directives, std::stri
             if (d.kind == kind_t::string && pos == start) return VI_ERROR_INV_FMT;
             char* dest = va_arg(*ap, char*);
             if (dest == nullptr) return VI_ERROR_USER_BUF;
-            std::memcpy(dest, reply.data() + start, pos - start);
+            if (pos > start) std::memcpy(dest, reply.data() + start, pos - start);
             dest[pos - start] = '\0';
             break;
         }

@@ -36,9 +36,17 @@ public:
     hislip_transport_t(std::unique_ptr<net::stream_t> sync, std::unique_ptr<net::stream_t> async, std::uint64_t max_write)
         : sync_(std::move(sync)), async_(std::move(async)), max_write_(std::max<std::uint64_t>(max_write, 256)) {}
 
+    // A write begins a new exchange: the rest of a reply still being read is
+    // skipped when it comes, and its further messages carry an older
+    // message ID, so no later read takes them for its own.
     ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) override {
         *sent = 0;
         const deadline_t deadline(timeout_ms);
+        if (in_message_) {
+            skip_ += left_;
+            left_ = 0;
+            in_end_ = in_message_ = false;
+        }
         const char* data = reinterpret_cast<const char*>(buf);
         do {
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(cnt - *sent, max_write_));
@@ -52,10 +60,9 @@ public:
         return VI_SUCCESS;
     }
 
-    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) override {
+    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t& deadline) override {
         *got = 0;
         if (cnt == 0) return VI_SUCCESS_MAX_CNT;
-        const deadline_t deadline(timeout_ms);
         while (*got < cnt) {
             if (left_ == 0) {
                 if (in_end_) {  // the message ended with the last piece
@@ -102,12 +109,14 @@ public:
         // Whatever the server prefers, we ask for synchronized mode (overlap bit 0).
         st = sync_->send(hs::message(hs::device_clear_complete, 0, 0), deadline);
         if (st != VI_SUCCESS) return st;
-        while (left_ > 0) {  // the rest of a reply we were reading
+        skip_ += left_;
+        left_ = 0;
+        while (skip_ > 0) {  // the rest of a reply we were reading
             st = sync_->fill(1, deadline);
             if (st != VI_SUCCESS) return st;
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sync_->buffered(), left_));
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sync_->buffered(), skip_));
             sync_->consume(n);
-            left_ -= n;
+            skip_ -= n;
         }
         std::string payload;
         do {
@@ -169,6 +178,13 @@ private:
     // earlier messages (left over from a time-out) and notices of
     // interrupted queries are dropped.
     ViStatus next_data_header(const deadline_t& deadline) {
+        while (skip_ > 0) {  // payload of a reply an earlier exchange left unread
+            const ViStatus st = sync_->fill(1, deadline);
+            if (st != VI_SUCCESS) return st;
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sync_->buffered(), skip_));
+            sync_->consume(n);
+            skip_ -= n;
+        }
         for (;;) {
             ViStatus st = sync_->fill(hs::header_size, deadline);
             if (st != VI_SUCCESS) return st;
@@ -222,6 +238,7 @@ private:
     std::uint32_t last_sent_ = hs::unknown_message_id;
     bool rmt_ = false;          // a whole reply was read since our last message
     std::uint64_t left_ = 0;    // payload bytes of the current data message not yet read
+    std::uint64_t skip_ = 0;    // payload bytes of an abandoned data message still to come
     bool in_end_ = false;       // the current data message ends the reply
     bool in_message_ = false;
     unsigned service_requests_ = 0;

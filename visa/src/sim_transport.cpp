@@ -27,7 +27,7 @@ public:
         return VI_SUCCESS;
     }
 
-    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32) override {
+    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t&) override {
         *got = 0;
         // The analyzer answers synchronously: with nothing queued, no wait could help.
         if (queue_.empty()) return VI_ERROR_TMO;

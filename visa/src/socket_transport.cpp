@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "net.h"
@@ -13,7 +14,46 @@ namespace {
 using net::handle_t;
 
 constexpr std::size_t recv_chunk = 64 * 1024;
+// A receive buffer beyond this is given back once emptied; below it, it is
+// kept so that long replies read one after another need no new memory.
+constexpr std::size_t kept_capacity = std::size_t{16} << 20;
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// Received bytes: grows geometrically and is never zero-filled.
+class byte_buffer_t {
+public:
+    char* data() { return data_.get(); }
+    std::size_t size() const { return size_; }
+    // Room for at least n more bytes after size(); the room may be larger.
+    std::size_t reserve_tail(std::size_t n) {
+        if (capacity_ - size_ < n) {
+            const std::size_t wanted = std::max({size_ + n, capacity_ * 2, recv_chunk});
+            std::unique_ptr<char[]> bigger(new char[wanted]);
+            if (size_ != 0) std::memcpy(bigger.get(), data_.get(), size_);
+            data_ = std::move(bigger);
+            capacity_ = wanted;
+        }
+        return capacity_ - size_;
+    }
+    char* tail() { return data_.get() + size_; }
+    void commit(std::size_t n) { size_ += n; }
+    void erase_front(std::size_t n) {
+        std::memmove(data_.get(), data_.get() + n, size_ - n);
+        size_ -= n;
+    }
+    void clear() {
+        size_ = 0;
+        if (capacity_ > kept_capacity) {
+            data_.reset();
+            capacity_ = 0;
+        }
+    }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
 
 class socket_transport_t final : public transport_t {
 public:
@@ -21,7 +61,7 @@ public:
     ~socket_transport_t() override { net::close_handle(sock_); }
 
     ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) override;
-    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) override;
+    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t& deadline) override;
     void abort() noexcept override {
         aborted_ = true;
         net::shutdown_handle(sock_);
@@ -36,6 +76,7 @@ public:
 
 private:
     ViStatus receive_more(const deadline_t& deadline);
+    ViStatus discard_stale(const deadline_t& deadline);
     void scan();
     void begin_message();
     void compact();
@@ -47,21 +88,27 @@ private:
     // Received bytes not yet delivered: rx_[rd_, size). The scanner looks for
     // the end of the current message and remembers where it stopped, so each
     // byte is examined once however the reply is fragmented.
-    std::string rx_;
+    byte_buffer_t rx_;
     std::size_t rd_ = 0;
     std::size_t scan_ = 0;
     std::size_t msg_end_ = npos;  // one past the line feed that ends the current message
     enum class phase_t { start, hash, length_digits, payload, text } phase_ = phase_t::start;
     unsigned digits_left_ = 0;
     std::uint64_t payload_left_ = 0;
+
+    // The current message is still owed: a read of it timed out, or only
+    // part of it was delivered.
+    bool owed_ = false;
 };
 
 // A message ends at a line feed, except that a reply opening with an IEEE
 // 488.2 definite-length block (#<n><n digits>) first carries that many raw
 // bytes, line feeds included.
 void socket_transport_t::scan() {
-    while (msg_end_ == npos && scan_ < rx_.size()) {
-        const char c = rx_[scan_];
+    const char* const rx = rx_.data();
+    const std::size_t size = rx_.size();
+    while (msg_end_ == npos && scan_ < size) {
+        const char c = rx[scan_];
         switch (phase_) {
         case phase_t::start:
             if (c == '#') {
@@ -91,19 +138,19 @@ void socket_transport_t::scan() {
             }
             break;
         case phase_t::payload: {
-            const std::uint64_t take = std::min<std::uint64_t>(payload_left_, rx_.size() - scan_);
+            const std::uint64_t take = std::min<std::uint64_t>(payload_left_, size - scan_);
             scan_ += static_cast<std::size_t>(take);
             payload_left_ -= take;
             if (payload_left_ == 0) phase_ = phase_t::text;
             break;
         }
         case phase_t::text: {
-            const void* lf = std::memchr(rx_.data() + scan_, '\n', rx_.size() - scan_);
+            const void* lf = std::memchr(rx + scan_, '\n', size - scan_);
             if (lf != nullptr) {
-                scan_ = static_cast<std::size_t>(static_cast<const char*>(lf) - rx_.data()) + 1;
+                scan_ = static_cast<std::size_t>(static_cast<const char*>(lf) - rx) + 1;
                 msg_end_ = scan_;
             } else {
-                scan_ = rx_.size();
+                scan_ = size;
             }
             break;
         }
@@ -125,7 +172,7 @@ void socket_transport_t::compact() {
     if (rd_ == rx_.size()) {
         rx_.clear();
     } else if (rd_ >= rx_.size() / 2) {
-        rx_.erase(0, rd_);
+        rx_.erase_front(rd_);
     } else {
         return;
     }
@@ -138,12 +185,11 @@ ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
     compact();
     for (;;) {
         if (aborted_) return VI_ERROR_CONN_LOST;
-        const std::size_t old = rx_.size();
-        rx_.resize(old + recv_chunk);
-        const auto n = net::recv_some(sock_, &rx_[old], recv_chunk);
+        const std::size_t room = rx_.reserve_tail(recv_chunk);
+        const auto n = net::recv_some(sock_, rx_.tail(), room);
         const int err = n < 0 ? net::last_error() : 0;
-        rx_.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
         if (n > 0) {
+            rx_.commit(static_cast<std::size_t>(n));
             scan();
             return VI_SUCCESS;
         }
@@ -160,10 +206,9 @@ ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
     }
 }
 
-ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) {
+ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t& deadline) {
     *got = 0;
     if (cnt == 0) return VI_SUCCESS_MAX_CNT;
-    const deadline_t deadline(timeout_ms);
     for (;;) {
         if (msg_end_ != npos) {
             const std::size_t left = msg_end_ - rd_;
@@ -171,7 +216,11 @@ ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got
             std::memcpy(buf, rx_.data() + rd_, n);
             rd_ += n;
             *got = n;
-            if (n < left) return VI_SUCCESS_MAX_CNT;
+            if (n < left) {
+                owed_ = true;
+                return VI_SUCCESS_MAX_CNT;
+            }
+            owed_ = false;
             begin_message();  // bytes after this message already belong to the next
             return VI_SUCCESS;
         }
@@ -179,30 +228,77 @@ ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got
             std::memcpy(buf, rx_.data() + rd_, cnt);
             rd_ += cnt;
             *got = cnt;
+            owed_ = true;
             return VI_SUCCESS_MAX_CNT;
         }
         if (dead_) return VI_ERROR_CONN_LOST;
         const ViStatus st = receive_more(deadline);
-        if (st != VI_SUCCESS) return st;  // partial data stays buffered
+        if (st != VI_SUCCESS) {
+            owed_ = true;  // partial data stays buffered; its rest may still come
+            return st;
+        }
     }
+}
+
+// Before a new exchange: the rest of an owed message (waited for until the
+// deadline: a reply that comes late must not answer the next query), then
+// whatever else came unasked.
+ViStatus socket_transport_t::discard_stale(const deadline_t& deadline) {
+    while (owed_) {
+        if (msg_end_ != npos) {
+            rd_ = msg_end_;
+            break;
+        }
+        rd_ = rx_.size();  // scanned, and part of the owed message
+        const ViStatus st = receive_more(deadline);
+        if (st == VI_ERROR_TMO) break;
+        if (st != VI_SUCCESS) return st;
+    }
+    owed_ = false;
+    rd_ = rx_.size();
+    compact();
+    begin_message();
+    while (!deadline.expired()) {
+        if (aborted_) return VI_ERROR_CONN_LOST;
+        const std::size_t room = rx_.reserve_tail(recv_chunk);
+        const auto n = net::recv_some(sock_, rx_.tail(), room);  // read and dropped
+        if (n > 0) continue;
+        const int err = n < 0 ? net::last_error() : 0;
+        if (n < 0 && net::would_block(err)) {
+            if (net::interrupted(err)) continue;
+            break;
+        }
+        dead_ = true;
+        return VI_ERROR_CONN_LOST;
+    }
+    return VI_SUCCESS;
 }
 
 ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) {
     *sent = 0;
     if (dead_) return VI_ERROR_CONN_LOST;
+    const deadline_t deadline(timeout_ms);
+    if (owed_ || rd_ != rx_.size()) {
+        const ViStatus st = discard_stale(deadline);
+        if (st != VI_SUCCESS) return st;
+    }
     // A socket has no END signal: the line feed ends the message.
     const bool add_lf = cnt == 0 || buf[cnt - 1] != '\n';
-    std::string with_lf;
     const char* data = reinterpret_cast<const char*>(buf);
     std::size_t total = cnt;
+    char small[1024];  // a command with its line feed, without touching the heap
+    std::unique_ptr<char[]> large;
     if (add_lf) {
-        with_lf.reserve(cnt + 1);
-        with_lf.assign(data, cnt);
-        with_lf.push_back('\n');
-        data = with_lf.data();
-        total = with_lf.size();
+        char* copy = small;
+        if (cnt + 1 > sizeof small) {
+            large.reset(new char[cnt + 1]);
+            copy = large.get();
+        }
+        if (cnt != 0) std::memcpy(copy, data, cnt);
+        copy[cnt] = '\n';
+        data = copy;
+        total = cnt + 1;
     }
-    const deadline_t deadline(timeout_ms);
     std::size_t done = 0;
     ViStatus status = VI_SUCCESS;
     while (done < total) {

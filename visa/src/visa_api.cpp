@@ -1,9 +1,12 @@
 // The exported VISA functions. No exception leaves this file: each entry
 // point runs its body under guarded().
 #include <cstdarg>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formatted_io.h"
@@ -38,7 +41,6 @@ namespace {
 constexpr ViUInt32 default_connect_timeout_ms = 5000;  // for an open time-out of 0
 constexpr std::size_t rsrc_buffer_size = 256;          // VI_FIND_BUFLEN
 constexpr std::size_t max_expr_length = 1024;
-constexpr std::size_t message_chunk = 64 * 1024;
 
 template <class F>
 ViStatus guarded(F&& body) noexcept {
@@ -69,18 +71,50 @@ void copy_name(ViChar* dest, const std::string& name) {
     dest[n] = '\0';
 }
 
-// One whole response message, however many pieces it takes.
-ViStatus read_message(session_t& s, std::string& message) {
-    message.clear();
-    for (;;) {
-        const std::size_t old = message.size();
-        message.resize(old + message_chunk);
-        std::size_t got = 0;
-        const ViStatus st = s.transport->read(reinterpret_cast<ViByte*>(&message[old]), message_chunk, &got,
-                                              s.timeout_ms.load());
-        message.resize(old + got);
-        if (st != VI_SUCCESS_MAX_CNT) return st;
+// A formatted read takes in at most this much of one message; the rest of a
+// longer one is read and dropped.
+constexpr std::size_t max_message_bytes = std::size_t{64} << 20;
+
+// The message a formatted read works on: short ones stay on the stack, longer
+// ones grow on the heap geometrically; neither is zero-filled.
+struct message_buffer_t {
+    char small[4096];
+    std::unique_ptr<char[]> large;
+    std::size_t capacity = 0;
+    std::string_view text;
+};
+
+// One whole response message, however many pieces it takes, within one
+// time-out counted from the start of the read (VI_ERROR_TMO otherwise).
+ViStatus read_message(session_t& s, message_buffer_t& m) {
+    const deadline_t deadline(s.timeout_ms.load());
+    std::size_t got = 0;
+    ViStatus st = s.transport->read(reinterpret_cast<ViByte*>(m.small), sizeof m.small, &got, deadline);
+    m.text = std::string_view(m.small, got);
+    if (st != VI_SUCCESS_MAX_CNT) return st;
+    std::size_t size = got;
+    bool too_long = false;
+    while (st == VI_SUCCESS_MAX_CNT) {
+        const std::size_t capacity = m.large ? m.capacity : sizeof m.small;
+        if (size == capacity && !too_long) {
+            if (size >= max_message_bytes) {
+                too_long = true;  // keep reading, and dropping, to the end
+            } else {
+                const std::size_t wanted = std::min(std::max(size * 2, sizeof m.small * 16), max_message_bytes);
+                std::unique_ptr<char[]> bigger(new char[wanted]);
+                std::memcpy(bigger.get(), m.large ? m.large.get() : m.small, size);
+                m.large = std::move(bigger);
+                m.capacity = wanted;
+            }
+        }
+        char* into = too_long ? m.small : m.large.get() + size;
+        const std::size_t room = too_long ? sizeof m.small : m.capacity - size;
+        st = s.transport->read(reinterpret_cast<ViByte*>(into), room, &got, deadline);
+        if (!too_long) size += got;
     }
+    m.text = std::string_view(m.large.get(), size);
+    if (st != VI_SUCCESS) return st;
+    return too_long ? VI_ERROR_IO : VI_SUCCESS;
 }
 
 ViStatus write_message(session_t& s, const std::string& message) {
@@ -313,7 +347,7 @@ extern "C" ViStatus ZOR_VISA_CALL viRead(ViSession vi, ViBuf buf, ViUInt32 cnt, 
         ViByte scratch = 0;
         std::lock_guard<std::mutex> lock(s->io);
         std::size_t got = 0;
-        const ViStatus st = s->transport->read(buf != nullptr ? buf : &scratch, cnt, &got, s->timeout_ms.load());
+        const ViStatus st = s->transport->read(buf != nullptr ? buf : &scratch, cnt, &got, deadline_t(s->timeout_ms.load()));
         if (retCount != nullptr) *retCount = static_cast<ViUInt32>(got);
         return st;
     });
@@ -385,13 +419,13 @@ extern "C" ViStatus viScanf(ViSession vi, ViConstString readFmt, ...) {
         std::vector<read_directive_t> directives;
         const ViStatus fs = parse_read_format(readFmt, directives);
         if (fs != VI_SUCCESS) return fs;
-        std::string message;
+        message_buffer_t reply;
         {
             std::lock_guard<std::mutex> lock(s->io);
-            const ViStatus rs = read_message(*s, message);
+            const ViStatus rs = read_message(*s, reply);
             if (rs != VI_SUCCESS) return rs;
         }
-        return scan_message(directives, message, &ap);
+        return scan_message(directives, reply.text, &ap);
     });
     va_end(ap);
     return st;
@@ -411,15 +445,16 @@ extern "C" ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString
         std::string message;
         fs = format_message(writeFmt, &ap, message);
         if (fs != VI_SUCCESS) return fs;
+        message_buffer_t reply;
         {
             // One lock over both halves: no other thread can take this reply.
             std::lock_guard<std::mutex> lock(s->io);
             const ViStatus ws = write_message(*s, message);
             if (ws < VI_SUCCESS) return ws;
-            const ViStatus rs = read_message(*s, message);
+            const ViStatus rs = read_message(*s, reply);
             if (rs != VI_SUCCESS) return rs;
         }
-        return scan_message(directives, message, &ap);
+        return scan_message(directives, reply.text, &ap);
     });
     va_end(ap);
     return st;

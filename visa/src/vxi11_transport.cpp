@@ -103,52 +103,36 @@ public:
         : core_(std::move(core)), link_(link), max_write_(max_write == 0 ? 1024u : max_write) {}
     // The link ends with its connection: a close does not wait on the device.
 
+    // A write begins a new exchange. When the last one was left unfinished
+    // (a reply not read to its end, a time-out, a device error) the device
+    // may still hold or later produce its reply: a device clear drops it, so
+    // no later read takes it for its own.
     ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) override {
         *sent = 0;
-        const char* data = reinterpret_cast<const char*>(buf);
-        do {
-            const std::size_t n = std::min<std::size_t>(cnt - *sent, max_write_);
-            const bool last = *sent + n == cnt;
-            lan::xdr_writer_t args;
-            args.i32(link_).u32(timeout_ms).u32(timeout_ms).u32(last ? vxi11::flag_end : 0u);
-            args.opaque(std::string_view(data + *sent, n));
-            lan::xdr_reader_t r;
-            ViStatus st = core_->call(vxi11::core_program, vxi11::device_write, std::move(args), call_deadline(timeout_ms), r);
+        if (owed_) {
+            const ViStatus st = generic(vxi11::device_clear, timeout_ms);
             if (st != VI_SUCCESS) return st;
-            const std::int32_t error = r.i32();
-            const std::uint32_t size = r.u32();
-            if (!r.ok()) return VI_ERROR_IO;
-            *sent += std::min<std::size_t>(size, n);
-            if (error != vxi11::no_error) return device_status(error);
-            if (size < n) return VI_ERROR_IO;  // the device took less than it was given
-        } while (*sent < cnt);
-        return VI_SUCCESS;
+            owed_ = false;
+        }
+        const ViStatus st = write_message(buf, cnt, sent, timeout_ms);
+        if (st != VI_SUCCESS) owed_ = true;
+        return st;
     }
 
-    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) override {
-        *got = 0;
-        if (cnt == 0) return VI_SUCCESS_MAX_CNT;
-        const std::uint32_t request = static_cast<std::uint32_t>(std::min<std::size_t>(cnt, 0x7FFFFFFF));
-        lan::xdr_writer_t args;
-        args.i32(link_).u32(request).u32(timeout_ms).u32(timeout_ms).u32(0).u32(0);
-        lan::xdr_reader_t r;
-        ViStatus st = core_->call(vxi11::core_program, vxi11::device_read, std::move(args), call_deadline(timeout_ms), r);
-        if (st != VI_SUCCESS) return st;
-        const std::int32_t error = r.i32();
-        const std::uint32_t reason = r.u32();
-        const std::string_view data = r.opaque(request);
-        if (!r.ok()) return VI_ERROR_IO;
-        std::memcpy(buf, data.data(), data.size());
-        *got = data.size();
-        if (error != vxi11::no_error) return device_status(error);
-        if (reason & vxi11::reason_end) return VI_SUCCESS;
-        if (reason & vxi11::reason_chr) return VI_SUCCESS_TERM_CHAR;
-        return VI_SUCCESS_MAX_CNT;
+    // The device's own time-out is what is left of the reply's.
+    ViStatus read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t& deadline) override {
+        const ViStatus st = read_piece(buf, cnt, got, deadline.remaining_ms());
+        owed_ = st != VI_SUCCESS && st != VI_SUCCESS_TERM_CHAR;  // only a reply read to its end closes the exchange
+        return st;
     }
 
     void abort() noexcept override { core_->abort(); }
 
-    ViStatus clear(ViUInt32 timeout_ms) override { return generic(vxi11::device_clear, timeout_ms); }
+    ViStatus clear(ViUInt32 timeout_ms) override {
+        const ViStatus st = generic(vxi11::device_clear, timeout_ms);
+        if (st == VI_SUCCESS) owed_ = false;
+        return st;
+    }
     ViStatus trigger(ViUInt32 timeout_ms) override { return generic(vxi11::device_trigger, timeout_ms); }
 
     ViStatus read_stb(ViUInt16* stb, ViUInt32 timeout_ms) override {
@@ -183,6 +167,48 @@ public:
     }
 
 private:
+    ViStatus write_message(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) {
+        const char* data = reinterpret_cast<const char*>(buf);
+        do {
+            const std::size_t n = std::min<std::size_t>(cnt - *sent, max_write_);
+            const bool last = *sent + n == cnt;
+            lan::xdr_writer_t args;
+            args.i32(link_).u32(timeout_ms).u32(timeout_ms).u32(last ? vxi11::flag_end : 0u);
+            args.opaque(std::string_view(data + *sent, n));
+            lan::xdr_reader_t r;
+            ViStatus st = core_->call(vxi11::core_program, vxi11::device_write, std::move(args), call_deadline(timeout_ms), r);
+            if (st != VI_SUCCESS) return st;
+            const std::int32_t error = r.i32();
+            const std::uint32_t size = r.u32();
+            if (!r.ok()) return VI_ERROR_IO;
+            *sent += std::min<std::size_t>(size, n);
+            if (error != vxi11::no_error) return device_status(error);
+            if (size < n) return VI_ERROR_IO;  // the device took less than it was given
+        } while (*sent < cnt);
+        return VI_SUCCESS;
+    }
+
+    ViStatus read_piece(ViByte* buf, std::size_t cnt, std::size_t* got, ViUInt32 timeout_ms) {
+        *got = 0;
+        if (cnt == 0) return VI_SUCCESS_MAX_CNT;
+        const std::uint32_t request = static_cast<std::uint32_t>(std::min<std::size_t>(cnt, 0x7FFFFFFF));
+        lan::xdr_writer_t args;
+        args.i32(link_).u32(request).u32(timeout_ms).u32(timeout_ms).u32(0).u32(0);
+        lan::xdr_reader_t r;
+        ViStatus st = core_->call(vxi11::core_program, vxi11::device_read, std::move(args), call_deadline(timeout_ms), r);
+        if (st != VI_SUCCESS) return st;
+        const std::int32_t error = r.i32();
+        const std::uint32_t reason = r.u32();
+        const std::string_view data = r.opaque(request);
+        if (!r.ok()) return VI_ERROR_IO;
+        std::memcpy(buf, data.data(), data.size());
+        *got = data.size();
+        if (error != vxi11::no_error) return device_status(error);
+        if (reason & vxi11::reason_end) return VI_SUCCESS;
+        if (reason & vxi11::reason_chr) return VI_SUCCESS_TERM_CHAR;
+        return VI_SUCCESS_MAX_CNT;
+    }
+
     lan::xdr_writer_t link_args() const {
         lan::xdr_writer_t w;
         w.i32(link_);
@@ -209,6 +235,7 @@ private:
     std::int32_t link_;
     std::uint32_t max_write_;
     bool locked_ = false;
+    bool owed_ = false;  // the last exchange did not end with a whole reply read
 };
 
 }  // namespace

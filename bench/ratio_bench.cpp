@@ -1,0 +1,326 @@
+// The driver against the plainest way to do the same work, pair by pair, in
+// one process: each pair's two sides run in alternating rounds, and the table
+// gives the best time of each side and their ratio.
+//   zor_ratio_bench <vna-sim port> [rounds]
+// (scripts/bench starts vna-sim and runs this.) Linux only: the raw client
+// uses POSIX sockets.
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ZOR.h"
+#include "adapter/rep_cap.h"
+#include "support/qvutil.h"
+#include "visa.h"
+
+#define ZOR_BENCH_DECLARE(name, ret, params) extern "C" ret ZOR_VISA_CALL name params;
+ZOR_VISA_FUNCTIONS(ZOR_BENCH_DECLARE)
+#undef ZOR_BENCH_DECLARE
+
+namespace {
+
+int sim_port = 0;
+
+// A minimal C client: one blocking socket, a reused buffer, strtod.
+class raw_client_t {
+public:
+    raw_client_t() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<std::uint16_t>(sim_port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) std::abort();
+        int one = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        buffer_.resize(1 << 16);
+    }
+    ~raw_client_t() { ::close(fd_); }
+
+    void send_text(const std::string& text) {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const auto n = ::send(fd_, text.data() + done, text.size() - done, 0);
+            if (n <= 0) std::abort();
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    // One reply up to its line feed; its length.
+    std::size_t receive_line() {
+        std::size_t size = 0;
+        for (;;) {
+            if (buffer_.size() - size < 65536) buffer_.resize(buffer_.size() * 2);
+            const auto n = ::recv(fd_, &buffer_[size], buffer_.size() - size - 1, 0);
+            if (n <= 0) std::abort();
+            size += static_cast<std::size_t>(n);
+            if (buffer_[size - 1] == '\n') break;
+        }
+        buffer_[size] = '\0';
+        return size;
+    }
+    double query_number(const std::string& text) {
+        send_text(text);
+        receive_line();
+        return std::strtod(buffer_.data(), nullptr);
+    }
+    std::size_t query_values(const std::string& text, std::vector<double>& values) {
+        send_text(text);
+        receive_line();
+        values.clear();
+        char* p = buffer_.data();
+        for (;;) {
+            char* end = nullptr;
+            values.push_back(std::strtod(p, &end));
+            if (*end != ',') break;
+            p = end + 1;
+        }
+        return values.size();
+    }
+
+private:
+    int fd_ = -1;
+    std::vector<char> buffer_;
+};
+
+ViSession open_driver(const std::string& resource) {
+    ViSession vi = 0;
+    if (ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi) < 0) std::abort();
+    return vi;
+}
+
+std::string socket_resource() { return "TCPIP::127.0.0.1::" + std::to_string(sim_port) + "::SOCKET"; }
+
+// ---- loopback: a get, and a set+get pair
+void loopback_get_driver(benchmark::State& state) {
+    const ViSession vi = open_driver(socket_resource());
+    ViReal64 value = 0;
+    for (auto _ : state) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
+    ZOR_close(vi);
+}
+void loopback_get_raw(benchmark::State& state) {
+    raw_client_t client;
+    for (auto _ : state) benchmark::DoNotOptimize(client.query_number(":SENSe1:FREQuency:STARt?\n"));
+}
+void loopback_set_get_driver(benchmark::State& state) {
+    const ViSession vi = open_driver(socket_resource());
+    ViReal64 value = 0;
+    for (auto _ : state) {
+        ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 1.0e6);
+        ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
+    }
+    ZOR_close(vi);
+}
+void loopback_set_get_raw(benchmark::State& state) {
+    raw_client_t client;
+    char command[128];
+    for (auto _ : state) {
+        std::snprintf(command, sizeof command, ":SENSe1:FREQuency:STARt %.12e\n", 1.0e6);
+        client.send_text(command);
+        benchmark::DoNotOptimize(client.query_number(":SENSe1:FREQuency:STARt?\n"));
+    }
+}
+
+// ---- in process: a typed get against the same text through VISA directly
+void in_process_get_driver(benchmark::State& state) {
+    const ViSession vi = open_driver("SIM::ratio::INSTR");
+    ViReal64 value = 0;
+    for (auto _ : state) ZOR_GetStandardStimulusSweepFrequencyStart(vi, "Channel1", &value);
+    ZOR_close(vi);
+}
+void in_process_get_visa(benchmark::State& state) {
+    ViSession rm = 0, vi = 0;
+    viOpenDefaultRM(&rm);
+    viOpen(rm, "SIM::ratio::INSTR", VI_NO_LOCK, 0, &vi);
+    const char command[] = ":SENSe1:FREQuency:STARt?\n";
+    char reply[256];
+    for (auto _ : state) {
+        ViUInt32 count = 0;
+        viWrite(vi, reinterpret_cast<ViConstBuf>(command), sizeof command - 1, &count);
+        viRead(vi, reinterpret_cast<ViBuf>(reply), sizeof reply - 1, &count);
+        reply[count] = '\0';
+        benchmark::DoNotOptimize(std::strtod(reply, nullptr));
+    }
+    viClose(rm);
+}
+
+// ---- trace data over loopback
+void set_points(long points) {
+    raw_client_t client;
+    client.send_text(":SENSe1:SWEep:POINts " + std::to_string(points) + "\n");
+    client.query_number("*OPC?\n");
+}
+void trace_driver(benchmark::State& state) {
+    set_points(state.range(0));
+    const ViSession vi = open_driver(socket_resource());
+    std::vector<ViReal64> data(static_cast<std::size_t>(state.range(0)) * 2);
+    ViInt32 count = 0;
+    for (auto _ : state)
+        ZOR_MeasurementQueryData(vi, "Channel1:Trace1", 1, static_cast<ViInt32>(data.size()), data.data(), &count);
+    if (count != static_cast<ViInt32>(data.size())) state.SkipWithError("wrong value count");
+    ZOR_close(vi);
+}
+void trace_raw(benchmark::State& state) {
+    set_points(state.range(0));
+    raw_client_t client;
+    std::vector<double> values;
+    for (auto _ : state) client.query_values(":CALCulate1:TRACe1:DATA:SDATa?\n", values);
+    if (values.size() != static_cast<std::size_t>(state.range(0)) * 2) state.SkipWithError("wrong value count");
+}
+
+// ---- lists of numbers
+std::vector<qvdriver::util::complex_pair_t> sample_points() {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    std::vector<qvdriver::util::complex_pair_t> points(10001);
+    for (auto& p : points) p = {value(random), value(random)};
+    return points;
+}
+void format_fast(benchmark::State& state) {
+    const auto points = sample_points();
+    for (auto _ : state) benchmark::DoNotOptimize(qvdriver::util::format_complex_list(points));
+}
+void format_printf(benchmark::State& state) {
+    const auto points = sample_points();
+    for (auto _ : state) {
+        std::string text;
+        text.reserve(points.size() * 42);
+        char buffer[80];
+        for (const auto& [re, im] : points) {
+            const int n = std::snprintf(buffer, sizeof buffer, "%.12e,%.12e,", re, im);
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        text.pop_back();
+        benchmark::DoNotOptimize(text);
+    }
+}
+void parse_fast(benchmark::State& state) {
+    const std::string text = qvdriver::util::format_complex_list(sample_points());
+    std::vector<qvdriver::util::complex_pair_t> pairs;
+    for (auto _ : state) qvdriver::util::parse_complex_list(text, pairs);
+}
+void parse_strtod(benchmark::State& state) {
+    const std::string text = qvdriver::util::format_complex_list(sample_points());
+    std::vector<qvdriver::util::complex_pair_t> pairs;
+    for (auto _ : state) {
+        pairs.clear();
+        const char* p = text.c_str();
+        for (;;) {
+            char* end = nullptr;
+            const double re = std::strtod(p, &end);
+            const double im = std::strtod(end + 1, &end);
+            pairs.emplace_back(re, im);
+            if (*end != ',') break;
+            p = end + 1;
+        }
+    }
+}
+
+// ---- selector records, against copying a ready record (the floor)
+void selector_parse(benchmark::State& state) {
+    for (auto _ : state) {
+        qvdriver::rep_cap_identifier_t id;
+        id.parse("Channel1:Trace1");
+        benchmark::DoNotOptimize(id.records().size());
+    }
+}
+
+struct pair_t {
+    const char* name;
+    const char* driver;
+    const char* baseline;
+    const char* goal;
+};
+
+const pair_t pairs[] = {
+    {"loopback get (time per call)", "loopback_get_driver", "loopback_get_raw", "<= 1.05 (rate >= 0.95x)"},
+    {"loopback set+get", "loopback_set_get_driver", "loopback_set_get_raw", "<= 1.11 (rate >= 0.9x)"},
+    {"in process typed get vs viWrite+viRead", "in_process_get_driver", "in_process_get_visa", "<= 1.5"},
+    {"trace 1,601 points vs C client+strtod", "trace_driver/1601", "trace_raw/1601", ""},
+    {"trace 10,001 points vs C client+strtod", "trace_driver/10001", "trace_raw/10001", ""},
+    {"trace 100,001 points vs C client+strtod", "trace_driver/100001", "trace_raw/100001", "<= 1.15"},
+    {"format_complex_list vs snprintf", "format_fast", "format_printf", "<= 0.25"},
+    {"parse_complex_list vs strtod", "parse_fast", "parse_strtod", "<= 0.25"},
+};
+
+// Keeps the best time per benchmark over all rounds.
+class best_of_t : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> best_ns;
+    bool ReportContext(const Context&) override { return true; }
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred) {
+                std::fprintf(stderr, "%s: %s\n", run.benchmark_name().c_str(), run.error_message.c_str());
+                continue;
+            }
+            const double ns = run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMicrosecond ? 1e3 : run.time_unit == benchmark::kMillisecond ? 1e6 : 1.0);
+            auto [it, added] = best_ns.emplace(run.benchmark_name(), ns);
+            if (!added && ns < it->second) it->second = ns;
+        }
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <vna-sim port> [rounds]\n", argv[0]);
+        return 2;
+    }
+    sim_port = std::atoi(argv[1]);
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    benchmark::RegisterBenchmark("loopback_get_driver", loopback_get_driver);
+    benchmark::RegisterBenchmark("loopback_get_raw", loopback_get_raw);
+    benchmark::RegisterBenchmark("loopback_set_get_driver", loopback_set_get_driver);
+    benchmark::RegisterBenchmark("loopback_set_get_raw", loopback_set_get_raw);
+    benchmark::RegisterBenchmark("in_process_get_driver", in_process_get_driver);
+    benchmark::RegisterBenchmark("in_process_get_visa", in_process_get_visa);
+    for (long points : {1601L, 10001L, 100001L}) {
+        benchmark::RegisterBenchmark("trace_driver", trace_driver)->Arg(points)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("trace_raw", trace_raw)->Arg(points)->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("format_fast", format_fast);
+    benchmark::RegisterBenchmark("format_printf", format_printf);
+    benchmark::RegisterBenchmark("parse_fast", parse_fast);
+    benchmark::RegisterBenchmark("parse_strtod", parse_strtod);
+    benchmark::RegisterBenchmark("selector_parse", selector_parse);
+    int bench_argc = 1;
+    char* bench_argv[] = {argv[0], nullptr};
+    benchmark::Initialize(&bench_argc, bench_argv);
+    best_of_t best;
+    // Rounds: every benchmark once per round, so both sides of a pair see the
+    // same machine load over the run.
+    for (int round = 0; round < rounds; ++round) benchmark::RunSpecifiedBenchmarks(&best);
+
+    std::printf("%-44s %14s %14s %8s  %s\n", "pair (driver vs baseline)", "driver", "baseline", "ratio", "goal");
+    auto shown = [](double ns) {
+        char text[32];
+        if (ns >= 1e6) std::snprintf(text, sizeof text, "%.2f ms", ns / 1e6);
+        else if (ns >= 1e3) std::snprintf(text, sizeof text, "%.2f us", ns / 1e3);
+        else std::snprintf(text, sizeof text, "%.0f ns", ns);
+        return std::string(text);
+    };
+    for (const pair_t& p : pairs) {
+        const auto d = best.best_ns.find(p.driver);
+        const auto b = best.best_ns.find(p.baseline);
+        if (d == best.best_ns.end() || b == best.best_ns.end()) continue;
+        std::printf("%-44s %14s %14s %8.2f  %s\n", p.name, shown(d->second).c_str(), shown(b->second).c_str(),
+                    d->second / b->second, p.goal);
+    }
+    if (auto s = best.best_ns.find("selector_parse"); s != best.best_ns.end())
+        std::printf("%-44s %14s %14s %8s  %s\n", "selector Channel1:Trace1 to records", shown(s->second).c_str(), "", "",
+                    "< 1 us");
+    return 0;
+}

@@ -1,0 +1,192 @@
+"""zor-measure from the outside: the files it writes against what the
+analyzer holds, the same files in process and over TCP, the plot, and the
+ways it fails. Run by ctest with ZOR_BIN set to the build's bin folder."""
+import os
+import re
+import select
+import socket
+import struct
+import subprocess
+import tempfile
+import unittest
+import warnings
+import xml.etree.ElementTree as ElementTree
+
+import numpy as np
+
+BIN = os.environ.get("ZOR_BIN", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin"))
+PROGRAM = os.path.join(BIN, "zor-measure")
+PLOT_BUILT = os.environ.get("ZOR_MEASURE_PLOT", "1") == "1"
+S21_COLOR = (0x2C, 0xA0, 0x2C)  # the plot's S21 trace
+ORDER = ["S11", "S21", "S12", "S22"]  # trace k + 1 measures ORDER[k] by default
+
+try:
+    import skrf
+except ImportError:
+    skrf = None
+
+warnings.filterwarnings("ignore", category=ResourceWarning)  # scikit-rf leaves its files to the collector
+
+
+def run(args, env=None):
+    return subprocess.run([PROGRAM] + args, capture_output=True, text=True, timeout=120,
+                          env=dict(os.environ, **(env or {})))
+
+
+class VnaSim:
+    """vna-sim on a free loopback port, and plain SCPI queries to it."""
+
+    def __init__(self):
+        self.process = subprocess.Popen([os.path.join(BIN, "vna-sim"), "--port", "0"], stdout=subprocess.PIPE,
+                                        text=True)
+        ready, _, _ = select.select([self.process.stdout], [], [], 10)
+        line = self.process.stdout.readline() if ready else ""
+        match = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
+        if not match:
+            self.stop()
+            raise RuntimeError("vna-sim did not come up: " + line)
+        self.port = int(match.group(1))
+        self.resource = "TCPIP::127.0.0.1::%d::SOCKET" % self.port
+
+    def query(self, command):
+        with socket.create_connection(("127.0.0.1", self.port), timeout=10) as s:
+            s.sendall(command.encode() + b"\n")
+            reply = b""
+            while not reply.endswith(b"\n"):
+                chunk = s.recv(1 << 16)
+                if not chunk:
+                    break
+                reply += chunk
+        return reply.decode().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(10)
+        self.process.stdout.close()
+
+
+def payload(path):
+    """A file's lines without its comments (which name the resource)."""
+    with open(path) as f:
+        return [line for line in f if not line.startswith("!")]
+
+
+class MeasuredFiles(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.sim = VnaSim()
+        cls.runs = {}
+        for name, args in [("local", []), ("tcp", ["-r", cls.sim.resource]),
+                           ("tcp_db", ["-r", cls.sim.resource, "--format", "db"])]:
+            out = os.path.join(cls.folder.name, name)
+            cls.runs[name] = (out, run(args + ["-o", out]))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.stop()
+        cls.folder.cleanup()
+
+    def file(self, run_name, extension):
+        return os.path.join(self.runs[run_name][0], "measurement." + extension)
+
+    def test_runs_and_reports(self):
+        for name, (_, result) in self.runs.items():
+            with self.subTest(run=name):
+                self.assertEqual(result.returncode, 0, result.stderr)
+                out = result.stdout
+                self.assertRegex(out, r"S21 peak: [\d.]+ [kMG]?Hz, -?[\d.]+ dB")
+                self.assertRegex(out, r"S21 band \(-3 dB\): centre [\d.]+ [kMG]?Hz, bandwidth [\d.]+ [kMG]?Hz, Q [\d.]+")
+                self.assertIn("S21 limit test: PASS", out)
+                # Not a terminal: plain progress lines, no bar redrawn in place.
+                self.assertIn("Sweep 1 of 1 done", out)
+                self.assertNotIn("\r", out)
+
+    def test_in_process_and_over_tcp_give_the_same_files(self):
+        for extension in ["s2p", "csv"]:
+            with self.subTest(file=extension):
+                local, tcp = payload(self.file("local", extension)), payload(self.file("tcp", extension))
+                self.assertGreater(len(local), 200)
+                self.assertEqual(local, tcp)
+
+    def test_touchstone_holds_what_the_analyzer_measured(self):
+        if skrf is None:
+            self.skipTest("scikit-rf is not installed (Debian: python3-scikit-rf): Touchstone not checked")
+        start = float(self.sim.query(":SENSe1:FREQuency:STARt?"))
+        stop = float(self.sim.query(":SENSe1:FREQuency:STOP?"))
+        points = int(self.sim.query(":SENSe1:SWEep:POINts?"))
+        measured = {}
+        for k, parameter in enumerate(ORDER):
+            self.assertEqual(self.sim.query(":CALCulate1:PARameter%d:DEFine?" % (k + 1)), parameter)
+            values = np.array([float(v) for v in self.sim.query(":CALCulate1:TRACe%d:DATA:SDATa?" % (k + 1)).split(",")])
+            measured[parameter] = values[0::2] + 1j * values[1::2]
+        for name, option_line, tolerance in [("tcp", "# Hz S RI R 50", 0), ("tcp_db", "# Hz S DB R 50", 1e-9)]:
+            with self.subTest(file=name):
+                self.assertIn(option_line + "\n", payload(self.file(name, "s2p")))
+                network = skrf.Network(self.file(name, "s2p"))
+                self.assertEqual(network.nports, 2)
+                np.testing.assert_allclose(network.f, np.linspace(start, stop, points), rtol=1e-12)
+                for parameter, values in measured.items():
+                    row, column = int(parameter[1]) - 1, int(parameter[2]) - 1
+                    np.testing.assert_allclose(network.s[:, row, column], values, rtol=tolerance, atol=1e-12,
+                                               err_msg=parameter)
+
+    def test_plot(self):
+        if not PLOT_BUILT:
+            self.skipTest("zor-measure was built without cairo: no plot")
+        with open(self.file("local", "png"), "rb") as f:
+            png = f.read()
+        self.assertEqual(png[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", png[16:24]), (1200, 860))
+        try:
+            from PIL import Image
+        except ImportError:
+            self.skipTest("Pillow is not installed: pixels not checked")
+        image = Image.open(self.file("local", "png")).convert("RGB")
+        colors = image.getcolors(1 << 20)
+        self.assertGreater(len(colors), 20, "the picture is nearly blank")
+        self.assertGreater(sum(n for n, c in colors if c == S21_COLOR), 200, "no S21 trace drawn")
+        root = ElementTree.parse(self.file("local", "svg")).getroot()
+        self.assertTrue(root.tag.endswith("svg"))
+        self.assertGreater(len(list(root.iter("{http://www.w3.org/2000/svg}path"))), 10)
+
+
+class Failures(unittest.TestCase):
+    """Each failure: a clear message, its exit status, no files, and every
+    session the driver opened closed again."""
+
+    def test_failures(self):
+        sim = VnaSim()
+        try:
+            cases = [
+                ("unreachable analyzer", ["-r", "TCPIP::127.0.0.1::1::SOCKET"], 1,
+                 r"cannot open TCPIP::127\.0\.0\.1::1::SOCKET: \w+"),
+                ("unknown option", ["--bogus"], 1, r"--bogus"),
+                ("bad limit", ["--limit", "sideways,1G,2G,0"], 1, r"upper or lower"),
+                ("refused in process", ["--start", "20G"], 1, r"analyzer error -222"),
+                ("refused over TCP", ["-r", sim.resource, "--points", "500000"], 1, r"analyzer error -222"),
+                ("no calibration yet", ["--calibrate"], 1, r"--calibrate"),
+            ]
+            for name, args, status, message in cases:
+                with self.subTest(case=name), tempfile.TemporaryDirectory() as folder:
+                    out = os.path.join(folder, "out")
+                    result = run(args + ["-o", out], {"ZOR_LOG": "1"})
+                    self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                    self.assertRegex(result.stderr, message)
+                    self.assertFalse(os.path.exists(out) and os.listdir(out), "files written")
+                    self.assertEqual(result.stdout.count("new ivi session"), result.stdout.count("ZOR_close("))
+        finally:
+            sim.stop()
+
+    def test_failed_limit_test(self):
+        with tempfile.TemporaryDirectory() as folder:
+            result = run(["--limit", "lower,3.5G,5.5G,-0.1", "-o", folder])
+            self.assertEqual(result.returncode, 2, result.stderr)
+            failed = re.search(r"S21 limit test: FAIL, (\d+) points failed: ([\d.]+ GHz)", result.stdout)
+            self.assertIsNotNone(failed, result.stdout)
+            self.assertGreater(int(failed.group(1)), 0)
+            self.assertTrue(os.path.exists(os.path.join(folder, "measurement.csv")))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,19 @@
+// The plot of a measurement as PNG and SVG; built where cairo is found.
+#pragma once
+
+#include <string>
+
+#include "measurement.h"
+
+namespace zor_measure {
+
+constexpr int plot_width = 1200;
+constexpr int plot_height = 860;
+
+// False in builds without cairo: draw_plot then only throws.
+bool plot_available();
+
+void draw_plot(const measurement_t& m, const std::string& png_path, const std::string& svg_path,
+               const std::string& title);
+
+}  // namespace zor_measure
