@@ -4,10 +4,12 @@
 #include "physics/chain.h"
 #include "physics/devices.h"
 #include "physics/touchstone.h"
+#include "measurement.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -234,6 +236,31 @@ TEST(Touchstone, OptionsCommentsAndFaults) {
     };
     for (const char* fault : faults) EXPECT_THROW(parse_touchstone(fault, 1), std::invalid_argument) << fault;
     EXPECT_THROW(make_device("/nonexistent/file.s2p"), std::invalid_argument);
+}
+
+TEST(TextReplies, FastNumbersReadAsTheGeneralConversion) {
+    // Equal to the general conversion but on exact ties of the 13th digit,
+    // where either neighbour is right.
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> mantissa(-10, 10), exponent(-300, 300);
+    int ties = 0;
+    for (int i = 0; i < 200000; ++i) {
+        double v = mantissa(random) * std::pow(10.0, i % 3 == 0 ? exponent(random) : exponent(random) / 20);
+        if (i % 5 == 0) v = std::round(v * 1e3) / 1e3;
+        std::string fast;
+        zorsim::append_real(fast, v);
+        const std::string general = zorsim::scpi::format_real(v);
+        if (fast == general) continue;
+        ++ties;
+        EXPECT_NEAR(std::stod(fast), v, 1.01e-12 * std::fabs(v)) << general;
+        EXPECT_EQ(fast.size(), general.size()) << general;
+    }
+    EXPECT_LT(ties, 200);
+    for (double v : {0.0, -0.0, 1.0, -9.9999999999999e-5, 1e300, 1e-300, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+        std::string fast;
+        zorsim::append_real(fast, v);
+        EXPECT_EQ(fast, zorsim::scpi::format_real(v)) << v;
+    }
 }
 
 }  // namespace
