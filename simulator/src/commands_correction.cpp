@@ -7,13 +7,21 @@
 // COLLect:CKIT ones on its selected kit. Kit numbers are positions in the
 // catalog, so deleting a kit moves the later ones down by one. Exported kit
 // files are shared by all channels.
+//
+// Each kit defines its standards (open, short, load, thru) the way the
+// calibration uses them: offset delay, loss and Z0, the open's C0..C3, the
+// short's L0..L3 and the load's impedance.
 #include "commands.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "physics/cal_kit.h"
 
 namespace zorsim {
 
@@ -34,22 +42,83 @@ constexpr std::size_t max_text = 254;
 const std::vector<std::string> impedance_choices = {"SYSTem", "LINE"};
 const std::vector<std::string> plane_choices = {"THRU", "REFLect"};
 
+using physics::cal_kit_t;
+using physics::standard_t;
+
 struct kit_t {
     std::string name;
     std::string description;
     std::size_t impedance = 0;  // index into impedance_choices
     std::size_t plane = 0;      // index into plane_choices
+    cal_kit_t standards = physics::ideal_kit();
 };
+
+// A coaxial kit: open and short behind their own offsets, with the fringe
+// capacitance and residual inductance of the connector; flush load and thru.
+cal_kit_t coaxial_kit(double open_delay, double short_delay, double loss, const double (&c)[4], const double (&l)[4]) {
+    cal_kit_t kit = physics::ideal_kit();
+    kit.open.offset = {open_delay, loss, physics::reference_impedance};
+    kit.short_.offset = {short_delay, loss, physics::reference_impedance};
+    for (int i = 0; i < 4; ++i) kit.open.c[i] = c[i], kit.short_.l[i] = l[i];
+    return kit;
+}
 
 const std::vector<kit_t>& factory_kits() {
     static const std::vector<kit_t> kits = {
-        {"User Kit 1", "", 0, 0},
-        {"Type N 50 Ohm", "Type N, 50 Ohm: open, short, load, thru", 0, 0},
-        {"3.5 mm", "3.5 mm coaxial: open, short, load, thru", 0, 0},
-        {"7 mm", "7 mm coaxial: open, short, load, thru", 0, 0},
-        {"TRL Fixture", "Microstrip fixture: thru, reflect, line", 1, 1},
+        {"User Kit 1", "", 0, 0, physics::ideal_kit()},
+        {"Type N 50 Ohm", "Type N, 50 Ohm: open, short, load, thru", 0, 0,
+         coaxial_kit(56.0e-12, 62.5e-12, 0.95e9, {88e-15, 160e-27, -12e-36, 0.4e-45}, {0.6e-12, 0, 0, 0})},
+        {"3.5 mm", "3.5 mm coaxial: open, short, load, thru", 0, 0,
+         coaxial_kit(29.5e-12, 31.6e-12, 2.3e9, {48e-15, -305e-27, 22e-36, -0.15e-45},
+                     {2.1e-12, -145e-24, 4.2e-33, -0.02e-42})},
+        {"7 mm", "7 mm coaxial: open, short, load, thru", 0, 0,
+         coaxial_kit(0.0, 0.0, 0.7e9, {92e-15, 300e-27, -20e-36, 0.6e-45}, {0, 0, 0, 0})},
+        {"TRL Fixture", "Microstrip fixture: thru, reflect, line", 1, 1, physics::ideal_kit()},
     };
     return kits;
+}
+
+// The standards in kit order and the keyword of each.
+struct standard_slot_t {
+    const char* keyword;
+    standard_t cal_kit_t::*member;
+};
+const standard_slot_t standard_slots[] = {
+    {"OPEN", &cal_kit_t::open}, {"SHORt", &cal_kit_t::short_}, {"LOAD", &cal_kit_t::load}, {"THRU", &cal_kit_t::thru}};
+
+// A standard as one field of nine numbers: delay, loss, Z0, the open's or
+// the short's polynomial (zero for the others) and the load's resistance
+// and reactance. Shortest round-trip text, so a kit file keeps every bit.
+std::string encode_standard(const standard_t& s, bool open) {
+    const double* const k = open ? s.c : s.l;
+    const double numbers[9] = {s.offset.delay, s.offset.loss, s.offset.z0, k[0], k[1], k[2], k[3], s.load.real(),
+                               s.load.imag()};
+    std::string text;
+    for (double value : numbers) {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        if (!text.empty()) text += ',';
+        text.append(buffer, end);
+    }
+    return text;
+}
+
+bool decode_standard(const std::string& text, standard_t& s, bool open) {
+    double numbers[9];
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (int i = 0; i < 9; ++i) {
+        const auto [next, ec] = std::from_chars(p, end, numbers[i]);
+        if (ec != std::errc() || !std::isfinite(numbers[i])) return false;
+        p = next;
+        if (i < 8 && (p == end || *p++ != ',')) return false;
+    }
+    if (p != end || numbers[2] <= 0.0) return false;
+    s = standard_t{};
+    s.offset = {numbers[0], numbers[1], numbers[2]};
+    for (int i = 0; i < 4; ++i) (open ? s.c : s.l)[i] = numbers[3 + i];
+    s.load = {numbers[7], numbers[8]};
+    return true;
 }
 
 // Storage only: each key is registered as a setting after a command with the
@@ -62,8 +131,11 @@ const char* const correction_key = "[:SENSe#]:CORRection[:STATe]";
 // A kit as one line of tab-separated fields: the stored form, the form of a
 // kit file and of the DATA block.
 std::string encode(const kit_t& kit) {
-    return kit.name + '\t' + kit.description + '\t' + scpi::short_form(impedance_choices[kit.impedance]) + '\t' +
-           scpi::short_form(plane_choices[kit.plane]);
+    std::string text = kit.name + '\t' + kit.description + '\t' + scpi::short_form(impedance_choices[kit.impedance]) +
+                       '\t' + scpi::short_form(plane_choices[kit.plane]);
+    for (const auto& slot : standard_slots)
+        text += '\t' + encode_standard(kit.standards.*slot.member, slot.member == &cal_kit_t::open);
+    return text;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -97,15 +169,22 @@ std::size_t choice_index(const std::string& word, const std::vector<std::string>
     return 0;
 }
 
-// False when the text is not a well-formed kit.
+// False when the text is not a well-formed kit. A kit without its
+// standards (the four text fields alone) has ideal ones.
 bool decode(const std::string& line, kit_t& kit) {
     const auto fields = split(line, '\t');
-    if (fields.size() != 4 || !valid_name(fields[0]) || !valid_description(fields[1])) return false;
+    if ((fields.size() != 4 && fields.size() != 8) || !valid_name(fields[0]) || !valid_description(fields[1]))
+        return false;
     bool ok = true;
     kit.name = fields[0];
     kit.description = fields[1];
     kit.impedance = choice_index(fields[2], impedance_choices, ok);
     kit.plane = choice_index(fields[3], plane_choices, ok);
+    kit.standards = physics::ideal_kit();
+    if (fields.size() == 8)
+        for (std::size_t i = 0; i < 4; ++i)
+            ok = ok && decode_standard(fields[4 + i], kit.standards.*standard_slots[i].member,
+                                       standard_slots[i].member == &cal_kit_t::open);
     return ok;
 }
 
@@ -238,6 +317,58 @@ void add_kit_choice(scpi::command_table_t& t, const char* pattern, std::size_t k
         });
 }
 
+// One number of a standard of the selected kit, with the range it keeps to.
+struct standard_field_t {
+    const char* keyword;
+    const char* unit;
+    double& (*of)(standard_t&);
+    const char* only;  // the one standard it belongs to, or null for all
+    double low, high;
+};
+constexpr double huge = 1e300;
+const standard_field_t standard_fields[] = {
+    {"DELay", "S", [](standard_t& s) -> double& { return s.offset.delay; }, nullptr, -1e-6, 1e-6},
+    {"LOSS", "", [](standard_t& s) -> double& { return s.offset.loss; }, nullptr, 0.0, 1e15},
+    {"Z0", "OHM", [](standard_t& s) -> double& { return s.offset.z0; }, nullptr, 1e-3, 1e6},
+    {"C0", "F", [](standard_t& s) -> double& { return s.c[0]; }, "OPEN", -huge, huge},
+    {"C1", "", [](standard_t& s) -> double& { return s.c[1]; }, "OPEN", -huge, huge},
+    {"C2", "", [](standard_t& s) -> double& { return s.c[2]; }, "OPEN", -huge, huge},
+    {"C3", "", [](standard_t& s) -> double& { return s.c[3]; }, "OPEN", -huge, huge},
+    {"L0", "H", [](standard_t& s) -> double& { return s.l[0]; }, "SHORt", -huge, huge},
+    {"L1", "", [](standard_t& s) -> double& { return s.l[1]; }, "SHORt", -huge, huge},
+    {"L2", "", [](standard_t& s) -> double& { return s.l[2]; }, "SHORt", -huge, huge},
+    {"L3", "", [](standard_t& s) -> double& { return s.l[3]; }, "SHORt", -huge, huge},
+    // std::complex is laid out as two doubles, real first, and may be read so.
+    {"RESistance", "OHM", [](standard_t& s) -> double& { return reinterpret_cast<double(&)[2]>(s.load)[0]; }, "LOAD",
+     0.0, 1e9},
+    {"REACtance", "OHM", [](standard_t& s) -> double& { return reinterpret_cast<double(&)[2]>(s.load)[1]; }, "LOAD",
+     -1e9, 1e9},
+};
+
+void add_standard_fields(scpi::command_table_t& t) {
+    for (const auto& slot : standard_slots) {
+        for (const auto& field : standard_fields) {
+            if (field.only != nullptr && std::string(field.only) != slot.keyword) continue;
+            const std::string pattern = std::string("[:SENSe#]:CORRection:COLLect:CKIT:") + slot.keyword + ':' + field.keyword;
+            t.add(
+                pattern,
+                [slot, field](context_t& ctx) {
+                    ctx.expect_params(1, 1);
+                    const double value = ctx.real_param(0, field.unit);
+                    if (!(value >= field.low && value <= field.high)) throw scpi_error(-222);
+                    channel_kits_t list(ctx);
+                    field.of(list.selected_kit().standards.*slot.member) = value;
+                    list.store();
+                },
+                [slot, field](context_t& ctx) {
+                    ctx.expect_params(0, 0);
+                    channel_kits_t list(ctx);
+                    ctx.answer_real(field.of(list.selected_kit().standards.*slot.member));
+                });
+        }
+    }
+}
+
 // Saving coefficients or a finished calibration switches the channel's
 // correction on, as the analyzer does.
 void correction_on(context_t& ctx) {
@@ -262,6 +393,7 @@ void register_correction_commands(scpi::command_table_t& t) {
     add_kit_text(t, "[:SENSe#]:CORRection:COLLect:CKIT:DESCription", &kit_t::description, false);
     add_kit_choice(t, "[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:IMPedance", &kit_t::impedance, impedance_choices);
     add_kit_choice(t, "[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:RPLane", &kit_t::plane, plane_choices);
+    add_standard_fields(t);
 
     // Selection by catalog number.
     t.add(

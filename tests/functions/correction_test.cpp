@@ -477,8 +477,10 @@ TEST_F(Correction, MissingKitFilesAreReportedByTheAnalyzer) {
 
 TEST_F(Correction, TheSelectedKitTravelsAsADefiniteLengthBlock) {
     ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, nullptr, "TRL Fixture"), 0);
-    const std::string kit = "TRL Fixture\tMicrostrip fixture: thru, reflect, line\tLINE\tREFL";
-    EXPECT_EQ(raw(":SENSe:CORRection:CKIT:DATA?"), "#2" + std::to_string(kit.size()) + kit);
+    // The text fields, then the four standards (ideal in this kit).
+    const std::string ideal = "\t0,0,50,0,0,0,0,50,0";
+    const std::string kit = "TRL Fixture\tMicrostrip fixture: thru, reflect, line\tLINE\tREFL" + ideal + ideal + ideal + ideal;
+    EXPECT_EQ(raw(":SENSe:CORRection:CKIT:DATA?"), "#3" + std::to_string(kit.size()) + kit);
     const std::string other = "Fixture B\tSecond fixture, 50 Ohm line\tSYST\tTHRU";
     raw(":SENSe2:CORRection:CKIT:DATA #2" + std::to_string(other.size()) + other);
     EXPECT_EQ(next_error(), "0,\"No error\"");
