@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "instrument.h"
+#include "measurement.h"
 
 #include <deque>
 #include <map>
@@ -60,6 +61,7 @@ response_t analyzer_t::receive(const std::string& message) {
             return r;
         }
     }
+    update_sweep_status(impl_->instrument);
     scpi::result_t result = scpi::execute(command_table(), impl_->instrument, message);
     if (result.has_reply) {
         r.has_reply = true;

@@ -12,7 +12,6 @@
 namespace zorsim::physics {
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 const complex_t j{0.0, 1.0};
 
 double worst(const sparams_t& a, const sparams_t& b) {

@@ -6,7 +6,6 @@ namespace zorsim::physics {
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 const complex_t j{0.0, 1.0};
 
 // The offset line at one frequency: its characteristic impedance and its

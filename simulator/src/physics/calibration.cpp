@@ -8,7 +8,6 @@ namespace zorsim::physics {
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 
 complex_t& reflection_tracking(error_terms_t& e, int port) {
     return port == 2 ? e.reflection_tracking_r : e.reflection_tracking_f;

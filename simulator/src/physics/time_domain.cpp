@@ -10,7 +10,6 @@ namespace zorsim::physics {
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 constexpr double speed_of_light = 299792458.0;
 
 // exp(j 2 pi cycles), keeping only the fraction of the cycles: products
