@@ -21,7 +21,11 @@
 #include <utility>
 #include <vector>
 
+#include "correction.h"
+#include "instrument.h"
+#include "measurement.h"
 #include "physics/cal_kit.h"
+#include "physics/calibration.h"
 
 namespace zorsim {
 
@@ -371,9 +375,205 @@ void add_standard_fields(scpi::command_table_t& t) {
 
 // Saving coefficients or a finished calibration switches the channel's
 // correction on, as the analyzer does.
-void correction_on(context_t& ctx) {
-    ctx.expect_params(0, 0);
-    ctx.settings().set_value(correction_key, {ctx.suffix(0)}, true);
+void correction_on(context_t& ctx) { ctx.settings().set_value(correction_key, {ctx.suffix(0)}, true); }
+
+channel_calibration_t& calibration_of(context_t& ctx) { return instrument_of(ctx).calibrations[ctx.suffix(0)]; }
+
+// ---------------------------------------------------------------- calibrating
+
+using physics::cal_method_t;
+
+struct method_choice_t {
+    const char* keyword;
+    cal_method_t method;
+};
+const method_choice_t method_choices[] = {
+    {"ROPen", cal_method_t::response_open}, {"RSHort", cal_method_t::response_short},
+    {"RTHRu", cal_method_t::response_thru}, {"OPORt", cal_method_t::one_port},
+    {"SOLT", cal_method_t::two_port},
+};
+std::vector<std::string> method_keywords() {
+    std::vector<std::string> words;
+    for (const auto& choice : method_choices) words.emplace_back(choice.keyword);
+    return words;
+}
+
+// A standard of the selected kit connected in place of the device: a
+// reflection standard on one port (the other port left open-circuited
+// makes no difference to the port measured), the thru between the ports,
+// or loads on both for isolation.
+enum class standard_kind_t { open, short_, load, thru, isolation };
+
+class standard_device_t : public physics::device_t {
+public:
+    standard_device_t(const physics::cal_kit_t& kit, standard_kind_t kind, int port) : kit_(kit), kind_(kind), port_(port) {}
+    physics::sparams_t at(double f) const override {
+        physics::complex_t g = 0.0;
+        switch (kind_) {
+            case standard_kind_t::thru: return physics::thru_sparams(kit_.thru, f);
+            case standard_kind_t::isolation: g = physics::load_reflection(kit_.load, f); return {g, 0.0, 0.0, g};
+            case standard_kind_t::open: g = physics::open_reflection(kit_.open, f); break;
+            case standard_kind_t::short_: g = physics::short_reflection(kit_.short_, f); break;
+            case standard_kind_t::load: g = physics::load_reflection(kit_.load, f); break;
+        }
+        return port_ == 2 ? physics::sparams_t{0.0, 0.0, 0.0, g} : physics::sparams_t{g, 0.0, 0.0, 0.0};
+    }
+    std::string description() const override { return "calibration standard"; }
+
+private:
+    physics::cal_kit_t kit_;
+    standard_kind_t kind_;
+    int port_;
+};
+
+struct standard_command_t {
+    const char* node;
+    const char* name;  // in the measured standards; reflections add the port
+    standard_kind_t kind;
+};
+const standard_command_t standard_commands[] = {
+    {"OPEN", "OPEN", standard_kind_t::open},   {"SHORt", "SHORT", standard_kind_t::short_},
+    {"LOAD", "LOAD", standard_kind_t::load},   {"THRU", "THRU", standard_kind_t::thru},
+    {"ISOLation", "ISOLATION", standard_kind_t::isolation},
+};
+
+int port_param(context_t& ctx, std::size_t index) {
+    const std::int64_t port = ctx.integer_param(index);
+    if (port < 1 || port > 2) throw scpi_error(-222);
+    return static_cast<int>(port);
+}
+
+// Measures one standard as the technician would connect it: the device
+// is replaced by the standard of the selected kit for this sweep.
+void measure_standard_command(context_t& ctx, const standard_command_t& command) {
+    const bool two_port = command.kind == standard_kind_t::thru || command.kind == standard_kind_t::isolation;
+    int port = 1;
+    if (two_port) {
+        ctx.expect_params(0, 2);
+        if (ctx.params().size() == 2 && port_param(ctx, 0) == port_param(ctx, 1)) throw scpi_error(-222);
+    } else {
+        ctx.expect_params(1, 1);
+        port = port_param(ctx, 0);
+    }
+    instrument_t& inst = instrument_of(ctx);
+    channel_kits_t list(ctx);
+    const standard_device_t standard(list.selected_kit().standards, command.kind, port);
+    const physics::sweep_data_t raw = measure_standard(inst, ctx.suffix(0), standard);
+    const std::string name = std::string(command.name) + (two_port ? "" : std::to_string(port));
+    calibration_of(ctx).standards[name] = {raw.frequency, raw.s};
+}
+
+// The coefficient buffer: the terms being written, on the calibration's
+// grid, or (with none) identity terms on the present stimulus.
+void prepare_coefficients(context_t& ctx, channel_calibration_t& cal) {
+    if (!cal.coefficients.empty()) return;
+    if (!cal.terms.empty()) {
+        cal.coefficient_frequency = cal.frequency;
+        cal.coefficients = cal.terms;
+        return;
+    }
+    cal.coefficient_frequency = physics::frequencies(stimulus_of(ctx.settings(), ctx.suffix(0)));
+    cal.coefficients.assign(cal.coefficient_frequency.size(), physics::error_terms_t{});
+}
+
+void register_calibration_commands(scpi::command_table_t& t) {
+    // The method the next SAVE solves, with the port of a one-port or
+    // reflection response method (default 1).
+    t.add(
+        "[:SENSe#]:CORRection:COLLect:METHod",
+        [](context_t& ctx) {
+            ctx.expect_params(1, 2);
+            const std::size_t choice = ctx.choice_param(0, method_keywords());
+            const int port = ctx.params().size() == 2 ? port_param(ctx, 1) : 1;
+            channel_calibration_t& cal = calibration_of(ctx);
+            cal.chosen = method_choices[choice].method;
+            cal.chosen_port = port;
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            const channel_calibration_t& cal = calibration_of(ctx);
+            for (const auto& choice : method_choices)
+                if (choice.method == cal.chosen) ctx.answer(scpi::short_form(choice.keyword));
+            ctx.answer_integer(cal.chosen_port);
+        });
+    for (const auto& command : standard_commands)
+        t.add_command(std::string("[:SENSe#]:CORRection:COLLect[:ACQuire]:") + command.node,
+                      [&command](context_t& ctx) { measure_standard_command(ctx, command); });
+    t.add_command("[:SENSe#]:CORRection:COLLect:CLEar", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        calibration_of(ctx).standards.clear();
+    });
+    // Solves the chosen method from the measured standards and the models of
+    // the kit selected now; a missing standard changes nothing (-200).
+    t.add_command("[:SENSe#]:CORRection:COLLect:SAVE", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        channel_kits_t list(ctx);
+        channel_calibration_t& cal = calibration_of(ctx);
+        channel_calibration_t solved = cal;
+        solve_calibration(solved, cal.chosen, cal.chosen_port, list.selected_kit().standards);
+        solved.coefficients.clear();
+        cal = std::move(solved);
+        correction_on(ctx);
+        update_calibration_status(instrument_of(ctx));
+    });
+    // How the calibration covers the present stimulus: NONE, VALid,
+    // INTerpolated (inside its range) or INValid (beyond it).
+    t.add_query("[:SENSe#]:CORRection:VALidity", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        static const char* const words[] = {"NONE", "VAL", "INT", "INV"};
+        const auto v = validity(calibration_of(ctx), physics::frequencies(stimulus_of(ctx.settings(), ctx.suffix(0))));
+        update_calibration_status(instrument_of(ctx));
+        ctx.answer(words[static_cast<int>(v)]);
+    });
+
+    // Error terms, one command per term and port: re,im per point of the
+    // calibration's grid. Writes gather until COEFficient:SAVE.
+    for (const char* name : {"ED", "ES", "ER", "EL", "ET", "EX"}) {
+        const std::string term = name;
+        t.add(
+            "[:SENSe#]:CORRection:COEFficient:" + term + "#",
+            [term](context_t& ctx) {
+                const error_term_t* which = find_error_term(term, ctx.suffix(1));
+                if (which == nullptr) throw scpi_error(-114);
+                channel_calibration_t& cal = calibration_of(ctx);
+                prepare_coefficients(ctx, cal);
+                const std::vector<double> values = values_param(ctx, 2 * cal.coefficients.size());
+                for (std::size_t k = 0; k < cal.coefficients.size(); ++k) {
+                    if (!std::isfinite(values[2 * k]) || !std::isfinite(values[2 * k + 1])) throw scpi_error(-222);
+                }
+                for (std::size_t k = 0; k < cal.coefficients.size(); ++k)
+                    cal.coefficients[k].*which->member = {values[2 * k], values[2 * k + 1]};
+            },
+            [term](context_t& ctx) {
+                ctx.expect_params(0, 0);
+                const error_term_t* which = find_error_term(term, ctx.suffix(1));
+                if (which == nullptr) throw scpi_error(-114);
+                const channel_calibration_t& cal = calibration_of(ctx);
+                if (cal.terms.empty()) throw scpi_error(-200, "Execution error; no calibration");
+                std::vector<double> values;
+                values.reserve(2 * cal.terms.size());
+                for (const auto& e : cal.terms) {
+                    values.push_back((e.*which->member).real());
+                    values.push_back((e.*which->member).imag());
+                }
+                answer_values(ctx, values);
+            });
+    }
+    // The written terms become the calibration (of the chosen method).
+    t.add_command("[:SENSe#]:CORRection:COEFficient:SAVE", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        channel_calibration_t& cal = calibration_of(ctx);
+        prepare_coefficients(ctx, cal);
+        cal.method = cal.chosen;
+        cal.port = cal.chosen_port;
+        cal.frequency = std::move(cal.coefficient_frequency);
+        cal.terms = std::move(cal.coefficients);
+        cal.coefficient_frequency.clear();
+        cal.coefficients.clear();
+        ++cal.generation;
+        correction_on(ctx);
+        update_calibration_status(instrument_of(ctx));
+    });
 }
 
 }  // namespace
@@ -384,8 +584,7 @@ void register_correction_commands(scpi::command_table_t& t) {
     t.add_setting(boolean_setting(":SOURce#:POWer:PORT#:CORRection[:STATe]", false));
     t.add_setting(integer_setting(":SOURce#:POWer:PORT#:CORRection:COLLect:AVERage", 1).range(1, 100));
     t.add_setting(boolean_setting("[:SENSe#]:CORRection:COLLect:ECAL:ORIentation[:STATe]", true));
-    t.add_command("[:SENSe#]:CORRection:COEFficient:SAVE", correction_on);
-    t.add_command("[:SENSe#]:CORRection:COLLect:SAVE", correction_on);
+    register_calibration_commands(t);
 
     // The selected kit: its name and description are strings, sent and
     // answered between quotes.

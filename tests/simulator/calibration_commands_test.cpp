@@ -1,6 +1,10 @@
 // Calibration through SCPI: the standards each kit defines.
 #include "analyzer_fixture.h"
 
+#include <cmath>
+#include <sstream>
+#include <vector>
+
 namespace {
 
 using Calibration = AnalyzerTest;
@@ -44,6 +48,100 @@ TEST_F(Calibration, KitsDefineTheirStandards) {
         EXPECT_EQ(next_error().substr(0, 5), "-230,") << field;
     }
     EXPECT_EQ(next_error(), "0,\"No error\"");
+}
+
+// Calibration sequences on the simulated test set, noise off.
+class Calibrating : public AnalyzerTest {
+protected:
+    void SetUp() override { write(":SYST:SIM:NOIS OFF;:SYST:SIM:SPE INST;:SENS1:SWE:POIN 21"); }
+    std::vector<double> numbers(const std::string& message) {
+        std::vector<double> values;
+        std::stringstream text(query(message));
+        for (std::string item; std::getline(text, item, ',');) values.push_back(std::stod(item));
+        return values;
+    }
+    // Largest distance of trace 1's corrected data from a constant.
+    double off_by(const char* parameter, double re, double im) {
+        write(std::string(":CALC1:PAR1:DEF ") + parameter);
+        const auto v = numbers(":CALC1:TRAC1:DATA:SDAT?");
+        double largest = 0;
+        for (std::size_t k = 0; k + 1 < v.size(); k += 2) largest = std::max(largest, std::hypot(v[k] - re, v[k + 1] - im));
+        return largest;
+    }
+};
+
+TEST_F(Calibrating, ReflectionMethodsReturnAKnownLoadsValue) {
+    struct row_t {
+        const char* dut;
+        const char* sequence;
+        const char* parameter;
+        double re;
+    } rows[] = {
+        {"short", ":SENS1:CORR:COLL:METH OPOR,1;:SENS1:CORR:COLL:OPEN 1;:SENS1:CORR:COLL:SHOR 1;:SENS1:CORR:COLL:LOAD 1", "S11", -1.0},
+        {"open", ":SENS1:CORR:COLL:METH OPOR,2;:SENS1:CORR:COLL:OPEN 2;:SENS1:CORR:COLL:SHOR 2;:SENS1:CORR:COLL:LOAD 2", "S22", 1.0},
+        {"match", ":SENS1:CORR:COLL:METH OPOR,2;:SENS1:CORR:COLL:OPEN 2;:SENS1:CORR:COLL:SHOR 2;:SENS1:CORR:COLL:LOAD 2", "S22", 0.0},
+        {"short", ":SENS1:CORR:COLL:METH RSH,2;:SENS1:CORR:COLL:SHOR 2", "S22", -1.0},
+    };
+    for (const auto& row : rows) {
+        write(std::string(":SYST:SIM:DUT \"") + row.dut + "\"");
+        write(":SENS1:CORR:STAT OFF");
+        const double raw = off_by(row.parameter, row.re, 0.0);
+        write(row.sequence);
+        write(":SENS1:CORR:COLL:SAVE");
+        EXPECT_EQ(query(":SENS1:CORR?"), "1");
+        EXPECT_GT(raw, 1e-3) << row.dut;
+        EXPECT_LT(off_by(row.parameter, row.re, 0.0), 1e-9) << row.dut << " " << row.sequence;
+    }
+    EXPECT_EQ(next_error(), "0,\"No error\"");
+}
+
+TEST_F(Calibrating, SaveNeedsEveryStandardAndTheRangeDecidesValidity) {
+    EXPECT_EQ(query(":SENS1:CORR:VAL?"), "NONE");
+    write(":SENS1:CORR:COLL:METH SOLT;:SENS1:CORR:COLL:OPEN 1;:SENS1:CORR:COLL:SHOR 1;:SENS1:CORR:COLL:LOAD 1");
+    write(":SENS1:CORR:COLL:SAVE");
+    EXPECT_EQ(next_error(), "-200,\"Execution error; standard not measured: OPEN2\"");
+    EXPECT_EQ(query(":SENS1:CORR?"), "0") << "correction stays as it was";
+    write(":SENS1:CORR:COLL:OPEN 2;:SENS1:CORR:COLL:SHOR 2;:SENS1:CORR:COLL:LOAD 2;:SENS1:CORR:COLL:THRU");
+    write(":SENS1:CORR:COLL:SAVE");
+    EXPECT_EQ(next_error(), "0,\"No error\"");
+    EXPECT_EQ(query(":SENS1:CORR?;:SENS1:CORR:VAL?;:STAT:QUES:COND?"), "1;VAL;0");
+    // More points inside the range: interpolated; beyond it: invalid, data raw.
+    write(":SENS1:SWE:POIN 41");
+    EXPECT_EQ(query(":SENS1:CORR:VAL?;:STAT:QUES:COND?"), "INT;256");
+    write(":SENS1:SWE:POIN 21;:SENS1:FREQ:STAR 1E5");
+    EXPECT_EQ(query(":SENS1:CORR:VAL?;:STAT:QUES:COND?"), "INV;256");
+    write(":SENS1:CORR:STAT OFF");
+    const std::string raw = query(":CALC1:TRAC1:DATA:SDAT?");
+    write(":SENS1:CORR:STAT ON");
+    EXPECT_EQ(query(":CALC1:TRAC1:DATA:SDAT?"), raw);
+    // A standard measured on another stimulus does not mix into a calibration.
+    write(":SENS1:CORR:COLL:LOAD 2");
+    write(":SENS1:CORR:COLL:SAVE");
+    EXPECT_EQ(next_error(), "-200,\"Execution error; standard measured on another stimulus: LOAD2\"");
+}
+
+TEST_F(Calibrating, ErrorTermsReadBackAndWrittenTermsApply) {
+    write(":SENS1:CORR:COEF:ET2?");
+    EXPECT_EQ(next_error().substr(0, 5), "-200,");
+    // A written transmission tracking of 0.5 doubles the corrected S21.
+    write(":SENS1:CORR:STAT OFF");
+    write(":CALC1:PAR1:DEF S21");
+    const auto raw = numbers(":CALC1:TRAC1:DATA:SDAT?");
+    std::string half;
+    for (int k = 0; k < 21; ++k) half += std::string(k ? "," : "") + "0.5,0";
+    write(":SENS1:CORR:COLL:METH RTHR;:SENS1:CORR:COEF:ET2 " + half + ";:SENS1:CORR:COEF:SAVE");
+    EXPECT_EQ(query(":SENS1:CORR?"), "1");
+    const auto corrected = numbers(":CALC1:TRAC1:DATA:SDAT?");
+    ASSERT_EQ(corrected.size(), raw.size());
+    for (std::size_t k = 0; k < raw.size(); ++k) EXPECT_NEAR(corrected[k], 2 * raw[k], 1e-12);
+    const auto et = numbers(":SENS1:CORR:COEF:ET2?");
+    ASSERT_EQ(et.size(), 42u);
+    EXPECT_EQ(et[0], 0.5);
+    // A solved calibration's terms read back; a wrong count or suffix is refused.
+    write(":SENS1:CORR:COEF:ET2 1,0");
+    EXPECT_EQ(next_error().substr(0, 5), "-109,");
+    write(":SENS1:CORR:COEF:ED3?");
+    EXPECT_NE(next_error().substr(0, 4), "0,\"N");
 }
 
 }  // namespace
