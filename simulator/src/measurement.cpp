@@ -1,5 +1,7 @@
 #include "measurement.h"
 
+#include "physics/time_domain.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -130,6 +132,42 @@ physics::trace_settings_t trace_settings(const scpi::settings_store_t& s, int ch
     if (s.boolean("[:SENSe#]:CORRection:EXTension[:STATe]", {channel}))
         for (int p = 1; p <= 2; ++p) t.port_extension[p - 1] = s.real("[:SENSe#]:CORRection:EXTension:PORT#:TIME", {channel, p});
     return t;
+}
+
+}  // namespace
+
+namespace {
+
+// Stage (c) of a linear frequency sweep: the gate (in time, shown back in
+// frequency), then with the transform on the data over the time axis
+// (start to stop, as many instants as points).
+void apply_time_domain(instrument_t& inst, int channel, int trace, trace_view_t& v, std::vector<complex_t>& data) {
+    const auto& s = inst.settings();
+    const std::vector<int> at{channel, trace};
+    if (s.keyword("[:SENSe#]:SWEep:TYPE", {channel}) != "LIN" || data.size() < 2) return;
+    if (s.boolean(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STATe", at)) {
+        const std::string shape = s.keyword(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SHAPE", at);
+        const auto gate_shape = shape == "MAX"    ? physics::gate_shape_t::maximum
+                                : shape == "WIDE" ? physics::gate_shape_t::wide
+                                : shape == "MIN"  ? physics::gate_shape_t::minimum
+                                                  : physics::gate_shape_t::normal;
+        const auto gate_type = s.keyword(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:TYPE", at) == "NOTC"
+                                   ? physics::gate_type_t::notch
+                                   : physics::gate_type_t::band_pass;
+        data = physics::gate(v.frequency, data, s.real(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STARt", at),
+                             s.real(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STOP", at), gate_shape, gate_type);
+    }
+    if (!s.boolean(":CALCulate#:TRACe#:TRANsform:TIME:STATe", at)) return;
+    const bool band_pass = s.keyword(":CALCulate#:TRACe#:TRANsform:TIME[:TYPE]", at) == "BPAS";
+    const bool step = s.keyword(":CALCulate#:TRACe#:TRANsform:TIME:STIMulus", at) == "STEP";
+    const auto kind = band_pass ? physics::transform_t::band_pass_impulse
+                      : step    ? physics::transform_t::low_pass_step
+                                : physics::transform_t::low_pass_impulse;
+    const double start = s.real(":CALCulate#:TRACe#:TRANsform:TIME:STARt", at);
+    const double stop = s.real(":CALCulate#:TRACe#:TRANsform:TIME:STOP", at);
+    data = physics::transform(kind, v.frequency, data, s.real(":CALCulate#:TRACe#:TRANsform:TIME:KBESsel", at), start,
+                              stop, data.size());
+    v.x = physics::time_axis(start, stop, data.size());
 }
 
 }  // namespace
@@ -309,6 +347,7 @@ trace_view_t trace_view(instrument_t& inst, int channel, int trace) {
     std::vector<complex_t> data = v.corrected;
     physics::apply_trace(data, memory, v.frequency, trace_settings(inst.settings(), channel, trace));
     if (inst.simulation.stages.time_domain) inst.simulation.stages.time_domain(v.frequency, data);
+    apply_time_domain(inst, channel, trace, v, data);
     v.formatted = formatted_of(inst, channel, trace, data, v.frequency);
     return v;
 }

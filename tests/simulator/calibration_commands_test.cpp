@@ -144,4 +144,26 @@ TEST_F(Calibrating, ErrorTermsReadBackAndWrittenTermsApply) {
     EXPECT_NE(next_error().substr(0, 4), "0,\"N");
 }
 
+TEST_F(Calibrating, TimeDomainTraceOfALinePeaksAtItsDelay) {
+    write(":SYST:SIM:DUT \"line,delay=2e-9\";:SENS1:CORR:STAT OFF;:SYST:SIM:ERR OFF;:SENS1:SWE:POIN 201");
+    write(":CALC1:PAR1:DEF S21;:CALC1:TRAC1:FORM REAL;:CALC1:TRAC1:TRAN:TIME:LPFR");
+    write(":CALC1:TRAC1:TRAN:TIME:STAR 0;:CALC1:TRAC1:TRAN:TIME:STOP 5E-9;:CALC1:TRAC1:TRAN:TIME:STAT ON");
+    const auto y = numbers(":CALC1:TRAC1:DATA:FDAT?");
+    ASSERT_EQ(y.size(), 402u);
+    std::size_t peak = 0;
+    for (std::size_t k = 0; k < 201; ++k)
+        if (y[2 * k] > y[2 * peak]) peak = k;
+    EXPECT_NEAR(5e-9 * static_cast<double>(peak) / 200.0, 2e-9, 5e-9 / 200.0);
+    EXPECT_GT(y[2 * peak], 0.8);  // a sample within half a step of the unit peak
+    EXPECT_LT(y[2 * peak], 1.0 + 1e-9);
+    // A notch gate around it removes the line in the frequency trace.
+    write(":CALC1:TRAC1:TRAN:TIME:STAT OFF;:CALC1:TRAC1:FORM MLIN");
+    write(":CALC1:TRAC1:FILT:TIME:STAR 1E-9;:CALC1:TRAC1:FILT:TIME:STOP 3E-9;:CALC1:TRAC1:FILT:TIME:TYPE NOTC;:CALC1:TRAC1:FILT:TIME:STAT ON");
+    const auto gated = numbers(":CALC1:TRAC1:DATA:FDAT?");
+    double largest = 0;
+    for (std::size_t k = 0; k < 201; ++k) largest = std::max(largest, gated[2 * k]);
+    EXPECT_LT(largest, 0.1);
+    EXPECT_EQ(next_error(), "0,\"No error\"");
+}
+
 }  // namespace
