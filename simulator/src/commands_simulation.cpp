@@ -66,6 +66,17 @@ void register_simulation_commands(scpi::command_table_t& t) {
              ctx.expect_params(0, 0);
              ctx.answer_boolean(simulation_of(ctx).noise);
          }},
+        // The test set's systematic errors on the raw data (ON by default, as
+        // an uncalibrated analyzer measures); OFF makes raw data the device's own.
+        {":SYSTem:SIMulation:ERRors",
+         [](context_t& ctx) {
+             ctx.expect_params(1, 1);
+             simulation_of(ctx).errors = ctx.boolean_param(0);
+         },
+         [](context_t& ctx) {
+             ctx.expect_params(0, 0);
+             ctx.answer_boolean(simulation_of(ctx).errors);
+         }},
         {":SYSTem:SIMulation:SEED",
          [](context_t& ctx) {
              ctx.expect_params(1, 1);

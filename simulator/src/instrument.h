@@ -5,6 +5,7 @@
 
 #include <zorsim/scpi.h>
 
+#include "correction.h"
 #include "physics/chain.h"
 
 #include <chrono>
@@ -116,6 +117,7 @@ struct simulation_t {
     physics::device_ptr dut;    // the default band-pass filter unless chosen
     bool instant = false;       // sweeps take no time
     bool noise = true;          // receiver noise on the raw data
+    bool errors = true;         // the test set's systematic errors on the raw data
     std::uint64_t seed = 1;     // of the noise: the same seed repeats a run
     physics::chain_stages_t stages;  // test set, correction, time domain
 };
@@ -129,7 +131,9 @@ struct channel_sweep_t {
     std::uint64_t index = 0;    // which sweep (seeds its noise)
     physics::stimulus_t stimulus;
     std::vector<double> x;      // x axis
-    physics::sweep_data_t corrected;
+    physics::sweep_data_t raw;        // what the receivers measured
+    physics::sweep_data_t corrected;  // raw through the channel's correction
+    std::string correction_key;       // the correction `corrected` was made with
     sim_clock_t::time_point busy_until{};  // a triggered sweep runs until then
 };
 
@@ -168,6 +172,7 @@ public:
     std::map<std::pair<int, int>, std::string> limit_tables;
     simulation_t simulation;
     std::map<int, channel_sweep_t> sweeps;  // by channel
+    std::map<int, channel_calibration_t> calibrations;  // by channel; kept over *RST
     sim_clock_t::time_point epoch = sim_clock_t::now();  // continuous sweeps count from here
     bool opc_pending = false;  // *OPC sent while a sweep ran
 

@@ -1,5 +1,7 @@
 #include "measurement.h"
 
+#include "physics/time_domain.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -41,7 +43,8 @@ std::string sweep_key(const instrument_t& inst, const physics::stimulus_t& st, i
     std::string key;
     for (double v : {static_cast<double>(st.type), static_cast<double>(st.points), st.start, st.stop, st.cw, st.power,
                      st.power_start, st.power_stop, st.if_bandwidth, static_cast<double>(averages),
-                     inst.simulation.noise ? 1.0 : 0.0, static_cast<double>(inst.simulation.seed)})
+                     inst.simulation.noise ? 1.0 : 0.0, static_cast<double>(inst.simulation.seed),
+                     inst.simulation.errors ? 1.0 : 0.0})
         append_number(key, v);
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, reinterpret_cast<std::uintptr_t>(inst.simulation.dut.get()));
@@ -49,16 +52,53 @@ std::string sweep_key(const instrument_t& inst, const physics::stimulus_t& st, i
     return key;
 }
 
-void measure(instrument_t& inst, channel_sweep_t& sweep, const physics::stimulus_t& st, const std::string& key,
-             int channel, int averages) {
+// Stage (a) of the analyzer: its own test set (seeded like its noise),
+// unless the simulation leaves the errors out.
+physics::chain_stages_t raw_stages(const instrument_t& inst) {
+    physics::chain_stages_t stages = inst.simulation.stages;
+    if (inst.simulation.errors && !stages.test_set) {
+        const physics::test_set_t test_set(inst.simulation.seed);
+        stages.test_set = [test_set](physics::sweep_data_t& data) {
+            for (std::size_t k = 0; k < data.s.size(); ++k)
+                data.s[k] = physics::raw_from_true(test_set.at(data.frequency[k]), data.s[k]);
+        };
+    }
+    return stages;
+}
+
+physics::sweep_data_t measure_raw_with(const instrument_t& inst, const physics::device_t& device,
+                                       const physics::stimulus_t& st, int channel, int averages, std::uint64_t index) {
     physics::receiver_t receiver;
     receiver.noise = inst.simulation.noise;
     receiver.averages = averages;
     // Each channel and each sweep draws its own noise, repeatably.
-    receiver.seed = inst.simulation.seed * 0x100000001B3ull + static_cast<std::uint64_t>(channel) * 0x9E3779B1ull +
-                    sweep.index;
-    sweep.corrected = physics::correct(physics::measure_raw(*inst.simulation.dut, st, receiver, inst.simulation.stages),
-                                       inst.simulation.stages);
+    receiver.seed = inst.simulation.seed * 0x100000001B3ull + static_cast<std::uint64_t>(channel) * 0x9E3779B1ull + index;
+    return physics::measure_raw(device, st, receiver, raw_stages(inst));
+}
+
+// The correction a channel's data go through now, as a key.
+std::string correction_key(const instrument_t& inst, int channel) {
+    if (!inst.settings().boolean("[:SENSe#]:CORRection[:STATe]", {channel})) return "off";
+    const auto found = inst.calibrations.find(channel);
+    return found == inst.calibrations.end() ? "none" : "on;" + std::to_string(found->second.generation);
+}
+
+// Stage (b): the raw sweep through the channel's calibration when its
+// correction is on; the questionable register's calibration bit tells
+// when that calibration is interpolated or does not cover the sweep.
+void correct_sweep(instrument_t& inst, channel_sweep_t& sweep, int channel) {
+    sweep.corrected = physics::correct(sweep.raw, inst.simulation.stages);
+    sweep.correction_key = correction_key(inst, channel);
+    const auto found = inst.calibrations.find(channel);
+    const bool on = inst.settings().boolean("[:SENSe#]:CORRection[:STATe]", {channel});
+    if (on && found != inst.calibrations.end()) apply_calibration(found->second, sweep.corrected);
+    update_calibration_status(inst);
+}
+
+void measure(instrument_t& inst, channel_sweep_t& sweep, const physics::stimulus_t& st, const std::string& key,
+             int channel, int averages) {
+    sweep.raw = measure_raw_with(inst, *inst.simulation.dut, st, channel, averages, sweep.index);
+    correct_sweep(inst, sweep, channel);
     sweep.x = physics::x_axis(st);
     sweep.stimulus = st;
     sweep.key = key;
@@ -93,6 +133,42 @@ physics::trace_settings_t trace_settings(const scpi::settings_store_t& s, int ch
     if (s.boolean("[:SENSe#]:CORRection:EXTension[:STATe]", {channel}))
         for (int p = 1; p <= 2; ++p) t.port_extension[p - 1] = s.real("[:SENSe#]:CORRection:EXTension:PORT#:TIME", {channel, p});
     return t;
+}
+
+}  // namespace
+
+namespace {
+
+// Stage (c) of a linear frequency sweep: the gate (in time, shown back in
+// frequency), then with the transform on the data over the time axis
+// (start to stop, as many instants as points).
+void apply_time_domain(instrument_t& inst, int channel, int trace, trace_view_t& v, std::vector<complex_t>& data) {
+    const auto& s = inst.settings();
+    const std::vector<int> at{channel, trace};
+    if (s.keyword("[:SENSe#]:SWEep:TYPE", {channel}) != "LIN" || data.size() < 2) return;
+    if (s.boolean(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STATe", at)) {
+        const std::string shape = s.keyword(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SHAPE", at);
+        const auto gate_shape = shape == "MAX"    ? physics::gate_shape_t::maximum
+                                : shape == "WIDE" ? physics::gate_shape_t::wide
+                                : shape == "MIN"  ? physics::gate_shape_t::minimum
+                                                  : physics::gate_shape_t::normal;
+        const auto gate_type = s.keyword(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:TYPE", at) == "NOTC"
+                                   ? physics::gate_type_t::notch
+                                   : physics::gate_type_t::band_pass;
+        data = physics::gate(v.frequency, data, s.real(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STARt", at),
+                             s.real(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STOP", at), gate_shape, gate_type);
+    }
+    if (!s.boolean(":CALCulate#:TRACe#:TRANsform:TIME:STATe", at)) return;
+    const bool band_pass = s.keyword(":CALCulate#:TRACe#:TRANsform:TIME[:TYPE]", at) == "BPAS";
+    const bool step = s.keyword(":CALCulate#:TRACe#:TRANsform:TIME:STIMulus", at) == "STEP";
+    const auto kind = band_pass ? physics::transform_t::band_pass_impulse
+                      : step    ? physics::transform_t::low_pass_step
+                                : physics::transform_t::low_pass_impulse;
+    const double start = s.real(":CALCulate#:TRACe#:TRANsform:TIME:STARt", at);
+    const double stop = s.real(":CALCulate#:TRACe#:TRANsform:TIME:STOP", at);
+    data = physics::transform(kind, v.frequency, data, s.real(":CALCulate#:TRACe#:TRANsform:TIME:KBESsel", at), start,
+                              stop, data.size());
+    v.x = physics::time_axis(start, stop, data.size());
 }
 
 }  // namespace
@@ -159,8 +235,31 @@ const channel_sweep_t& channel_sweep(instrument_t& inst, int channel) {
             }
         }
     }
-    if (due) measure(inst, sweep, st, key, channel, averages);
+    if (due)
+        measure(inst, sweep, st, key, channel, averages);
+    else if (sweep.correction_key != correction_key(inst, channel))
+        correct_sweep(inst, sweep, channel);  // correction acts on the data held, no new sweep
     return sweep;
+}
+
+physics::sweep_data_t measure_standard(instrument_t& inst, int channel, const physics::device_t& standard) {
+    const auto& s = inst.settings();
+    channel_sweep_t& sweep = inst.sweeps[channel];
+    return measure_raw_with(inst, standard, stimulus_of(s, channel), channel, averages_of(s, channel), ++sweep.index);
+}
+
+void update_calibration_status(instrument_t& inst) {
+    constexpr std::uint16_t questionable_calibration = 1u << 8;
+    bool doubtful = false;
+    for (const auto& [channel, cal] : inst.calibrations) {
+        if (!inst.settings().boolean("[:SENSe#]:CORRection[:STATe]", {channel})) continue;
+        const cal_validity_t v = validity(cal, physics::frequencies(stimulus_of(inst.settings(), channel)));
+        doubtful = doubtful || v == cal_validity_t::interpolated || v == cal_validity_t::invalid;
+    }
+    const std::uint16_t condition = inst.questionable.condition;
+    const std::uint16_t wanted = static_cast<std::uint16_t>(doubtful ? condition | questionable_calibration
+                                                                      : condition & ~questionable_calibration);
+    if (wanted != condition) inst.questionable.set_condition(wanted);
 }
 
 void trigger_sweep(instrument_t& inst, int channel) {
@@ -249,6 +348,7 @@ trace_view_t trace_view(instrument_t& inst, int channel, int trace) {
     std::vector<complex_t> data = v.corrected;
     physics::apply_trace(data, memory, v.frequency, trace_settings(inst.settings(), channel, trace));
     if (inst.simulation.stages.time_domain) inst.simulation.stages.time_domain(v.frequency, data);
+    apply_time_domain(inst, channel, trace, v, data);
     v.formatted = formatted_of(inst, channel, trace, data, v.frequency);
     return v;
 }

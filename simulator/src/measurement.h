@@ -37,6 +37,12 @@ physics::format_t format_from_keyword(const std::string& keyword);
 // settings changed or, in real time, the next sweep finished; otherwise
 // only when none was taken yet or the number of points changed).
 const channel_sweep_t& channel_sweep(instrument_t& inst, int channel);
+// Raw data of a standard connected in place of the device, measured on the
+// channel's present stimulus (the calibration's standards).
+physics::sweep_data_t measure_standard(instrument_t& inst, int channel, const physics::device_t& standard);
+// The questionable register's calibration bit: set while a channel corrects
+// with a calibration that is interpolated or does not cover its sweep.
+void update_calibration_status(instrument_t& inst);
 // Triggers one sweep of the channel now; it ends after its sweep time
 // (at once in instant mode). Only a free-running channel sweeps again on its own.
 void trigger_sweep(instrument_t& inst, int channel);

@@ -43,7 +43,9 @@ protected:
         ASSERT_EQ(status, 0);
         // Repeatable data that follow every setting at once; a test that
         // studies noise or sweep timing switches them back.
-        raw_query(":SYSTem:SIMulation:NOISe OFF;:SYSTem:SIMulation:SPEed INSTant");
+        // Raw data are the device's own; calibration tests switch the test
+        // set's errors back on.
+        raw_query(":SYSTem:SIMulation:NOISe OFF;:SYSTem:SIMulation:SPEed INSTant;:SYSTem:SIMulation:ERRors OFF");
         zsim_clear_wire_log(analyzer.c_str());
     }
     void TearDown() override {
