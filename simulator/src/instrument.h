@@ -139,6 +139,9 @@ public:
     layout_t layout;
     // Limit tables by (channel, trace), as their reply text; none: "0".
     std::map<std::pair<int, int>, std::string> limit_tables;
+    // While set, errors are dropped: the display reads the instrument through
+    // its own queries and must leave no trace in the error queue.
+    bool quiet = false;
 
 private:
     std::deque<queued_error_t> errors_;
