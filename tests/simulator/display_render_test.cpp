@@ -156,7 +156,9 @@ TEST(DisplayRender, KnownStateDrawsTracesLimitsAndFailuresWhereTheyBelong) {
     EXPECT_GT(count(im, c3, g2.x + 0.48 * g2.w, g2.y + 0.45 * g2.h, g2.x + 0.52 * g2.w, g2.y + 0.55 * g2.h), 0);
     EXPECT_EQ(count(im, c3, 0, 0, width, g[1].frame.y), 0) << "window 1 and above";
     EXPECT_EQ(count(im, c3, g2.x + g2.w + 1, g2.y, width, height), 0) << "right of the graticule";
-    EXPECT_EQ(count(im, c3, 0, g2.y + g2.h + 1, width, height), 0) << "below the graticule";
+    // (Left of it stand the response labels, in the colour of the trace
+    // that sets the scale.)
+    EXPECT_EQ(count(im, c3, g2.x - 1, g2.y + g2.h + 1, width, height), 0) << "below the graticule";
     // The ramp is drawn only where it is on scale: the quarter near each
     // end is beyond the graticule.
     EXPECT_EQ(count(im, c3, g2.x, g2.y, g2.x + 0.2 * g2.w, g2.y + g2.h), 0);

@@ -3,8 +3,9 @@
 
 Loads the page from `vna-sim --http 0` with one window shown, changes the
 layout over SCPI (a second window with trace 3 appears), and checks on a
-screenshot taken after that the new window shows, that the page followed
-within a second, and that the page logged no console errors.
+screenshot taken after that the new window shows, and that the page logged
+no console errors. How long the page took to follow is printed, not
+asserted: a loaded machine must not fail a test on time.
 
 The browser is driven through the DevTools protocol over a pipe
 (--remote-debugging-pipe): no client library needed.
@@ -238,8 +239,6 @@ def main():
             problems.append("trace 3 drawn in the first window")
         if counts["trace 1 after, upper half"] < 200 or counts["trace 1 after, lower half"] != 0:
             problems.append("trace 1 is not in the first (upper) window alone")
-        if took > 1.0:
-            problems.append("the page took %.2f s to follow (more than a second)" % took)
         if errors:
             problems.append("console errors: " + "; ".join(errors))
         if problems:

@@ -34,6 +34,9 @@ public:
     // How often the page looks for a changed display, and so the most
     // images it draws per second.
     static constexpr int poll_milliseconds = 200;
+    // How often, while someone watches, it compares the whole display even
+    // though no message arrived (a sweep that ends changes the data).
+    static constexpr int compare_milliseconds = 600;
     // Viewers following the display at once; more are refused (503).
     static constexpr int max_viewers = 24;
 

@@ -10,9 +10,9 @@ namespace zorsim::display {
 namespace {
 constexpr double status_bar = 22;     // bottom line: the active channel's status
 constexpr double gap = 4;             // between windows
-constexpr double title_line = 18;     // window title
+constexpr double title_line = 20;     // window title
 constexpr double label_line = 15;     // one line holds two trace labels
-constexpr double stimulus_line = 18;  // below the graticule
+constexpr double stimulus_line = 22;  // below the graticule
 constexpr double left_axis = 56;      // response labels
 constexpr double right_margin = 12;
 }  // namespace

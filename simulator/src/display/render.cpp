@@ -258,7 +258,7 @@ private:
             const double v = t->reference_level + (i - t->reference_position) * t->per_division;
             const double y = g.y + g.h - g.h * i / divisions;
             const std::string s = number(v, std::fabs(t->per_division) < 1 ? 3 : 1);
-            text_at(cr_, g.x - 6 - text_width(cr_, s), std::max(g.y + 9, std::min(y + 4, g.y + g.h - 1)), s);
+            text_at(cr_, g.x - 6 - text_width(cr_, s), y + 4, s);
         }
         for (const auto& tr : w.traces) {
             if (tr.grid != grid_t::rectangular) continue;

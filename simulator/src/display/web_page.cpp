@@ -111,18 +111,26 @@ struct web_page_t::impl_t {
             .count();
     }
 
-    // Takes a new image when the display changed; true when it did.
-    bool refresh(bool force) {
+    // Takes a new image when the display changed; true when it did. One
+    // refresh at a time, so an older state never replaces a newer one.
+    //   counted: only when the change counter moved, and the state with it;
+    //   compared: whenever the state differs (what changes without a
+    //             message, such as a sweep ending, moves no counter);
+    //   always: the first image.
+    enum class when_t { counted, compared, always };
+    std::mutex refreshing;
+    bool refresh(when_t when) {
+        std::lock_guard<std::mutex> one_at_a_time(refreshing);
         const std::uint64_t changes = analyzer->change_count();
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (!force && changes == seen_changes) return false;
+            if (when == when_t::counted && changes == seen_changes) return false;
         }
         display::display_state_t state = analyzer->display_state();
         {
             std::lock_guard<std::mutex> lock(mutex);
             seen_changes = changes;
-            if (!force && state == shown) return false;
+            if (when != when_t::always && state == shown) return false;
         }
         std::string image = display::render(state, display::image_format_t::png);
         std::lock_guard<std::mutex> lock(mutex);
@@ -135,6 +143,7 @@ struct web_page_t::impl_t {
 
     void poll() {
         std::unique_lock<std::mutex> lock(mutex);
+        std::int64_t compared_ms = now_ms();
         while (!stopping) {
             changed.wait_for(lock, std::chrono::milliseconds(poll_milliseconds), [this] { return stopping; });
             if (stopping) break;
@@ -142,8 +151,12 @@ struct web_page_t::impl_t {
             // few seconds counts as someone looking.
             if (viewers.load() == 0 && now_ms() - last_request_ms.load() > 5000) continue;
             lock.unlock();
+            // Now and then the state itself is compared, for what changes
+            // without a message.
+            const bool compare = now_ms() - compared_ms >= compare_milliseconds;
+            if (compare) compared_ms = now_ms();
             try {
-                refresh(false);
+                refresh(compare ? when_t::compared : when_t::counted);
             } catch (const std::exception&) {
                 // A drawing failure leaves the last image shown.
             }
@@ -202,16 +215,25 @@ web_page_t::~web_page_t() { stop(); }
 
 std::uint16_t web_page_t::start(std::uint16_t port, const std::string& address) {
     impl_t& d = *impl_;
-    d.refresh(true);  // the first image, so the first page shows one
+    d.refresh(impl_t::when_t::always);  // the first image, so the first page shows one
     // Each following viewer holds a thread for its event stream.
     d.server.new_task_queue = [] { return new httplib::ThreadPool(max_viewers + 8); };
-    d.server.Get("/", [&d](const httplib::Request& request, httplib::Response& response) {
+    // A page or image fetched brings the image up to date first: the poller
+    // sleeps while nobody watches.
+    auto up_to_date = [&d] {
         d.last_request_ms = impl_t::now_ms();
+        try {
+            d.refresh(impl_t::when_t::counted);
+        } catch (const std::exception&) {
+        }
+    };
+    d.server.Get("/", [&d, up_to_date](const httplib::Request& request, httplib::Response& response) {
+        up_to_date();
         response.set_header("Cache-Control", "no-store");
         response.set_content(d.page(request), "text/html; charset=utf-8");
     });
-    d.server.Get("/screen.png", [&d](const httplib::Request&, httplib::Response& response) {
-        d.last_request_ms = impl_t::now_ms();
+    d.server.Get("/screen.png", [&d, up_to_date](const httplib::Request&, httplib::Response& response) {
+        up_to_date();
         std::string png;
         {
             std::lock_guard<std::mutex> lock(d.mutex);
@@ -220,7 +242,8 @@ std::uint16_t web_page_t::start(std::uint16_t port, const std::string& address) 
         response.set_header("Cache-Control", "no-store");
         response.set_content(std::move(png), "image/png");
     });
-    d.server.Get("/screen.svg", [&d](const httplib::Request&, httplib::Response& response) {
+    d.server.Get("/screen.svg", [&d, up_to_date](const httplib::Request&, httplib::Response& response) {
+        up_to_date();
         display::display_state_t state;
         {
             std::lock_guard<std::mutex> lock(d.mutex);
