@@ -29,7 +29,8 @@
 namespace {
 
 const char* const usage_text =
-    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--http N] [--verbose]\n"
+    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--dut DEVICE] [--instant] [--no-noise]\n"
+    "               [--http N] [--verbose]\n"
     "\n"
     "Serves a simulated two-port vector network analyzer over TCP, one SCPI\n"
     "program message per line.\n"
@@ -37,6 +38,11 @@ const char* const usage_text =
     "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
     "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
     "  --name NAME  name of the simulated analyzer (default vna)\n"
+    "  --dut DEVICE the device on the ports: bandpass (default), lowpass, notch, thru,\n"
+    "               line, open, short, match, attenuator, amplifier, with optional\n"
+    "               parameters (line,delay=2e-9,loss=0.3), or a .s1p/.s2p file\n"
+    "  --instant    sweeps take no time (default: as long as the sweep time says)\n"
+    "  --no-noise   no receiver noise on the data\n"
     "  --http N     serve the instrument's web page (identity, how to connect,\n"
     "               the live display) on HTTP port N (0 picks a free port);\n"
     "               Linux builds only\n"
@@ -110,6 +116,7 @@ int main(int argc, char** argv) {
     std::string bind_address = "127.0.0.1";
     std::string name = "vna";
     bool verbose = false;
+    std::vector<std::string> setup;  // simulator commands from the options
     int http_port = -1;  // none
 
     for (int i = 1; i < argc; ++i) {
@@ -146,6 +153,15 @@ int main(int argc, char** argv) {
         } else if (arg == "--name") {
             if (!need_value("--name")) return 2;
             name = value;
+        } else if (arg == "--dut") {
+            if (!need_value("--dut")) return 2;
+            std::string quoted;
+            for (char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+            setup.push_back(":SYSTem:SIMulation:DUT \"" + quoted + "\"");
+        } else if (arg == "--instant") {
+            setup.push_back(":SYSTem:SIMulation:SPEed INSTant");
+        } else if (arg == "--no-noise") {
+            setup.push_back(":SYSTem:SIMulation:NOISe OFF");
         } else if (arg == "--http") {
             std::uint16_t p = 0;
             if (!need_value("--http")) return 2;
@@ -174,7 +190,17 @@ int main(int argc, char** argv) {
     SetConsoleCtrlHandler(console_handler, TRUE);
 #endif
 
-    zorsim::tcp_server_t server(zorsim::named_analyzer(name));
+    const auto analyzer = zorsim::named_analyzer(name);
+    for (const auto& command : setup) {
+        analyzer->receive(command);
+        const std::string error = analyzer->receive(":SYSTem:ERRor?").reply;
+        if (error.rfind("0,", 0) != 0) {
+            std::fprintf(stderr, "vna-sim: %s: %s", command.c_str(), error.c_str());
+            return 2;
+        }
+    }
+    analyzer->clear_wire_log();
+    zorsim::tcp_server_t server(analyzer);
     if (verbose) {
         server.set_observer([](std::uint64_t connection, const std::string& message, const zorsim::response_t& r) {
             std::string line = "[" + std::to_string(connection) + "] > " + printable(message) + "\n";

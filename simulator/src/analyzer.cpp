@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "display/snapshot.h"
 #include "instrument.h"
+#include "measurement.h"
 
 #include <atomic>
 #include <deque>
@@ -63,6 +64,7 @@ response_t analyzer_t::receive(const std::string& message) {
             return r;
         }
     }
+    update_sweep_status(impl_->instrument);
     scpi::result_t result = scpi::execute(command_table(), impl_->instrument, message);
     impl_->changes.fetch_add(1, std::memory_order_relaxed);
     if (result.has_reply) {

@@ -120,6 +120,8 @@ void instrument_t::reset() {
     settings().reset();
     layout.reset();
     limit_tables.clear();
+    sweeps.clear();
+    opc_pending = false;
 }
 
 void instrument_t::power_on() {
@@ -132,6 +134,8 @@ void instrument_t::power_on() {
     operation = status_register_t{};
     questionable = status_register_t{};
     identity = default_identity;
+    simulation = simulation_t{};
+    simulation.dut = physics::make_device("bandpass");
 }
 
 }  // namespace zorsim

@@ -167,8 +167,9 @@ def main():
     try:
         scpi_port = int(sim.stdout.readline().strip().rsplit(":", 1)[1])
         url = sim.stdout.readline().strip().split(" on ", 1)[1]
-        # One window to begin with.
-        if scpi(scpi_port, ":DISPlay:WINDow2:STATe 0") != "1":
+        # One window to begin with, and sweeps held, so that the only change
+        # the page sees is the one this test makes.
+        if scpi(scpi_port, ":SENSe1:SWEep:MODE HOLD;:SENSe2:SWEep:MODE HOLD", ":DISPlay:WINDow2:STATe 0") != "1":
             fail("the simulated analyzer did not answer")
 
         try:

@@ -17,6 +17,7 @@ using clock_type = std::chrono::steady_clock;
 TEST(WebPage, ShowsIdentityResourcesAndALiveDisplayToSeveralViewers) {
     auto analyzer = std::make_shared<zorsim::analyzer_t>();
     analyzer->set_identity("Maker <Co>,MODEL9,SN42,2.1");
+    analyzer->receive(":SENS1:SWE:MODE HOLD;:SENS2:SWE:MODE HOLD");  // only this test changes the screen
     zorsim::web_page_t page(analyzer, {"TCPIP0::{host}::5025::SOCKET"});
     const std::uint16_t port = page.start(0, "127.0.0.1");
     ASSERT_NE(port, 0);

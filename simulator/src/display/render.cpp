@@ -221,15 +221,13 @@ private:
         m.per_division = t.per_division > 0 ? t.per_division : 1;
         m.reference_level = t.reference_level;
         m.reference_position = t.reference_position;
-        if (const channel_t* c = find_channel(s_, t.channel)) {
-            m.x0 = c->start;
-            m.x1 = c->stop;
-            m.log = c->sweep_type == "LOG";
-        }
-        if (!t.x.empty() && (m.x0 == m.x1)) {
+        // The x axis is the chain's own (Hz, or seconds and dBm for CW-time
+        // and power sweeps); a log sweep spreads it logarithmically.
+        if (!t.x.empty()) {
             m.x0 = t.x.front();
             m.x1 = t.x.back();
         }
+        if (const channel_t* c = find_channel(s_, t.channel)) m.log = c->sweep_type == "LOG";
         return m;
     }
 

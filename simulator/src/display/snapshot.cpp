@@ -6,6 +6,7 @@
 
 #include "../commands.h"
 #include "../instrument.h"
+#include "../measurement.h"
 
 #include <algorithm>
 #include <charconv>
@@ -138,6 +139,41 @@ void read_limits(reader_t& r, const std::string& calc, trace_t& t) {
         if (all[i + 1] == 1) t.failed_x.push_back(all[i]);
 }
 
+// The trace's formatted data and x axis straight from the measurement
+// chain (what FDATa? and XAXis? answer, without the trip through text), and
+// the memory trace formatted by the same chain.
+void read_data(instrument_t& instrument, int channel, int number, bool memory_shown, trace_t& t) {
+    try {
+        const trace_view_t view = trace_view(instrument, channel, number);
+        const std::size_t n = std::min(view.x.size(), view.formatted.size() / 2);
+        t.x.assign(view.x.begin(), view.x.begin() + static_cast<std::ptrdiff_t>(n));
+        t.y.resize(n);
+        t.y2.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            t.y[k] = view.formatted[2 * k];
+            t.y2[k] = view.formatted[2 * k + 1];
+        }
+        std::vector<double> memory;
+        if (!memory_shown || !stored_values(instrument, memory_store, channel, number, 2 * n, memory)) return;
+        std::vector<physics::complex_t> data(n);
+        for (std::size_t k = 0; k < n; ++k) data[k] = {memory[2 * k], memory[2 * k + 1]};
+        const std::vector<double> formatted = formatted_of(instrument, channel, number, data, view.frequency);
+        if (formatted.size() != 2 * n) return;
+        t.memory_shown = true;
+        t.memory_y.resize(n);
+        t.memory_y2.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            t.memory_y[k] = formatted[2 * k];
+            t.memory_y2[k] = formatted[2 * k + 1];
+        }
+    } catch (const std::exception&) {
+        // A chain that cannot run shows an empty trace.
+        t.x.clear();
+        t.y.clear();
+        t.y2.clear();
+    }
+}
+
 }  // namespace
 
 display_state_t capture(instrument_t& instrument) {
@@ -170,12 +206,6 @@ display_state_t capture(instrument_t& instrument) {
         ch.correction = r.boolean(sense + ":CORRection?") ? correction_t::on : correction_t::off;
         state.channels.push_back(ch);
     }
-    auto channel = [&](int c) -> const channel_t* {
-        for (const auto& ch : state.channels)
-            if (ch.number == c) return &ch;
-        return nullptr;
-    };
-
     for (int w : layout.window_numbers()) {
         const std::string win = node(":DISPlay:WINDow", w);
         window_t window;
@@ -201,38 +231,7 @@ display_state_t capture(instrument_t& instrument) {
             if (r.boolean(node(":DISPlay:TRACe", number) + ":TITLe?"))
                 t.title = r.text(node(":DISPlay:TRACe", number) + ":TITLe:DATA?");
 
-            const auto data = r.numbers(calc + ":DATA:FDATa?");
-            t.y.reserve(data.size() / 2);
-            t.y2.reserve(data.size() / 2);
-            for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-                t.y.push_back(data[i]);
-                t.y2.push_back(data[i + 1]);
-            }
-            // The stimulus of each point as the analyzer reports it; where it
-            // has no such query, the sweep's own spacing.
-            t.x = r.numbers(calc + ":DATA:XAXis?");
-            if (t.x.size() != t.y.size()) {
-                t.x.clear();
-                if (const channel_t* ch = channel(c)) {
-                    const std::size_t n = t.y.size();
-                    const bool log = ch->sweep_type == "LOG" && ch->start > 0 && ch->stop > 0;
-                    for (std::size_t k = 0; k < n; ++k) {
-                        const double f = n < 2 ? 0.0 : static_cast<double>(k) / static_cast<double>(n - 1);
-                        t.x.push_back(log ? ch->start * std::pow(ch->stop / ch->start, f)
-                                          : ch->start + (ch->stop - ch->start) * f);
-                    }
-                }
-            }
-            if (r.boolean(scale.substr(0, scale.size() - 2) + ":MEMory?")) {
-                const auto memory = r.numbers(calc + ":DATA:FMEMory?");
-                if (memory.size() == data.size()) {
-                    t.memory_shown = true;
-                    for (std::size_t i = 0; i + 1 < memory.size(); i += 2) {
-                        t.memory_y.push_back(memory[i]);
-                        t.memory_y2.push_back(memory[i + 1]);
-                    }
-                }
-            }
+            read_data(instrument, c, number, r.boolean(scale.substr(0, scale.size() - 2) + ":MEMory?"), t);
             read_markers(r, calc, t);
             read_limits(r, calc, t);
             window.traces.push_back(std::move(t));
