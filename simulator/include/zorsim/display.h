@@ -125,7 +125,8 @@ struct rect_t {
 struct window_geometry_t {
     int number = 1;
     rect_t frame;
-    rect_t graticule;
+    rect_t plot;       // the area beside the response labels; marker readouts stand at its top right
+    rect_t graticule;  // within the plot
 };
 std::vector<window_geometry_t> geometry(const display_state_t& state, int width, int height);
 // The grid a window draws: its active trace's (else its first trace's).

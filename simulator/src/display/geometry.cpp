@@ -57,6 +57,7 @@ std::vector<window_geometry_t> geometry(const display_state_t& state, int width,
         const double bottom = g.frame.y + g.frame.h - stimulus_line;
         rect_t plot{g.frame.x + left_axis, top, std::max(1.0, g.frame.w - left_axis - right_margin),
                     std::max(1.0, bottom - top)};
+        g.plot = plot;
         if (window_grid(w) != grid_t::rectangular) {
             const double side = std::min(plot.w, plot.h);
             plot = rect_t{plot.x + (plot.w - side) / 2, plot.y + (plot.h - side) / 2, side, side};

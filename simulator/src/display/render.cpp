@@ -196,7 +196,11 @@ private:
         cairo_rectangle(cr_, g.graticule.x, g.graticule.y, g.graticule.w, g.graticule.h);
         cairo_clip(cr_);
         for (const auto& t : w.traces) plot(w, t, g.graticule);
-        readouts(w, g.graticule);
+        cairo_restore(cr_);
+        cairo_save(cr_);
+        cairo_rectangle(cr_, g.plot.x, g.plot.y, g.plot.w, g.plot.h);
+        cairo_clip(cr_);
+        readouts(w, g.plot);
         cairo_restore(cr_);
 
         stimulus(w, g);
@@ -416,7 +420,7 @@ private:
         text_at(cr_, x - text_width(cr_, label) / 2, y - 4 - 1.6 * size, label);
     }
 
-    // The marker table: top right inside the graticule, one line a marker.
+    // The marker table: top right of the plot area, one line a marker.
     void readouts(const window_t& w, const rect_t& g) {
         std::vector<std::pair<const trace_t*, const marker_t*>> lines;
         for (const auto& t : w.traces)
