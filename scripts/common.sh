@@ -21,7 +21,8 @@ zor_require_packages() {
 
 zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev libcairo2-dev libcli11-dev pkg-config
     locales libbenchmark-dev libeigen3-dev python3 doxygen pkgconf dpkg
-    python3-pytest python3-numpy python3-scipy python3-scikit-rf python3-matplotlib python3-setuptools python3-pip)
+    python3-pytest python3-numpy python3-scipy python3-scikit-rf python3-matplotlib python3-setuptools python3-pip
+    libcpp-httplib-dev)
 
 # zor_build <build-dir> [cmake options...]
 zor_build() {

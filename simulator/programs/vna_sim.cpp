@@ -2,12 +2,16 @@
 // raw SCPI socket.
 #include <zorsim/analyzer.h>
 #include <zorsim/tcp_server.h>
+#ifdef ZORSIM_HAS_WEB_PAGE
+#include <zorsim/web_page.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,8 @@
 namespace {
 
 const char* const usage_text =
-    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--dut DEVICE] [--instant] [--no-noise] [--verbose]\n"
+    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--dut DEVICE] [--instant] [--no-noise]\n"
+    "               [--http N] [--verbose]\n"
     "\n"
     "Serves a simulated two-port vector network analyzer over TCP, one SCPI\n"
     "program message per line.\n"
@@ -38,10 +43,14 @@ const char* const usage_text =
     "               parameters (line,delay=2e-9,loss=0.3), or a .s1p/.s2p file\n"
     "  --instant    sweeps take no time (default: as long as the sweep time says)\n"
     "  --no-noise   no receiver noise on the data\n"
+    "  --http N     serve the instrument's web page (identity, how to connect,\n"
+    "               the live display) on HTTP port N (0 picks a free port);\n"
+    "               Linux builds only\n"
     "  --verbose    log each received message and its reply to stderr\n"
     "  --help       show this text\n"
     "\n"
     "Once listening it prints one line: vna-sim listening on ADDR:PORT\n"
+    "and with --http a second: vna-sim web page on http://ADDR:PORT/\n"
     "It stops on SIGINT or SIGTERM (Ctrl-C, or closing the console on Windows).\n";
 
 // Printable form of a message for the log: control bytes escaped, long ones cut.
@@ -108,6 +117,7 @@ int main(int argc, char** argv) {
     std::string name = "vna";
     bool verbose = false;
     std::vector<std::string> setup;  // simulator commands from the options
+    int http_port = -1;  // none
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -152,6 +162,14 @@ int main(int argc, char** argv) {
             setup.push_back(":SYSTem:SIMulation:SPEed INSTant");
         } else if (arg == "--no-noise") {
             setup.push_back(":SYSTem:SIMulation:NOISe OFF");
+        } else if (arg == "--http") {
+            std::uint16_t p = 0;
+            if (!need_value("--http")) return 2;
+            if (!parse_port(value.c_str(), p)) {
+                std::fprintf(stderr, "vna-sim: invalid HTTP port '%s'\n", value.c_str());
+                return 2;
+            }
+            http_port = p;
         } else if (arg == "--verbose" || arg == "-v") {
             verbose = true;
         } else {
@@ -202,6 +220,29 @@ int main(int argc, char** argv) {
     std::printf("vna-sim listening on %s:%u\n", shown.c_str(), static_cast<unsigned>(actual));
     std::fflush(stdout);
 
+#ifdef ZORSIM_HAS_WEB_PAGE
+    std::unique_ptr<zorsim::web_page_t> web_page;
+    if (http_port >= 0) {
+        std::vector<std::string> resources{"TCPIP0::{host}::" + std::to_string(actual) + "::SOCKET"};
+        web_page = std::make_unique<zorsim::web_page_t>(zorsim::named_analyzer(name), resources);
+        try {
+            const std::uint16_t http = web_page->start(static_cast<std::uint16_t>(http_port), bind_address);
+            std::printf("vna-sim web page on http://%s:%u/\n", shown.c_str(), static_cast<unsigned>(http));
+            std::fflush(stdout);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vna-sim: %s\n", e.what());
+            server.stop();
+            return 1;
+        }
+    }
+#else
+    if (http_port >= 0) {
+        std::fprintf(stderr, "vna-sim: --http: this build has no web page (it needs cairo and cpp-httplib, Linux only)\n");
+        server.stop();
+        return 2;
+    }
+#endif
+
 #ifndef _WIN32
     int signal_number = 0;
     while (sigwait(&stop_signals, &signal_number) != 0) {
@@ -213,6 +254,9 @@ int main(int argc, char** argv) {
         stop_cv.wait(lock, [] { return stop_requested; });
     }
     if (verbose) std::fprintf(stderr, "vna-sim: stopping\n");
+#endif
+#ifdef ZORSIM_HAS_WEB_PAGE
+    if (web_page) web_page->stop();
 #endif
     server.stop();
 #ifdef _WIN32

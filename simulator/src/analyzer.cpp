@@ -1,9 +1,11 @@
 #include <zorsim/analyzer.h>
 
 #include "commands.h"
+#include "display/snapshot.h"
 #include "instrument.h"
 #include "measurement.h"
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -35,6 +37,7 @@ struct analyzer_t::impl_t {
         std::string key;  // trimmed, lower case
     };
     std::deque<script_entry_t> scripts;
+    std::atomic<std::uint64_t> changes{0};
 };
 
 analyzer_t::analyzer_t() : impl_(std::make_unique<impl_t>()) {}
@@ -63,6 +66,7 @@ response_t analyzer_t::receive(const std::string& message) {
     }
     update_sweep_status(impl_->instrument);
     scpi::result_t result = scpi::execute(command_table(), impl_->instrument, message);
+    impl_->changes.fetch_add(1, std::memory_order_relaxed);
     if (result.has_reply) {
         r.has_reply = true;
         r.reply = std::move(result.reply);
@@ -71,8 +75,16 @@ response_t analyzer_t::receive(const std::string& message) {
     return r;
 }
 
+display::display_state_t analyzer_t::display_state() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return display::capture(impl_->instrument);
+}
+
+std::uint64_t analyzer_t::change_count() const { return impl_->changes.load(std::memory_order_relaxed); }
+
 void analyzer_t::report_error(int code, const std::string& message) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->changes.fetch_add(1, std::memory_order_relaxed);
     impl_->instrument.report_error(code, message.empty() ? scpi::error_message(code) : message);
 }
 
@@ -110,6 +122,7 @@ void analyzer_t::clear_scripts() {
 void analyzer_t::factory_reset() {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->instrument.power_on();
+    impl_->changes.fetch_add(1, std::memory_order_relaxed);
     impl_->scripts.clear();
     impl_->wire_log.clear();
 }

@@ -175,6 +175,9 @@ public:
     std::map<int, channel_calibration_t> calibrations;  // by channel; kept over *RST
     sim_clock_t::time_point epoch = sim_clock_t::now();  // continuous sweeps count from here
     bool opc_pending = false;  // *OPC sent while a sweep ran
+    // While set, errors are dropped: the display reads the instrument through
+    // its own queries and must leave no trace in the error queue.
+    bool quiet = false;
 
 private:
     std::deque<queued_error_t> errors_;
