@@ -142,7 +142,7 @@ TEST_F(Sweep, TouchstoneFileIsTheDevice) {
                 "1000 0.1 0.2 0.5 -0.5 0.5 -0.5 0.3 0\n"
                 "3000 0.3 0.0 0.1 0.1 0.1 0.1 0.1 0\n";
     }
-    write(":SYST:SIM:SPE INST;:SYST:SIM:NOIS OFF;:SENS1:SWE:POIN 3;:SENS1:FREQ:STAR 1E9;:SENS1:FREQ:STOP 3E9");
+    write(":SYST:SIM:SPE INST;:SYST:SIM:NOIS OFF;:SYST:SIM:ERR OFF;:SENS1:SWE:POIN 3;:SENS1:FREQ:STAR 1E9;:SENS1:FREQ:STOP 3E9");
     write(":SYST:SIM:DUT \"" + path + "\"");
     EXPECT_EQ(next_error(), "0,\"No error\"");
     // Points 1 and 3 are the file's; point 2 lies half way between.
