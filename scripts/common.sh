@@ -19,7 +19,8 @@ zor_require_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-zor_linux_packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev libcairo2-dev libcpp-httplib-dev)
+zor_linux_packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+                    libcairo2-dev libcpp-httplib-dev)
 
 # zor_build <build-dir> [cmake options...]
 zor_build() {

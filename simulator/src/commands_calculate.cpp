@@ -218,7 +218,7 @@ void register_calculate_commands(scpi::command_table_t& t) {
             store(ctx, corrected_store, written(ctx));
             store(ctx, formatted_store, {});
         },
-        [](context_t& ctx) { answer_values(ctx, corrected(ctx)); });
+        [](context_t& ctx) { answer_values(ctx, corrected_trace(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1))); });
     add_trace_command(
         t, ":CALCulate#:TRACe#:DATA:FDATa", [](context_t& ctx) { store(ctx, formatted_store, written(ctx)); },
         [](context_t& ctx) { answer_values(ctx, formatted(ctx)); });

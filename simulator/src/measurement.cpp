@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace zorsim {
@@ -295,44 +296,117 @@ int binary_bits(const scpi::settings_store_t& s) {
 
 }  // namespace
 
-void append_real(std::string& out, double value) {
+namespace {
+
+// Powers of ten that scale a value to 13 integer digits.
+struct powers_t {
+    double p[601];  // 10^-300 .. 10^300
+    powers_t() {
+        for (int k = -300; k <= 300; ++k) p[k + 300] = std::pow(10.0, k);
+    }
+    double operator()(int k) const { return p[k + 300]; }
+};
+const powers_t powers;
+
+}  // namespace
+
+// "+d.ddddddddddddE+XX" (the exponent of three digits past 99), as
+// scpi::format_real writes, without its general conversion: a long text
+// reply is mostly this. Written at `p`, at most 21 characters; returns the end.
+char* put_real(char* p, double value) {
     if (std::isnan(value)) value = 9.91e37;
     else if (std::isinf(value)) value = value > 0 ? 9.9e37 : -9.9e37;
-    if (value == 0) value = 0.0;
-    char buf[32];
-    char* p = buf;
-    if (!std::signbit(value)) *p++ = '+';
-    const auto r = std::to_chars(p, buf + sizeof buf, value, std::chars_format::scientific, 12);
-    for (char* c = p; c != r.ptr; ++c)
-        if (*c == 'e') *c = 'E';
-    out.append(buf, r.ptr);
+    const double magnitude = std::fabs(value);
+    if (magnitude == 0) {
+        std::memcpy(p, "+0.000000000000E+00", 19);
+        return p + 19;
+    }
+    *p++ = value < 0 ? '-' : '+';
+    // The decimal exponent from the binary one: right or one too small.
+    int binary = 0;
+    std::frexp(magnitude, &binary);
+    int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+    if (exponent < -280 || exponent > 280) {  // far outside trace data: the general path
+        const auto r = std::to_chars(p, p + 24, magnitude, std::chars_format::scientific, 12);
+        for (char* c = p; c != r.ptr; ++c)
+            if (*c == 'e') *c = 'E';
+        return r.ptr;
+    }
+    auto scaled = [&] { return static_cast<std::uint64_t>(magnitude * powers(12 - exponent) + 0.5); };
+    std::uint64_t digits = scaled();
+    if (digits >= 10000000000000ull) {
+        ++exponent;
+        digits = scaled();
+    }
+    if (digits >= 10000000000000ull) {  // rounded up to the next power of ten
+        digits /= 10;
+        ++exponent;
+    }
+    // The twelve digits after the point, two at a time.
+    static const char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::uint64_t rest = digits % 1000000000000ull;
+    p[0] = static_cast<char>('0' + digits / 1000000000000ull);
+    p[1] = '.';
+    for (int i = 12; i > 0; i -= 2) {
+        std::memcpy(p + i, pairs + 2 * (rest % 100), 2);
+        rest /= 100;
+    }
+    p += 14;
+    *p++ = 'E';
+    *p++ = exponent < 0 ? '-' : '+';
+    const int e = exponent < 0 ? -exponent : exponent;
+    if (e >= 100) *p++ = static_cast<char>('0' + e / 100);
+    *p++ = static_cast<char>('0' + e / 10 % 10);
+    *p++ = static_cast<char>('0' + e % 10);
+    return p;
 }
 
-void answer_values(scpi::context_t& ctx, const std::vector<double>& values) {
+void append_real(std::string& out, double value) {
+    char buf[32];
+    out.append(buf, put_real(buf, value));
+}
+
+void answer_values(scpi::context_t& ctx, const double* values, std::size_t count) {
     ctx.expect_params(0, 0);
     const int bits = binary_bits(ctx.settings());
     std::string text;
     if (bits == 0) {
-        text.reserve(values.size() * 20);
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (i != 0) text += ',';
-            append_real(text, values[i]);
+        // Written into one buffer kept for the next reply, then taken as the
+        // answer in one copy, with room for the terminator the transport adds.
+        static thread_local std::unique_ptr<char[]> buffer;
+        static thread_local std::size_t capacity = 0;
+        const std::size_t needed = count * 22 + 1;
+        if (capacity < needed) {
+            buffer.reset(new char[needed]);
+            capacity = needed;
         }
-        ctx.answer(text);
+        char* p = buffer.get();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i != 0) *p++ = ',';
+            p = put_real(p, values[i]);
+        }
+        const auto length = static_cast<std::size_t>(p - buffer.get());
+        text.reserve(length + 2);
+        text.assign(buffer.get(), length);
+        ctx.answer_owned(std::move(text));
         return;
     }
     const bool swapped = ctx.settings().keyword(byte_order_key) == "SWAP";
-    const std::size_t bytes = values.size() * static_cast<std::size_t>(bits / 8);
+    const std::size_t bytes = count * static_cast<std::size_t>(bits / 8);
     const std::string length = std::to_string(bytes);
-    text.reserve(2 + length.size() + bytes);
+    text.reserve(2 + length.size() + bytes + 2);
     text += '#';
     text += static_cast<char>('0' + length.size());
     text += length;
-    for (double v : values) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const double v = values[i];
         if (bits == 32) put_binary<float>(text, v, swapped);
         else put_binary<double>(text, v, swapped);
     }
-    ctx.answer(text);
+    ctx.answer_owned(std::move(text));
 }
 
 std::vector<double> values_param(scpi::context_t& ctx, std::size_t count) {

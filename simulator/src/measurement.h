@@ -70,11 +70,19 @@ namespace zorsim {
 // commas, or an IEEE 488.2 definite-length block of 32- or 64-bit IEEE
 // floats in the byte order of :FORMat:BORDer (NORMal: most significant
 // byte first; SWAPped: least first).
-void answer_values(scpi::context_t& ctx, const std::vector<double>& values);
+void answer_values(scpi::context_t& ctx, const double* values, std::size_t count);
+inline void answer_values(scpi::context_t& ctx, const std::vector<double>& values) {
+    answer_values(ctx, values.data(), values.size());
+}
+// Complex data as (re, im) pairs: std::complex is laid out as two doubles.
+inline void answer_values(scpi::context_t& ctx, const std::vector<physics::complex_t>& values) {
+    answer_values(ctx, reinterpret_cast<const double*>(values.data()), 2 * values.size());
+}
 // Exactly `count` values from a write, as numbers or one such block.
 std::vector<double> values_param(scpi::context_t& ctx, std::size_t count);
 // Appends one number as the analyzer's ASCII replies write reals.
 void append_real(std::string& out, double value);
+char* put_real(char* p, double value);  // the same into a buffer of 24 chars; returns the end
 
 // The wire format settings, registered once.
 void register_data_format_commands(scpi::command_table_t& table);

@@ -119,8 +119,6 @@ public:
                 m = m * shunt_admittance(jw * c + 1.0 / (jw * l) + (q > 0 ? w0 * c / q : 0.0));
             }
         }
-        // An even order ends on a load g(n+1) != 1 ohm-normalized: the
-        // prototype then needs an impedance inverter; odd orders end on 1.
         m = m * design_.output.chain(f);
         return to_sparams(m);
     }
@@ -248,7 +246,7 @@ abcd_t line_t::chain(double frequency) const {
     const double f = std::fabs(frequency);
     const complex_t gl(loss_db_at_1ghz * std::sqrt(f / 1e9) * nepers_per_db, 2 * pi * f * delay);
     const complex_t ch = std::cosh(gl), sh = std::sinh(gl);
-    return {ch, reference_impedance * sh, sh / reference_impedance, ch};
+    return {ch, reference_impedance * sh, sh / reference_impedance, ch, 1.0};
 }
 
 std::vector<double> ladder_design_t::prototype() const {

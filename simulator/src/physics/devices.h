@@ -64,11 +64,13 @@ struct ladder_design_t {
 device_ptr make_ladder(const ladder_design_t& design);
 
 // A device by name with optional parameters, "name[,key=value...]":
-//   bandpass  center, fbw, order, ripple (dB), q, delay (s, each line), loss (dB at 1 GHz, each line)
-//   lowpass   cutoff, order, ripple, q, delay, loss
-//   notch     center, q, depth... see README
-//   thru | line (delay, loss) | open | short | match | attenuator (db)
-//   amplifier (gain dB, isolation dB, match dB)
+//   bandpass    center, fbw, order (odd), ripple (dB), q, delay (s, each line), loss (dB at 1 GHz, each line)
+//   lowpass     cutoff, order, ripple, q, delay, loss
+//   notch       center, q, inductance (H) of a shunt series resonator; delay, loss
+//   line        delay, loss
+//   attenuator  db
+//   amplifier   gain, isolation, match (dB)
+//   thru, open, short, match
 // or a Touchstone file (.s1p/.s2p). Throws std::invalid_argument with a
 // readable reason for an unknown name, a bad parameter or an unreadable file.
 device_ptr make_device(std::string_view spec);
