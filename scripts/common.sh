@@ -20,8 +20,9 @@ zor_require_packages() {
 }
 
 zor_linux_packages=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev libcairo2-dev libcli11-dev pkg-config
-    locales libbenchmark-dev python3 doxygen pkgconf dpkg
+    locales libbenchmark-dev libeigen3-dev python3 doxygen pkgconf dpkg
     python3-pytest python3-numpy python3-scipy python3-scikit-rf python3-matplotlib python3-setuptools python3-pip
+    libcpp-httplib-dev
     python3-pyvisa-py lxi-tools)  # the last two: VXI-11 peers in the tests
 
 # zor_build <build-dir> [cmake options...]

@@ -3,6 +3,9 @@
 #include <zorsim/analyzer.h>
 #include <zorsim/lan_servers.h>
 #include <zorsim/tcp_server.h>
+#ifdef ZORSIM_HAS_WEB_PAGE
+#include <zorsim/web_page.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -11,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,8 +30,8 @@
 namespace {
 
 const char* const usage_text =
-    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--verbose]\n"
-    "               [--vxi11 [--portmapper-port N]] [--hislip N]\n"
+    "usage: vna-sim [--port N] [--bind ADDR] [--name NAME] [--dut DEVICE] [--instant] [--no-noise]\n"
+    "               [--http N] [--vxi11 [--portmapper-port N]] [--hislip N] [--verbose]\n"
     "\n"
     "Serves a simulated two-port vector network analyzer over TCP, one SCPI\n"
     "program message per line.\n"
@@ -35,6 +39,14 @@ const char* const usage_text =
     "  --port N     TCP port to listen on (default 5025; 0 picks a free port)\n"
     "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
     "  --name NAME  name of the simulated analyzer (default vna)\n"
+    "  --dut DEVICE the device on the ports: bandpass (default), lowpass, notch, thru,\n"
+    "               line, open, short, match, attenuator, amplifier, with optional\n"
+    "               parameters (line,delay=2e-9,loss=0.3), or a .s1p/.s2p file\n"
+    "  --instant    sweeps take no time (default: as long as the sweep time says)\n"
+    "  --no-noise   no receiver noise on the data\n"
+    "  --http N     serve the instrument's web page (identity, how to connect,\n"
+    "               the live display) on HTTP port N (0 picks a free port);\n"
+    "               Linux builds only\n"
     "  --verbose    log each received message and its reply to stderr\n"
     "  --vxi11      serve VXI-11 too (TCPIP::host::inst0::INSTR), with a portmapper\n"
     "               on port 111 (when it may bind it; else a free port, printed)\n"
@@ -45,6 +57,7 @@ const char* const usage_text =
     "Once listening it prints one line: vna-sim listening on ADDR:PORT\n"
     "(after a line per LAN protocol: vna-sim vxi11 portmapper on ADDR:PORT,\n"
     "vna-sim hislip on ADDR:PORT)\n"
+    "and with --http a second: vna-sim web page on http://ADDR:PORT/\n"
     "It stops on SIGINT or SIGTERM (Ctrl-C, or closing the console on Windows).\n";
 
 // Printable form of a message for the log: control bytes escaped, long ones cut.
@@ -114,6 +127,8 @@ int main(int argc, char** argv) {
     bool vxi11 = false;
     int portmapper_port = -1;  // -1: 111, or a free port when 111 cannot be had
     int hislip_port = -1;      // -1: no HiSLIP
+    std::vector<std::string> setup;  // simulator commands from the options
+    int http_port = -1;  // none
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -159,6 +174,23 @@ int main(int argc, char** argv) {
                 return 2;
             }
             (arg == "--hislip" ? hislip_port : portmapper_port) = value_port;
+        } else if (arg == "--dut") {
+            if (!need_value("--dut")) return 2;
+            std::string quoted;
+            for (char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+            setup.push_back(":SYSTem:SIMulation:DUT \"" + quoted + "\"");
+        } else if (arg == "--instant") {
+            setup.push_back(":SYSTem:SIMulation:SPEed INSTant");
+        } else if (arg == "--no-noise") {
+            setup.push_back(":SYSTem:SIMulation:NOISe OFF");
+        } else if (arg == "--http") {
+            std::uint16_t p = 0;
+            if (!need_value("--http")) return 2;
+            if (!parse_port(value.c_str(), p)) {
+                std::fprintf(stderr, "vna-sim: invalid HTTP port '%s'\n", value.c_str());
+                return 2;
+            }
+            http_port = p;
         } else if (arg == "--verbose" || arg == "-v") {
             verbose = true;
         } else {
@@ -179,7 +211,17 @@ int main(int argc, char** argv) {
     SetConsoleCtrlHandler(console_handler, TRUE);
 #endif
 
-    zorsim::tcp_server_t server(zorsim::named_analyzer(name));
+    const auto analyzer = zorsim::named_analyzer(name);
+    for (const auto& command : setup) {
+        analyzer->receive(command);
+        const std::string error = analyzer->receive(":SYSTem:ERRor?").reply;
+        if (error.rfind("0,", 0) != 0) {
+            std::fprintf(stderr, "vna-sim: %s: %s", command.c_str(), error.c_str());
+            return 2;
+        }
+    }
+    analyzer->clear_wire_log();
+    zorsim::tcp_server_t server(analyzer);
     const auto log_message = [](const char* tag) {
         return [tag](std::uint64_t connection, const std::string& message, const zorsim::response_t& r) {
             const std::string who = "[" + std::string(tag) + std::to_string(connection) + "]";
@@ -231,6 +273,29 @@ int main(int argc, char** argv) {
     std::printf("vna-sim listening on %s:%u\n", shown.c_str(), static_cast<unsigned>(actual));
     std::fflush(stdout);
 
+#ifdef ZORSIM_HAS_WEB_PAGE
+    std::unique_ptr<zorsim::web_page_t> web_page;
+    if (http_port >= 0) {
+        std::vector<std::string> resources{"TCPIP0::{host}::" + std::to_string(actual) + "::SOCKET"};
+        web_page = std::make_unique<zorsim::web_page_t>(zorsim::named_analyzer(name), resources);
+        try {
+            const std::uint16_t http = web_page->start(static_cast<std::uint16_t>(http_port), bind_address);
+            std::printf("vna-sim web page on http://%s:%u/\n", shown.c_str(), static_cast<unsigned>(http));
+            std::fflush(stdout);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vna-sim: %s\n", e.what());
+            server.stop();
+            return 1;
+        }
+    }
+#else
+    if (http_port >= 0) {
+        std::fprintf(stderr, "vna-sim: --http: this build has no web page (it needs cairo and cpp-httplib, Linux only)\n");
+        server.stop();
+        return 2;
+    }
+#endif
+
 #ifndef _WIN32
     int signal_number = 0;
     while (sigwait(&stop_signals, &signal_number) != 0) {
@@ -242,6 +307,9 @@ int main(int argc, char** argv) {
         stop_cv.wait(lock, [] { return stop_requested; });
     }
     if (verbose) std::fprintf(stderr, "vna-sim: stopping\n");
+#endif
+#ifdef ZORSIM_HAS_WEB_PAGE
+    if (web_page) web_page->stop();
 #endif
     server.stop();
     if (vxi11_server) vxi11_server->stop();

@@ -1,7 +1,9 @@
 #include <zorsim/analyzer.h>
 
 #include "commands.h"
+#include "display/snapshot.h"
 #include "instrument.h"
+#include "measurement.h"
 
 #include <atomic>
 #include <chrono>
@@ -41,6 +43,7 @@ struct analyzer_t::impl_t {
     std::map<std::uint64_t, service_request_t> listeners;
     std::uint64_t next_listener = 1;
     bool summary = false;  // the status byte's summary bit after the last message
+    std::atomic<std::uint64_t> changes{0};
 };
 
 analyzer_t::analyzer_t() : impl_(std::make_unique<impl_t>()) {}
@@ -67,7 +70,9 @@ response_t analyzer_t::receive(const std::string& message) {
             return r;
         }
     }
+    update_sweep_status(impl_->instrument);
     scpi::result_t result = scpi::execute(command_table(), impl_->instrument, message);
+    impl_->changes.fetch_add(1, std::memory_order_relaxed);
     if (result.has_reply) {
         r.has_reply = true;
         r.reply = std::move(result.reply);
@@ -165,8 +170,16 @@ std::size_t instrument_lock_t::holders() const {
     return holders_.size();
 }
 
+display::display_state_t analyzer_t::display_state() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return display::capture(impl_->instrument);
+}
+
+std::uint64_t analyzer_t::change_count() const { return impl_->changes.load(std::memory_order_relaxed); }
+
 void analyzer_t::report_error(int code, const std::string& message) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->changes.fetch_add(1, std::memory_order_relaxed);
     impl_->instrument.report_error(code, message.empty() ? scpi::error_message(code) : message);
 }
 
@@ -204,6 +217,7 @@ void analyzer_t::clear_scripts() {
 void analyzer_t::factory_reset() {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->instrument.power_on();
+    impl_->changes.fetch_add(1, std::memory_order_relaxed);
     impl_->scripts.clear();
     impl_->wire_log.clear();
 }

@@ -45,6 +45,7 @@ scpi::command_table_t* build_table() {
     register_correction_commands(*table);
     register_display_commands(*table);
     register_memory_commands(*table);
+    register_simulation_commands(*table);
     return table;
 }
 

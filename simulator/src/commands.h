@@ -22,6 +22,7 @@ void register_time_domain_commands(scpi::command_table_t& table);  // CALCulate 
 void register_correction_commands(scpi::command_table_t& table);   // SENSe/SOURce correction, calibration kits
 void register_display_commands(scpi::command_table_t& table);    // DISPlay: layout, windows, trace scales
 void register_memory_commands(scpi::command_table_t& table);     // MMEMory: files and folders of the instrument
+void register_simulation_commands(scpi::command_table_t& table); // SYSTem:SIMulation: simulator-only
 
 // Registers a setting whose pattern holds ":TRACe#:" under that pattern and
 // under the same pattern with ":MEASure#:" instead, sharing one value: the

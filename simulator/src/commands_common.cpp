@@ -1,6 +1,7 @@
 // IEEE 488.2 common commands.
 #include "commands.h"
 #include "instrument.h"
+#include "measurement.h"
 
 namespace zorsim {
 
@@ -49,11 +50,14 @@ void register_common_commands(scpi::command_table_t& t) {
         "*OPC",
         [](context_t& ctx) {
             ctx.expect_params(0, 0);
-            // Every operation completes at once here.
-            instrument_of(ctx).esr |= esr_operation_complete;
+            // Complete once the running sweeps end (checked as messages arrive).
+            auto& inst = instrument_of(ctx);
+            inst.opc_pending = true;
+            update_sweep_status(inst);
         },
         [](context_t& ctx) {
             ctx.expect_params(0, 0);
+            wait_for_sweeps(instrument_of(ctx));
             ctx.answer_integer(1);
         });
     t.add(
@@ -74,7 +78,26 @@ void register_common_commands(scpi::command_table_t& t) {
         ctx.expect_params(0, 0);
         ctx.answer_integer(0);
     });
-    t.add_command("*WAI", [](context_t& ctx) { ctx.expect_params(0, 0); });
+    t.add_command("*WAI", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        wait_for_sweeps(instrument_of(ctx));
+    });
+    // A bus trigger sweeps every channel with a trace (or only the active
+    // one, as the trigger scope says); other sources ignore it.
+    t.add_command("*TRG", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        auto& inst = instrument_of(ctx);
+        if (inst.settings().keyword(":TRIGger[:SEQuence]:SOURce") != "BUS") throw scpi_error(-211);
+        if (inst.settings().keyword(":TRIGger[:SEQuence]:SCOPe") == "ACT") {
+            trigger_sweep(inst, inst.layout.active_channel);
+            return;
+        }
+        for (int channel : inst.layout.channels()) trigger_sweep(inst, channel);
+    });
+    t.add_query("*OPT?", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        ctx.answer("0");
+    });
 }
 
 }  // namespace zorsim

@@ -7,13 +7,25 @@
 // COLLect:CKIT ones on its selected kit. Kit numbers are positions in the
 // catalog, so deleting a kit moves the later ones down by one. Exported kit
 // files are shared by all channels.
+//
+// Each kit defines its standards (open, short, load, thru) the way the
+// calibration uses them: offset delay, loss and Z0, the open's C0..C3, the
+// short's L0..L3 and the load's impedance.
 #include "commands.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "correction.h"
+#include "instrument.h"
+#include "measurement.h"
+#include "physics/cal_kit.h"
+#include "physics/calibration.h"
 
 namespace zorsim {
 
@@ -34,22 +46,83 @@ constexpr std::size_t max_text = 254;
 const std::vector<std::string> impedance_choices = {"SYSTem", "LINE"};
 const std::vector<std::string> plane_choices = {"THRU", "REFLect"};
 
+using physics::cal_kit_t;
+using physics::standard_t;
+
 struct kit_t {
     std::string name;
     std::string description;
     std::size_t impedance = 0;  // index into impedance_choices
     std::size_t plane = 0;      // index into plane_choices
+    cal_kit_t standards = physics::ideal_kit();
 };
+
+// A coaxial kit: open and short behind their own offsets, with the fringe
+// capacitance and residual inductance of the connector; flush load and thru.
+cal_kit_t coaxial_kit(double open_delay, double short_delay, double loss, const double (&c)[4], const double (&l)[4]) {
+    cal_kit_t kit = physics::ideal_kit();
+    kit.open.offset = {open_delay, loss, physics::reference_impedance};
+    kit.short_.offset = {short_delay, loss, physics::reference_impedance};
+    for (int i = 0; i < 4; ++i) kit.open.c[i] = c[i], kit.short_.l[i] = l[i];
+    return kit;
+}
 
 const std::vector<kit_t>& factory_kits() {
     static const std::vector<kit_t> kits = {
-        {"User Kit 1", "", 0, 0},
-        {"Type N 50 Ohm", "Type N, 50 Ohm: open, short, load, thru", 0, 0},
-        {"3.5 mm", "3.5 mm coaxial: open, short, load, thru", 0, 0},
-        {"7 mm", "7 mm coaxial: open, short, load, thru", 0, 0},
-        {"TRL Fixture", "Microstrip fixture: thru, reflect, line", 1, 1},
+        {"User Kit 1", "", 0, 0, physics::ideal_kit()},
+        {"Type N 50 Ohm", "Type N, 50 Ohm: open, short, load, thru", 0, 0,
+         coaxial_kit(56.0e-12, 62.5e-12, 0.95e9, {88e-15, 160e-27, -12e-36, 0.4e-45}, {0.6e-12, 0, 0, 0})},
+        {"3.5 mm", "3.5 mm coaxial: open, short, load, thru", 0, 0,
+         coaxial_kit(29.5e-12, 31.6e-12, 2.3e9, {48e-15, -305e-27, 22e-36, -0.15e-45},
+                     {2.1e-12, -145e-24, 4.2e-33, -0.02e-42})},
+        {"7 mm", "7 mm coaxial: open, short, load, thru", 0, 0,
+         coaxial_kit(0.0, 0.0, 0.7e9, {92e-15, 300e-27, -20e-36, 0.6e-45}, {0, 0, 0, 0})},
+        {"TRL Fixture", "Microstrip fixture: thru, reflect, line", 1, 1, physics::ideal_kit()},
     };
     return kits;
+}
+
+// The standards in kit order and the keyword of each.
+struct standard_slot_t {
+    const char* keyword;
+    standard_t cal_kit_t::*member;
+};
+const standard_slot_t standard_slots[] = {
+    {"OPEN", &cal_kit_t::open}, {"SHORt", &cal_kit_t::short_}, {"LOAD", &cal_kit_t::load}, {"THRU", &cal_kit_t::thru}};
+
+// A standard as one field of nine numbers: delay, loss, Z0, the open's or
+// the short's polynomial (zero for the others) and the load's resistance
+// and reactance. Shortest round-trip text, so a kit file keeps every bit.
+std::string encode_standard(const standard_t& s, bool open) {
+    const double* const k = open ? s.c : s.l;
+    const double numbers[9] = {s.offset.delay, s.offset.loss, s.offset.z0, k[0], k[1], k[2], k[3], s.load.real(),
+                               s.load.imag()};
+    std::string text;
+    for (double value : numbers) {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+        if (!text.empty()) text += ',';
+        text.append(buffer, end);
+    }
+    return text;
+}
+
+bool decode_standard(const std::string& text, standard_t& s, bool open) {
+    double numbers[9];
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (int i = 0; i < 9; ++i) {
+        const auto [next, ec] = std::from_chars(p, end, numbers[i]);
+        if (ec != std::errc() || !std::isfinite(numbers[i])) return false;
+        p = next;
+        if (i < 8 && (p == end || *p++ != ',')) return false;
+    }
+    if (p != end || numbers[2] <= 0.0) return false;
+    s = standard_t{};
+    s.offset = {numbers[0], numbers[1], numbers[2]};
+    for (int i = 0; i < 4; ++i) (open ? s.c : s.l)[i] = numbers[3 + i];
+    s.load = {numbers[7], numbers[8]};
+    return true;
 }
 
 // Storage only: each key is registered as a setting after a command with the
@@ -62,8 +135,11 @@ const char* const correction_key = "[:SENSe#]:CORRection[:STATe]";
 // A kit as one line of tab-separated fields: the stored form, the form of a
 // kit file and of the DATA block.
 std::string encode(const kit_t& kit) {
-    return kit.name + '\t' + kit.description + '\t' + scpi::short_form(impedance_choices[kit.impedance]) + '\t' +
-           scpi::short_form(plane_choices[kit.plane]);
+    std::string text = kit.name + '\t' + kit.description + '\t' + scpi::short_form(impedance_choices[kit.impedance]) +
+                       '\t' + scpi::short_form(plane_choices[kit.plane]);
+    for (const auto& slot : standard_slots)
+        text += '\t' + encode_standard(kit.standards.*slot.member, slot.member == &cal_kit_t::open);
+    return text;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -97,15 +173,22 @@ std::size_t choice_index(const std::string& word, const std::vector<std::string>
     return 0;
 }
 
-// False when the text is not a well-formed kit.
+// False when the text is not a well-formed kit. A kit without its
+// standards (the four text fields alone) has ideal ones.
 bool decode(const std::string& line, kit_t& kit) {
     const auto fields = split(line, '\t');
-    if (fields.size() != 4 || !valid_name(fields[0]) || !valid_description(fields[1])) return false;
+    if ((fields.size() != 4 && fields.size() != 8) || !valid_name(fields[0]) || !valid_description(fields[1]))
+        return false;
     bool ok = true;
     kit.name = fields[0];
     kit.description = fields[1];
     kit.impedance = choice_index(fields[2], impedance_choices, ok);
     kit.plane = choice_index(fields[3], plane_choices, ok);
+    kit.standards = physics::ideal_kit();
+    if (fields.size() == 8)
+        for (std::size_t i = 0; i < 4; ++i)
+            ok = ok && decode_standard(fields[4 + i], kit.standards.*standard_slots[i].member,
+                                       standard_slots[i].member == &cal_kit_t::open);
     return ok;
 }
 
@@ -238,11 +321,259 @@ void add_kit_choice(scpi::command_table_t& t, const char* pattern, std::size_t k
         });
 }
 
+// One number of a standard of the selected kit, with the range it keeps to.
+struct standard_field_t {
+    const char* keyword;
+    const char* unit;
+    double& (*of)(standard_t&);
+    const char* only;  // the one standard it belongs to, or null for all
+    double low, high;
+};
+constexpr double huge = 1e300;
+const standard_field_t standard_fields[] = {
+    {"DELay", "S", [](standard_t& s) -> double& { return s.offset.delay; }, nullptr, -1e-6, 1e-6},
+    {"LOSS", "", [](standard_t& s) -> double& { return s.offset.loss; }, nullptr, 0.0, 1e15},
+    {"Z0", "OHM", [](standard_t& s) -> double& { return s.offset.z0; }, nullptr, 1e-3, 1e6},
+    {"C0", "F", [](standard_t& s) -> double& { return s.c[0]; }, "OPEN", -huge, huge},
+    {"C1", "", [](standard_t& s) -> double& { return s.c[1]; }, "OPEN", -huge, huge},
+    {"C2", "", [](standard_t& s) -> double& { return s.c[2]; }, "OPEN", -huge, huge},
+    {"C3", "", [](standard_t& s) -> double& { return s.c[3]; }, "OPEN", -huge, huge},
+    {"L0", "H", [](standard_t& s) -> double& { return s.l[0]; }, "SHORt", -huge, huge},
+    {"L1", "", [](standard_t& s) -> double& { return s.l[1]; }, "SHORt", -huge, huge},
+    {"L2", "", [](standard_t& s) -> double& { return s.l[2]; }, "SHORt", -huge, huge},
+    {"L3", "", [](standard_t& s) -> double& { return s.l[3]; }, "SHORt", -huge, huge},
+    // std::complex is laid out as two doubles, real first, and may be read so.
+    {"RESistance", "OHM", [](standard_t& s) -> double& { return reinterpret_cast<double(&)[2]>(s.load)[0]; }, "LOAD",
+     0.0, 1e9},
+    {"REACtance", "OHM", [](standard_t& s) -> double& { return reinterpret_cast<double(&)[2]>(s.load)[1]; }, "LOAD",
+     -1e9, 1e9},
+};
+
+void add_standard_fields(scpi::command_table_t& t) {
+    for (const auto& slot : standard_slots) {
+        for (const auto& field : standard_fields) {
+            if (field.only != nullptr && std::string(field.only) != slot.keyword) continue;
+            const std::string pattern = std::string("[:SENSe#]:CORRection:COLLect:CKIT:") + slot.keyword + ':' + field.keyword;
+            t.add(
+                pattern,
+                [slot, field](context_t& ctx) {
+                    ctx.expect_params(1, 1);
+                    const double value = ctx.real_param(0, field.unit);
+                    if (!(value >= field.low && value <= field.high)) throw scpi_error(-222);
+                    channel_kits_t list(ctx);
+                    field.of(list.selected_kit().standards.*slot.member) = value;
+                    list.store();
+                },
+                [slot, field](context_t& ctx) {
+                    ctx.expect_params(0, 0);
+                    channel_kits_t list(ctx);
+                    ctx.answer_real(field.of(list.selected_kit().standards.*slot.member));
+                });
+        }
+    }
+}
+
 // Saving coefficients or a finished calibration switches the channel's
 // correction on, as the analyzer does.
-void correction_on(context_t& ctx) {
-    ctx.expect_params(0, 0);
-    ctx.settings().set_value(correction_key, {ctx.suffix(0)}, true);
+void correction_on(context_t& ctx) { ctx.settings().set_value(correction_key, {ctx.suffix(0)}, true); }
+
+channel_calibration_t& calibration_of(context_t& ctx) { return instrument_of(ctx).calibrations[ctx.suffix(0)]; }
+
+// ---------------------------------------------------------------- calibrating
+
+using physics::cal_method_t;
+
+struct method_choice_t {
+    const char* keyword;
+    cal_method_t method;
+};
+const method_choice_t method_choices[] = {
+    {"ROPen", cal_method_t::response_open}, {"RSHort", cal_method_t::response_short},
+    {"RTHRu", cal_method_t::response_thru}, {"OPORt", cal_method_t::one_port},
+    {"SOLT", cal_method_t::two_port},
+};
+std::vector<std::string> method_keywords() {
+    std::vector<std::string> words;
+    for (const auto& choice : method_choices) words.emplace_back(choice.keyword);
+    return words;
+}
+
+// A standard of the selected kit connected in place of the device: a
+// reflection standard on one port (the other port left open-circuited
+// makes no difference to the port measured), the thru between the ports,
+// or loads on both for isolation.
+enum class standard_kind_t { open, short_, load, thru, isolation };
+
+class standard_device_t : public physics::device_t {
+public:
+    standard_device_t(const physics::cal_kit_t& kit, standard_kind_t kind, int port) : kit_(kit), kind_(kind), port_(port) {}
+    physics::sparams_t at(double f) const override {
+        physics::complex_t g = 0.0;
+        switch (kind_) {
+            case standard_kind_t::thru: return physics::thru_sparams(kit_.thru, f);
+            case standard_kind_t::isolation: g = physics::load_reflection(kit_.load, f); return {g, 0.0, 0.0, g};
+            case standard_kind_t::open: g = physics::open_reflection(kit_.open, f); break;
+            case standard_kind_t::short_: g = physics::short_reflection(kit_.short_, f); break;
+            case standard_kind_t::load: g = physics::load_reflection(kit_.load, f); break;
+        }
+        return port_ == 2 ? physics::sparams_t{0.0, 0.0, 0.0, g} : physics::sparams_t{g, 0.0, 0.0, 0.0};
+    }
+    std::string description() const override { return "calibration standard"; }
+
+private:
+    physics::cal_kit_t kit_;
+    standard_kind_t kind_;
+    int port_;
+};
+
+struct standard_command_t {
+    const char* node;
+    const char* name;  // in the measured standards; reflections add the port
+    standard_kind_t kind;
+};
+const standard_command_t standard_commands[] = {
+    {"OPEN", "OPEN", standard_kind_t::open},   {"SHORt", "SHORT", standard_kind_t::short_},
+    {"LOAD", "LOAD", standard_kind_t::load},   {"THRU", "THRU", standard_kind_t::thru},
+    {"ISOLation", "ISOLATION", standard_kind_t::isolation},
+};
+
+int port_param(context_t& ctx, std::size_t index) {
+    const std::int64_t port = ctx.integer_param(index);
+    if (port < 1 || port > 2) throw scpi_error(-222);
+    return static_cast<int>(port);
+}
+
+// Measures one standard as the technician would connect it: the device
+// is replaced by the standard of the selected kit for this sweep.
+void measure_standard_command(context_t& ctx, const standard_command_t& command) {
+    const bool two_port = command.kind == standard_kind_t::thru || command.kind == standard_kind_t::isolation;
+    int port = 1;
+    if (two_port) {
+        ctx.expect_params(0, 2);
+        if (ctx.params().size() == 2 && port_param(ctx, 0) == port_param(ctx, 1)) throw scpi_error(-222);
+    } else {
+        ctx.expect_params(1, 1);
+        port = port_param(ctx, 0);
+    }
+    instrument_t& inst = instrument_of(ctx);
+    channel_kits_t list(ctx);
+    const standard_device_t standard(list.selected_kit().standards, command.kind, port);
+    const physics::sweep_data_t raw = measure_standard(inst, ctx.suffix(0), standard);
+    const std::string name = std::string(command.name) + (two_port ? "" : std::to_string(port));
+    calibration_of(ctx).standards[name] = {raw.frequency, raw.s};
+}
+
+// The coefficient buffer: the terms being written, on the calibration's
+// grid, or (with none) identity terms on the present stimulus.
+void prepare_coefficients(context_t& ctx, channel_calibration_t& cal) {
+    if (!cal.coefficients.empty()) return;
+    if (!cal.terms.empty()) {
+        cal.coefficient_frequency = cal.frequency;
+        cal.coefficients = cal.terms;
+        return;
+    }
+    cal.coefficient_frequency = physics::frequencies(stimulus_of(ctx.settings(), ctx.suffix(0)));
+    cal.coefficients.assign(cal.coefficient_frequency.size(), physics::error_terms_t{});
+}
+
+void register_calibration_commands(scpi::command_table_t& t) {
+    // The method the next SAVE solves, with the port of a one-port or
+    // reflection response method (default 1).
+    t.add(
+        "[:SENSe#]:CORRection:COLLect:METHod",
+        [](context_t& ctx) {
+            ctx.expect_params(1, 2);
+            const std::size_t choice = ctx.choice_param(0, method_keywords());
+            const int port = ctx.params().size() == 2 ? port_param(ctx, 1) : 1;
+            channel_calibration_t& cal = calibration_of(ctx);
+            cal.chosen = method_choices[choice].method;
+            cal.chosen_port = port;
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            const channel_calibration_t& cal = calibration_of(ctx);
+            for (const auto& choice : method_choices)
+                if (choice.method == cal.chosen) ctx.answer(scpi::short_form(choice.keyword));
+            ctx.answer_integer(cal.chosen_port);
+        });
+    for (const auto& command : standard_commands)
+        t.add_command(std::string("[:SENSe#]:CORRection:COLLect[:ACQuire]:") + command.node,
+                      [&command](context_t& ctx) { measure_standard_command(ctx, command); });
+    t.add_command("[:SENSe#]:CORRection:COLLect:CLEar", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        calibration_of(ctx).standards.clear();
+    });
+    // Solves the chosen method from the measured standards and the models of
+    // the kit selected now; a missing standard changes nothing (-200).
+    t.add_command("[:SENSe#]:CORRection:COLLect:SAVE", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        channel_kits_t list(ctx);
+        channel_calibration_t& cal = calibration_of(ctx);
+        channel_calibration_t solved = cal;
+        solve_calibration(solved, cal.chosen, cal.chosen_port, list.selected_kit().standards);
+        solved.coefficients.clear();
+        cal = std::move(solved);
+        correction_on(ctx);
+        update_calibration_status(instrument_of(ctx));
+    });
+    // How the calibration covers the present stimulus: NONE, VALid,
+    // INTerpolated (inside its range) or INValid (beyond it).
+    t.add_query("[:SENSe#]:CORRection:VALidity", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        static const char* const words[] = {"NONE", "VAL", "INT", "INV"};
+        const auto v = validity(calibration_of(ctx), physics::frequencies(stimulus_of(ctx.settings(), ctx.suffix(0))));
+        update_calibration_status(instrument_of(ctx));
+        ctx.answer(words[static_cast<int>(v)]);
+    });
+
+    // Error terms, one command per term and port: re,im per point of the
+    // calibration's grid. Writes gather until COEFficient:SAVE.
+    for (const char* name : {"ED", "ES", "ER", "EL", "ET", "EX"}) {
+        const std::string term = name;
+        t.add(
+            "[:SENSe#]:CORRection:COEFficient:" + term + "#",
+            [term](context_t& ctx) {
+                const error_term_t* which = find_error_term(term, ctx.suffix(1));
+                if (which == nullptr) throw scpi_error(-114);
+                channel_calibration_t& cal = calibration_of(ctx);
+                prepare_coefficients(ctx, cal);
+                const std::vector<double> values = values_param(ctx, 2 * cal.coefficients.size());
+                for (std::size_t k = 0; k < cal.coefficients.size(); ++k) {
+                    if (!std::isfinite(values[2 * k]) || !std::isfinite(values[2 * k + 1])) throw scpi_error(-222);
+                }
+                for (std::size_t k = 0; k < cal.coefficients.size(); ++k)
+                    cal.coefficients[k].*which->member = {values[2 * k], values[2 * k + 1]};
+            },
+            [term](context_t& ctx) {
+                ctx.expect_params(0, 0);
+                const error_term_t* which = find_error_term(term, ctx.suffix(1));
+                if (which == nullptr) throw scpi_error(-114);
+                const channel_calibration_t& cal = calibration_of(ctx);
+                if (cal.terms.empty()) throw scpi_error(-200, "Execution error; no calibration");
+                std::vector<double> values;
+                values.reserve(2 * cal.terms.size());
+                for (const auto& e : cal.terms) {
+                    values.push_back((e.*which->member).real());
+                    values.push_back((e.*which->member).imag());
+                }
+                answer_values(ctx, values);
+            });
+    }
+    // The written terms become the calibration (of the chosen method).
+    t.add_command("[:SENSe#]:CORRection:COEFficient:SAVE", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        channel_calibration_t& cal = calibration_of(ctx);
+        prepare_coefficients(ctx, cal);
+        cal.method = cal.chosen;
+        cal.port = cal.chosen_port;
+        cal.frequency = std::move(cal.coefficient_frequency);
+        cal.terms = std::move(cal.coefficients);
+        cal.coefficient_frequency.clear();
+        cal.coefficients.clear();
+        ++cal.generation;
+        correction_on(ctx);
+        update_calibration_status(instrument_of(ctx));
+    });
 }
 
 }  // namespace
@@ -253,8 +584,7 @@ void register_correction_commands(scpi::command_table_t& t) {
     t.add_setting(boolean_setting(":SOURce#:POWer:PORT#:CORRection[:STATe]", false));
     t.add_setting(integer_setting(":SOURce#:POWer:PORT#:CORRection:COLLect:AVERage", 1).range(1, 100));
     t.add_setting(boolean_setting("[:SENSe#]:CORRection:COLLect:ECAL:ORIentation[:STATe]", true));
-    t.add_command("[:SENSe#]:CORRection:COEFficient:SAVE", correction_on);
-    t.add_command("[:SENSe#]:CORRection:COLLect:SAVE", correction_on);
+    register_calibration_commands(t);
 
     // The selected kit: its name and description are strings, sent and
     // answered between quotes.
@@ -262,6 +592,7 @@ void register_correction_commands(scpi::command_table_t& t) {
     add_kit_text(t, "[:SENSe#]:CORRection:COLLect:CKIT:DESCription", &kit_t::description, false);
     add_kit_choice(t, "[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:IMPedance", &kit_t::impedance, impedance_choices);
     add_kit_choice(t, "[:SENSe#]:CORRection:COLLect:CKIT:TRLoption:RPLane", &kit_t::plane, plane_choices);
+    add_standard_fields(t);
 
     // Selection by catalog number.
     t.add(

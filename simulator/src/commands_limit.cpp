@@ -1,6 +1,6 @@
 // CALCulate limit, ripple-limit and bandwidth-limit tests, per channel and
 // trace: the switches, the limit and ripple tables, and the pass/fail flags
-// and reports, evaluated against the synthetic trace below.
+// and reports, evaluated on the trace's formatted data.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,6 +12,7 @@
 
 #include "commands.h"
 #include "instrument.h"
+#include "measurement.h"
 
 namespace zorsim {
 
@@ -103,30 +104,19 @@ std::string limit_table_text(context_t& ctx) {
     return it == tables.end() ? "0" : it->second;
 }
 
-// The trace every test is evaluated against: a band-pass response peaking
-// at 0 dB in the middle of the channel's sweep and falling as a parabola to
-// -10 dB at both ends, one value per sweep point.
+// The trace every test is evaluated against: the formatted trace (first
+// value of each point) from the measurement chain.
 struct trace_t {
     std::vector<double> x;
     std::vector<double> y;
 };
 
-trace_t synthetic_trace(context_t& ctx) {
-    const std::vector<int> channel{ctx.suffix(0)};
-    const double start = ctx.settings().real("[:SENSe#]:FREQuency:STARt", channel);
-    const double stop = ctx.settings().real("[:SENSe#]:FREQuency:STOP", channel);
-    const auto points = static_cast<std::size_t>(ctx.settings().integer("[:SENSe#]:SWEep:POINts", channel));
-    const double span = stop - start;
-    const double center = (start + stop) / 2;
+trace_t formatted_trace(context_t& ctx) {
+    const trace_view_t view = trace_view(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1));
     trace_t trace;
-    trace.x.reserve(points);
-    trace.y.reserve(points);
-    for (std::size_t i = 0; i < points; ++i) {
-        const double x = points > 1 ? start + span * static_cast<double>(i) / static_cast<double>(points - 1) : start;
-        const double u = span > 0 ? (x - center) / span : 0.0;
-        trace.x.push_back(x);
-        trace.y.push_back(-40.0 * u * u);
-    }
+    trace.x = view.x;
+    trace.y.resize(view.points());
+    for (std::size_t k = 0; k < trace.y.size(); ++k) trace.y[k] = view.y(k);
     return trace;
 }
 
@@ -142,7 +132,7 @@ struct point_result_t {
 };
 
 std::vector<point_result_t> limit_test(context_t& ctx) {
-    const trace_t trace = synthetic_trace(ctx);
+    const trace_t trace = formatted_trace(ctx);
     const bool on = ctx.settings().boolean(limit_state_key, channel_and_trace(ctx));
     const auto segments = segments_of(limit_table_text(ctx), limit_fields);
     std::vector<point_result_t> report(trace.x.size());
@@ -188,7 +178,7 @@ struct ripple_result_t {
 std::string ripple_table_text(context_t& ctx) { return ctx.settings().text(ripple_table_key, channel_and_trace(ctx)); }
 
 std::vector<ripple_result_t> ripple_test(context_t& ctx) {
-    const trace_t trace = synthetic_trace(ctx);
+    const trace_t trace = formatted_trace(ctx);
     const bool on = ctx.settings().boolean(ripple_state_key, channel_and_trace(ctx));
     std::vector<ripple_result_t> report;
     for (const auto& s : segments_of(ripple_table_text(ctx), ripple_fields)) {
@@ -213,7 +203,7 @@ std::vector<ripple_result_t> ripple_test(context_t& ctx) {
 // threshold below the peak, its edges interpolated between points; NaN
 // when the band reaches past either end of the sweep.
 double bandwidth(context_t& ctx) {
-    const trace_t trace = synthetic_trace(ctx);
+    const trace_t trace = formatted_trace(ctx);
     if (trace.x.size() < 2) return not_a_number;
     const double threshold = ctx.settings().real(bw_threshold_key, channel_and_trace(ctx));
     const auto peak = static_cast<std::size_t>(std::max_element(trace.y.begin(), trace.y.end()) - trace.y.begin());

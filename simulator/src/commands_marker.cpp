@@ -3,13 +3,12 @@
 // notch search; marker-to-setting; the active marker of each trace and the
 // analyzer-wide marker coupling.
 //
-// Markers read a synthetic response that depends on the stimulus only, so a
-// search answers the same wherever the sweep is put: transmission traces
-// (S21, S12) show a band-pass filter around 4.5 GHz with two smaller
-// lobes, reflection traces (S11, S22) the mirror image, a deep notch with two
-// shallower dips. Searches run on the sweep points, as an analyzer's do.
+// Markers and searches read the trace's formatted data from the measurement
+// chain, the same numbers FDATa answers. Searches run on the sweep points,
+// as an analyzer's do; crossings and band edges are interpolated.
 #include "commands.h"
 #include "instrument.h"
+#include "measurement.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,44 +37,46 @@ const char* const multi_type_key = ":CALCulate#:TRACe#:MARKer:FUNCtion:MULTi:TYP
 // Owned by the stimulus, display and calculate areas; read and moved here.
 const char* const start_key = "[:SENSe#]:FREQuency:STARt";
 const char* const stop_key = "[:SENSe#]:FREQuency:STOP";
-const char* const points_key = "[:SENSe#]:SWEep:POINts";
 const char* const cw_key = "[:SENSe#]:FREQuency:CW";
-const char* const parameter_key = ":CALCulate#:PARameter#:DEFine";
 const char* const delay_key = ":CALCulate#:TRACe#:CORRection:EDELay[:TIME]";
 const char* const reference_level_key = ":DISPlay:WINDow#:TRACe#:Y[:SCALe]:RLEVel";
 
 constexpr int reference_marker = max_markers;  // marker 10
 constexpr int multi_search_markers = 9;        // a multi-search fills markers 1..9
 
-// ---------------------------------------------------------------- the synthetic response
+// ---------------------------------------------------------------- the formatted trace
 
-double lobe(double f, double center, double width) {
-    const double d = (f - center) / width;
-    return std::exp(-d * d);
-}
-
-// Band-pass in dB: -1 dB at 4.5 GHz, a -41 dB floor, lobes at 2.25 GHz
-// (-31 dB) and 6.75 GHz (-35 dB).
-double band_pass(double f) {
-    return -1.0 - 40.0 * (1.0 - lobe(f, 4.5e9, 5.4e8)) + 10.0 * lobe(f, 2.25e9, 1.8e8) + 6.0 * lobe(f, 6.75e9, 1.8e8);
-}
-
-// One trace of one channel: its sweep points and the response on them.
+// One trace of one channel as the display shows it: its x axis and the
+// formatted values (first and second of each point), from the measurement chain.
 struct trace_t {
     int channel = 1;
     int trace = 1;
     double start = 0;
     double stop = 0;
-    bool reflection = false;
     std::vector<double> x;
     std::vector<double> y;
+    std::vector<double> y2;  // the second value of two-value formats, 0 otherwise
+    std::vector<physics::complex_t> corrected;
+    std::vector<double> frequency;
 
-    double response(double f) const { return reflection ? -42.0 - band_pass(f) : band_pass(f); }
     double clamp(double f) const { return std::min(std::max(f, start), stop); }
+    // The point nearest to x (the axis rises; log sweeps are not uniform).
     std::size_t nearest(double f) const {
-        if (stop <= start || x.size() < 2) return 0;
-        const double at = (clamp(f) - start) / (stop - start) * static_cast<double>(x.size() - 1);
-        return static_cast<std::size_t>(std::lround(at));
+        if (x.size() < 2) return 0;
+        const auto hi = static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), clamp(f)) - x.begin());
+        if (hi == 0) return 0;
+        if (hi >= x.size()) return x.size() - 1;
+        return f - x[hi - 1] <= x[hi] - f ? hi - 1 : hi;
+    }
+    // Linear between the points around f (clamped into the sweep).
+    double interpolate(const std::vector<double>& v, double f) const {
+        if (x.size() < 2 || stop <= start) return v.empty() ? 0 : v.front();
+        const double at = clamp(f);
+        auto hi = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), at) - x.begin());
+        hi = std::min(std::max<std::size_t>(hi, 1), x.size() - 1);
+        const std::size_t lo = hi - 1;
+        const double t = x[hi] == x[lo] ? 0 : (at - x[lo]) / (x[hi] - x[lo]);
+        return v[lo] + t * (v[hi] - v[lo]);
     }
 };
 
@@ -83,19 +84,19 @@ trace_t trace_of(context_t& ctx) {
     trace_t t;
     t.channel = ctx.suffix(0);
     t.trace = ctx.suffix(1);
-    const auto& settings = ctx.settings();
-    t.start = settings.real(start_key, {t.channel});
-    t.stop = std::max(t.start, settings.real(stop_key, {t.channel}));
-    const std::string parameter = settings.keyword(parameter_key, {t.channel, t.trace});
-    t.reflection = parameter == "S11" || parameter == "S22";
-    // The points setting is range-checked (2..100001): the vectors stay bounded.
-    const auto n = static_cast<std::size_t>(std::max<std::int64_t>(2, settings.integer(points_key, {t.channel})));
-    t.x.resize(n);
+    const trace_view_t view = trace_view(instrument_of(ctx), t.channel, t.trace);
+    const std::size_t n = view.points();
+    t.x = view.x;
     t.y.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        t.x[i] = t.start + (t.stop - t.start) * static_cast<double>(i) / static_cast<double>(n - 1);
-        t.y[i] = t.response(t.x[i]);
+    t.y2.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        t.y[k] = view.formatted[2 * k];
+        t.y2[k] = view.formatted[2 * k + 1];
     }
+    t.corrected = view.corrected;
+    t.frequency = view.frequency;
+    t.start = n ? t.x.front() : 0;
+    t.stop = n ? t.x.back() : 0;
     return t;
 }
 
@@ -105,10 +106,11 @@ double marker_x(context_t& ctx, int marker) {
 
 // The response under a marker: between points unless the marker keeps to
 // the discrete points.
-double marker_response(context_t& ctx, const trace_t& t, int marker) {
+double marker_response(context_t& ctx, const trace_t& t, int marker, bool second = false) {
     const double x = marker_x(ctx, marker);
-    if (ctx.settings().boolean(marker_discrete_key, {t.channel, t.trace, marker})) return t.y[t.nearest(x)];
-    return t.response(t.clamp(x));
+    const std::vector<double>& v = second ? t.y2 : t.y;
+    if (ctx.settings().boolean(marker_discrete_key, {t.channel, t.trace, marker})) return v[t.nearest(x)];
+    return t.interpolate(v, x);
 }
 
 void place_marker(context_t& ctx, int marker, double x) {
@@ -303,8 +305,7 @@ void set_sweep(context_t& ctx, int channel, double start, double stop) {
 // Moves a setting of the channel or trace to the marker: the sweep's
 // center, start, stop, CW frequency, span (from a delta marker to the
 // reference marker), the reference level of the trace's window, and the
-// electrical delay (the group delay at the marker, 0 on the synthetic
-// response, which has no phase slope). SA has nothing to act on here.
+// electrical delay (the group delay at the marker). SA has nothing to act on here.
 void marker_to_setting(context_t& ctx) {
     static const std::vector<std::string> choices{"CENTer", "SPAN", "STARt", "STOP", "RLEVel", "DELay", "CWFReq", "SA"};
     ctx.expect_params(1, 1);
@@ -337,7 +338,13 @@ void marker_to_setting(context_t& ctx) {
         const int window = it == traces.end() ? 1 : it->second.window;
         settings.set_value(reference_level_key, {window, trace}, marker_response(ctx, trace_of(ctx), marker));
     } else if (what == "DELay") {
-        settings.set_value(delay_key, {channel, trace}, 0.0);
+        // The group delay of the corrected data at the marker.
+        const trace_t t = trace_of(ctx);
+        std::vector<double> delay;
+        physics::format_data(t.corrected, t.frequency, physics::format_t::gdelay, delay);
+        std::vector<double> first(t.x.size());
+        for (std::size_t k = 0; k < first.size(); ++k) first[k] = delay[2 * k];
+        settings.set_value(delay_key, {channel, trace}, t.interpolate(first, marker_x(ctx, marker)));
     }
 }
 
@@ -353,11 +360,14 @@ void answer_marker_y(context_t& ctx) {
     const bool relative = marker != reference_marker &&
                           (ctx.settings().boolean(marker_delta_key, {t.channel, t.trace, marker}) ||
                            ctx.settings().boolean(reference_state_key, {t.channel, t.trace}));
-    if (relative) value -= marker_response(ctx, t, reference_marker);
-    // The second value is the imaginary part of complex formats; 0 for the
-    // scalar log-magnitude response simulated here.
+    double second = marker_response(ctx, t, marker, true);
+    if (relative) {
+        value -= marker_response(ctx, t, reference_marker);
+        second -= marker_response(ctx, t, reference_marker, true);
+    }
+    // The second value belongs to two-value formats (Smith, polar); 0 otherwise.
     ctx.answer_real(value);
-    ctx.answer_real(0.0);
+    ctx.answer_real(second);
 }
 
 void all_markers_off(context_t& ctx) {
@@ -392,7 +402,17 @@ void register_marker_commands(scpi::command_table_t& t) {
     add_trace_setting(t, boolean_setting(marker_delta_key, false));
     add_trace_setting(t, boolean_setting(marker_discrete_key, false));
     add_trace_setting(t, boolean_setting(reference_state_key, false));
-    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12));
+    // A marker stays on the sweep: X beyond either end lands on that end,
+    // with a data-out-of-range error.
+    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12).on_change([](context_t& ctx) {
+        const auto& x = channel_sweep(instrument_of(ctx), ctx.suffix(0)).x;
+        if (x.empty()) return;
+        const double v = ctx.settings().real(marker_x_key, ctx.suffixes());
+        const double clamped = std::min(std::max(v, x.front()), x.back());
+        if (clamped == v) return;
+        ctx.settings().set_value(marker_x_key, ctx.suffixes(), clamped);
+        instrument_of(ctx).report_error(-222, "Data out of range; marker moved to the end of the sweep");
+    }));
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:MARKer#:TYPE", {"NORMal", "FIXed"}, "NORM"));
     t.add_query(":CALCulate#:TRACe#:MARKer#:Y", answer_marker_y);
     t.add_query(":CALCulate#:MEASure#:MARKer#:Y", answer_marker_y);

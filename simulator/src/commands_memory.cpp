@@ -11,9 +11,12 @@
 // hold the active trace's table or ripple settings as text; screen dumps are
 // small bitmaps.
 #include "commands.h"
+#include "display/snapshot.h"
 #include "instrument.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -381,20 +384,31 @@ void load_ripple(context_t& ctx) {
     }
 }
 
-// A 4 x 2 pixel, 24-bit bitmap: binary data with zero bytes and line feeds,
-// as a screen image has.
-std::string screen_image() {
-    auto le = [](std::uint32_t v, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-        return out;
+// The screen as an image file: BMP or SVG when the name ends so, else PNG.
+// Without the renderer (the Windows build has no cairo) there is no image
+// to give, and the command says so rather than store a made-up one.
+std::string screen_image(context_t& ctx, const std::string& name) {
+#ifdef ZORSIM_HAS_RENDERER
+    auto ends_with = [&name](const char* suffix) {
+        const std::size_t n = std::strlen(suffix);
+        if (name.size() < n) return false;
+        for (std::size_t i = 0; i < n; ++i)
+            if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != suffix[i]) return false;
+        return true;
     };
-    const std::uint32_t pixels = 4 * 2 * 3;
-    std::string image = "BM" + le(54 + pixels, 4) + le(0, 4) + le(54, 4);
-    image += le(40, 4) + le(4, 4) + le(2, 4) + le(1, 2) + le(24, 2) + le(0, 4) + le(pixels, 4);
-    image += le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4);
-    for (std::uint32_t i = 0; i < pixels; ++i) image += static_cast<char>(i % 3 == 0 ? 0x0A : i * 9);
-    return image;
+    const auto format = ends_with(".bmp")   ? display::image_format_t::bmp
+                        : ends_with(".svg") ? display::image_format_t::svg
+                                            : display::image_format_t::png;
+    try {
+        return display::render(display::capture(instrument_of(ctx)), format);
+    } catch (const std::runtime_error& e) {
+        throw scpi_error(-200, std::string("Execution error;") + e.what());
+    }
+#else
+    (void)ctx;
+    (void)name;
+    throw scpi_error(-241, "Hardware missing;screen images need the display renderer, built on Linux only");
+#endif
 }
 
 // ---------------------------------------------------------------- catalog
@@ -573,7 +587,8 @@ void register_memory_commands(scpi::command_table_t& t) {
     t.add_command(":MMEMory:STORe:IMAGe", [](context_t& ctx) {
         ctx.expect_params(1, 1);
         volume_t& volume = volume_of(ctx);
-        write_file(volume, absolute_path(volume, ctx.string_param(0)), screen_image());
+        const std::string name = ctx.string_param(0);
+        write_file(volume, absolute_path(volume, name), screen_image(ctx, name));
     });
     t.add_command(":MMEMory:STORe", [](context_t& ctx) { store_state(ctx, "STAT"); });
 

@@ -2,6 +2,8 @@
 // triggering and the RF output switch. Everything but the trigger system and
 // the output switch is per channel (SENSe# and SOURce# are the channel).
 #include "commands.h"
+#include "instrument.h"
+#include "measurement.h"
 
 #include <algorithm>
 
@@ -95,13 +97,32 @@ void register_stimulus_commands(scpi::command_table_t& t) {
 
     t.add_setting(integer_setting("[:SENSe#]:SWEep:POINts", 201).range(2, 100001));
     t.add_setting(choice_setting("[:SENSe#]:SWEep:TYPE", {"LINear", "LOGarithmic", "POWer", "CW", "SEGMent"}, "LIN"));
-    // A sweep time given by hand ends the automatic sweep time.
+    // The time one sweep takes: from the points, IF bandwidth, settling and
+    // point averaging while automatic; a time given by hand ends that.
+    t.add(
+        "[:SENSe#]:SWEep:TIME",
+        [](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            const double v = ctx.real_param(0, "S");
+            if (!(v >= 0 && v <= 1000)) throw scpi_error(-222);
+            ctx.settings().set_value("[:SENSe#]:SWEep:TIME", {ctx.suffix(0)}, v);
+            ctx.settings().set_value("[:SENSe#]:SWEep:TIME:AUTO", {ctx.suffix(0)}, false);
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            ctx.answer_real(channel_sweep_time(instrument_of(ctx), ctx.suffix(0)));
+        });
     t.add_setting(real_setting("[:SENSe#]:SWEep:TIME", 0.0).range(0, 1000).with_unit("S").on_change([](context_t& ctx) {
         ctx.settings().set_value("[:SENSe#]:SWEep:TIME:AUTO", {ctx.suffix(0)}, false);
     }));
     t.add_setting(boolean_setting("[:SENSe#]:SWEep:TIME:AUTO", true));
     t.add_setting(real_setting("[:SENSe#]:SWEep:DELay", 0.0).range(0, 100).with_unit("S"));
-    t.add_setting(choice_setting("[:SENSe#]:SWEep:MODE", {"HOLD", "SINGle", "CONTinuous"}, "CONT"));
+    // SINGle takes one sweep, then holds.
+    t.add_setting(choice_setting("[:SENSe#]:SWEep:MODE", {"HOLD", "SINGle", "CONTinuous"}, "CONT")
+                      .on_change([](context_t& ctx) {
+                          if (ctx.settings().keyword("[:SENSe#]:SWEep:MODE", {ctx.suffix(0)}) == "SING")
+                              trigger_sweep(instrument_of(ctx), ctx.suffix(0));
+                      }));
 
     t.add_setting(real_setting(":SOURce#:POWer[:LEVel]", 0.0).range(min_power, max_power).with_unit("DBM"));
     t.add_setting(real_setting(":SOURce#:POWer:STARt", -10.0).range(min_power, max_power).with_unit("DBM"));
@@ -113,6 +134,8 @@ void register_stimulus_commands(scpi::command_table_t& t) {
 
     t.add_setting(boolean_setting("[:SENSe#]:AVERage[:STATe]", false));
     t.add_setting(integer_setting("[:SENSe#]:AVERage:COUNt", 16).range(1, 999));
+    // SWEep averages successive sweeps, POINt each point before the next.
+    t.add_setting(choice_setting("[:SENSe#]:AVERage:MODE", {"SWEep", "POINt"}, "SWE"));
     t.add_command("[:SENSe#]:AVERage:CLEar", [](context_t& ctx) { ctx.expect_params(0, 0); });
     t.add_setting(real_setting("[:SENSe#]:BANDwidth[:RESolution]", 1e4).range(10, 1e6).with_unit("HZ"));
 
@@ -121,9 +144,27 @@ void register_stimulus_commands(scpi::command_table_t& t) {
     t.add_setting(choice_setting(":TRIGger[:SEQuence]:EXTernal:SLOPe", {"POSitive", "NEGative"}, "POS"));
     t.add_setting(real_setting(":TRIGger[:SEQuence]:EXTernal:DELay", 0.0).range(0, 1).with_unit("S"));
     t.add_setting(choice_setting(":TRIGger:OUTPut:POLarity", {"POSitive", "NEGative"}, "POS"));
-    // Sweeps complete at once here: aborting and initiating only check their form.
-    t.add_command(":ABORt", [](context_t& ctx) { ctx.expect_params(0, 0); });
-    t.add_command(":INITiate#[:IMMediate]", [](context_t& ctx) { ctx.expect_params(0, 0); });
+    // A triggered sweep ends on its own; aborting ends the running ones now.
+    t.add_command(":ABORt", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        for (auto& e : instrument_of(ctx).sweeps) e.second.busy_until = sim_clock_t::now();
+        update_sweep_status(instrument_of(ctx));
+    });
+    t.add_command(":INITiate#[:IMMediate]", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        trigger_sweep(instrument_of(ctx), ctx.suffix(0));
+    });
+    // One sweep of the active channel, whatever the trigger source.
+    t.add_command(":TRIGger[:SEQuence]:SINGle", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        auto& inst = instrument_of(ctx);
+        trigger_sweep(inst, inst.layout.active_channel);
+    });
+    // The stimulus value of every point of the channel (Hz; the x axis of
+    // CW-time and power sweeps at CALCulate:TRACe:DATA:XAXis?).
+    t.add_query("[:SENSe#]:FREQuency:DATA?", [](context_t& ctx) {
+        answer_values(ctx, channel_sweep(instrument_of(ctx), ctx.suffix(0)).corrected.frequency);
+    });
     // The frequency limits, under the node spelling the service menu uses.
     t.add_query(":SERVice:SWEep:FREQency:MINimum?", [](context_t& ctx) { answer_service_limit(ctx, min_frequency); });
     t.add_query(":SERVice:SWEep:FREQency:MAXimum?", [](context_t& ctx) { answer_service_limit(ctx, max_frequency); });

@@ -15,7 +15,7 @@ void status_register_t::set_condition(std::uint16_t value) {
 instrument_t::instrument_t(const scpi::command_table_t& table) : scpi::device_t(table) { power_on(); }
 
 void instrument_t::report_error(int code, const std::string& message) {
-    if (code == 0) return;
+    if (code == 0 || quiet) return;
     if (code <= -100 && code >= -199) esr |= esr_command_error;
     else if (code <= -200 && code >= -299) esr |= esr_execution_error;
     else if (code <= -300 && code >= -399) esr |= esr_device_error;
@@ -120,6 +120,8 @@ void instrument_t::reset() {
     settings().reset();
     layout.reset();
     limit_tables.clear();
+    sweeps.clear();
+    opc_pending = false;
 }
 
 void instrument_t::power_on() {
@@ -132,6 +134,8 @@ void instrument_t::power_on() {
     operation = status_register_t{};
     questionable = status_register_t{};
     identity = default_identity;
+    simulation = simulation_t{};
+    simulation.dut = physics::make_device("bandpass");
 }
 
 }  // namespace zorsim

@@ -5,6 +5,11 @@
 
 #include <zorsim/scpi.h>
 
+#include "correction.h"
+#include "physics/chain.h"
+
+#include <chrono>
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -106,6 +111,32 @@ struct layout_t {
     void repair_selection();
 };
 
+// What the simulator adds to the instrument: the device on its ports and
+// how it measures (simulator-only commands set these; *RST keeps them).
+struct simulation_t {
+    physics::device_ptr dut;    // the default band-pass filter unless chosen
+    bool instant = false;       // sweeps take no time
+    bool noise = true;          // receiver noise on the raw data
+    bool errors = true;         // the test set's systematic errors on the raw data
+    std::uint64_t seed = 1;     // of the noise: the same seed repeats a run
+    physics::chain_stages_t stages;  // test set, correction, time domain
+};
+
+using sim_clock_t = std::chrono::steady_clock;
+
+// The last sweep of one channel: data change only when a sweep runs.
+struct channel_sweep_t {
+    bool valid = false;
+    std::string key;            // the stimulus and receiver it was taken with
+    std::uint64_t index = 0;    // which sweep (seeds its noise)
+    physics::stimulus_t stimulus;
+    std::vector<double> x;      // x axis
+    physics::sweep_data_t raw;        // what the receivers measured
+    physics::sweep_data_t corrected;  // raw through the channel's correction
+    std::string correction_key;       // the correction `corrected` was made with
+    sim_clock_t::time_point busy_until{};  // a triggered sweep runs until then
+};
+
 class instrument_t : public scpi::device_t {
 public:
     static constexpr std::size_t error_queue_capacity = 20;
@@ -139,6 +170,14 @@ public:
     layout_t layout;
     // Limit tables by (channel, trace), as their reply text; none: "0".
     std::map<std::pair<int, int>, std::string> limit_tables;
+    simulation_t simulation;
+    std::map<int, channel_sweep_t> sweeps;  // by channel
+    std::map<int, channel_calibration_t> calibrations;  // by channel; kept over *RST
+    sim_clock_t::time_point epoch = sim_clock_t::now();  // continuous sweeps count from here
+    bool opc_pending = false;  // *OPC sent while a sweep ran
+    // While set, errors are dropped: the display reads the instrument through
+    // its own queries and must leave no trace in the error queue.
+    bool quiet = false;
 
 private:
     std::deque<queued_error_t> errors_;

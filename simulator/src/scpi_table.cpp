@@ -364,6 +364,12 @@ void context_t::answer(std::string_view raw) {
     answered_ = true;
 }
 
+void context_t::answer_owned(std::string&& raw) {
+    if (answered_) return answer(raw);
+    answer_ = std::move(raw);
+    answered_ = true;
+}
+
 // ---------------------------------------------------------------- command_table_t
 
 command_table_t::command_table_t() = default;
@@ -555,9 +561,12 @@ result_t execute(const command_table_t& table, device_t& device, std::string_vie
             device.report_error(-300, error_message(-300));
             continue;
         }
-        if (h.query && ctx.answered()) answers.push_back(ctx.answer_text());
+        if (h.query && ctx.answered()) answers.push_back(ctx.take_answer());
     }
-    if (!answers.empty()) {
+    if (answers.size() == 1) {  // long replies are mostly alone: no copy
+        result.has_reply = true;
+        result.reply = std::move(answers.front());
+    } else if (!answers.empty()) {
         result.has_reply = true;
         for (std::size_t i = 0; i < answers.size(); ++i) {
             if (i) result.reply += ';';

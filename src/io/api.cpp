@@ -1,5 +1,6 @@
 #include "io/api.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "io/visa_library.h"
@@ -68,7 +69,12 @@ status_t api_t::number_query(status_t& status, const std::string& command, doubl
     // "%Le" stores VISA's long double, wider than a double on most compilers.
     ViLongDouble result = 0;
     status = visa::api().viQueryf(resource.io, "%s", "%Le", command.c_str(), &result);
-    if (status >= 0) value = static_cast<double>(result);
+    if (status < 0) return status;
+    // Beyond a double's range the reply cannot be the value (1e400 would
+    // come back as an infinity): out of range for its destination, as VISA
+    // says for a read into a double.
+    if (std::isfinite(result) && !std::isfinite(static_cast<double>(result))) return status = VI_ERROR_INV_FMT;
+    value = static_cast<double>(result);
     return status;
 }
 

@@ -103,25 +103,27 @@ void visa_resource_t::read_view(status_t& status, std::string_view& reply) {
     ViUInt32 timeout_ms = 0;
     bool timeout_known = false;
     std::size_t size = 0;
-    bool too_long = false;
-    char dropped[first_piece];
     for (;;) {
-        if (size == buffer.capacity && !too_long) {
+        if (size == buffer.capacity) {
+            // Too long for any reply the driver takes: stop here. The VISA
+            // session still owes the rest and drops it before the next
+            // exchange, so nobody waits for the end of a flood.
             if (size >= max_reply_bytes) {
-                too_long = true;  // read on to the end, so the next exchange starts clean
-            } else {
-                buffer.grow(std::min(size * 2, max_reply_bytes));
+                buffer.failed(size);
+                status = zor_error_value_count;
+                return;
             }
+            buffer.grow(std::min(size * 2, max_reply_bytes));
         }
-        char* into = too_long ? dropped : buffer.data.get() + size;
-        const std::size_t room = too_long ? sizeof dropped : buffer.capacity - size;
+        char* into = buffer.data.get() + size;
+        const std::size_t room = buffer.capacity - size;
         ViUInt32 count = 0;
         status = visa.viRead(io, reinterpret_cast<ViBuf>(into), static_cast<ViUInt32>(room), &count);
         if (status != 0 && status != VI_SUCCESS_TERM_CHAR && status != VI_SUCCESS_MAX_CNT) {
             reply = buffer.failed(size);
             return;
         }
-        if (!too_long) size += std::min<std::size_t>(count, room);  // never trust a larger count
+        size += std::min<std::size_t>(count, room);  // never trust a larger count
         if (status == 0) break;
         // A reply in several pieces must still end within the time-out:
         // each read has its own, and an endless reply would go on for ever.
@@ -134,11 +136,6 @@ void visa_resource_t::read_view(status_t& status, std::string_view& reply) {
             status = VI_ERROR_TMO;
             return;
         }
-    }
-    if (too_long) {
-        buffer.failed(size);
-        status = zor_error_value_count;
-        return;
     }
     const char* data = buffer.data.get();
     while (size > 0 && std::strchr(util::white_space, data[size - 1]) != nullptr && data[size - 1] != '\0') --size;

@@ -140,6 +140,10 @@ TEST_F(CommandObject, NumberQueriesUseTheirWidths) {
     real = 7.0;
     EXPECT_LT(api.number_query(status, "Q:REAL?", real), 0);
     EXPECT_EQ(real, 7.0);
+    // Beyond a double's range (a long double holds it): no infinity.
+    script("Q:REAL?", "1e400");
+    EXPECT_LT(api.number_query(status, "Q:REAL?", real), 0);
+    EXPECT_EQ(real, 7.0);
     script("Q:INT?", "abc");
     number = 7;
     EXPECT_LT(api.number_query(status, "Q:INT?", number), 0);

@@ -90,8 +90,17 @@ protected:
 };
 
 TEST_P(PerChannel, OnceForEachChannelAndTheCorrectionComesOn) {
+    // A calibration saves only with its standards measured (full two-port by default).
+    for (int channel : {1, 3}) {
+        const std::string c = std::to_string(channel);
+        raw(":SENS" + c + ":CORR:COLL:OPEN 1;:SENS" + c + ":CORR:COLL:SHOR 1;:SENS" + c + ":CORR:COLL:LOAD 1;:SENS" + c +
+            ":CORR:COLL:OPEN 2;:SENS" + c + ":CORR:COLL:SHOR 2;:SENS" + c + ":CORR:COLL:LOAD 2;:SENS" + c +
+            ":CORR:COLL:THRU 1,2");
+    }
+    clear_log();
     EXPECT_EQ(GetParam().call(vi, "Channel1,Channel3"), 0);
     EXPECT_EQ(log(), (strings{command(1), command(3)}));
+    EXPECT_EQ(next_error(), "0,\"No error\"");
     for (const auto& [channel, on] : {std::pair{"Channel1", VI_TRUE}, {"Channel2", VI_FALSE}, {"Channel3", VI_TRUE}}) {
         ViBoolean state = 99;
         EXPECT_EQ(ZOR_GetChannelCorrectionEnabled(vi, channel, &state), 0);
@@ -507,8 +516,10 @@ TEST_F(Correction, MissingKitFilesAreReportedByTheAnalyzer) {
 
 TEST_F(Correction, TheSelectedKitTravelsAsADefiniteLengthBlock) {
     ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, nullptr, "TRL Fixture"), 0);
-    const std::string kit = "TRL Fixture\tMicrostrip fixture: thru, reflect, line\tLINE\tREFL";
-    EXPECT_EQ(raw(":SENSe:CORRection:CKIT:DATA?"), "#2" + std::to_string(kit.size()) + kit);
+    // The text fields, then the four standards (ideal in this kit).
+    const std::string ideal = "\t0,0,50,0,0,0,0,50,0";
+    const std::string kit = "TRL Fixture\tMicrostrip fixture: thru, reflect, line\tLINE\tREFL" + ideal + ideal + ideal + ideal;
+    EXPECT_EQ(raw(":SENSe:CORRection:CKIT:DATA?"), "#3" + std::to_string(kit.size()) + kit);
     const std::string other = "Fixture B\tSecond fixture, 50 Ohm line\tSYST\tTHRU";
     raw(":SENSe2:CORRection:CKIT:DATA #2" + std::to_string(other.size()) + other);
     EXPECT_EQ(next_error(), "0,\"No error\"");
@@ -519,3 +530,61 @@ TEST_F(Correction, TheSelectedKitTravelsAsADefiniteLengthBlock) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- calibrating the simulated test set
+
+namespace zor_test_calibration {
+
+// The four corrected S-parameters of channel 1 (traces 1..4 measure S11,
+// S21, S12, S22), as re,im pairs.
+std::vector<double> corrected_sparams(ViSession vi, int points) {
+    std::vector<double> all;
+    for (const char* trace : {"Channel1:Trace1", "Channel1:Trace2", "Channel1:Trace3", "Channel1:Trace4"}) {
+        std::vector<double> data(static_cast<std::size_t>(2 * points), 0.0);
+        ViInt32 count = -1;
+        EXPECT_EQ(ZOR_MeasurementQueryData(vi, trace, 1, 2 * points, data.data(), &count), 0);
+        EXPECT_EQ(count, 2 * points);
+        all.insert(all.end(), data.begin(), data.end());
+    }
+    return all;
+}
+
+double largest_difference(const std::vector<double>& a, const std::vector<double>& b) {
+    double largest = 0;
+    for (std::size_t k = 0; k < a.size() && k < b.size(); ++k) largest = std::max(largest, std::abs(a[k] - b[k]));
+    return a.size() == b.size() ? largest : 1e300;
+}
+
+}  // namespace zor_test_calibration
+
+TEST_F(Correction, SoltWithTheSelectedKitRemovesTheTestSetsErrors) {
+    using namespace zor_test_calibration;
+    const int points = 51;
+    raw(":SENS1:SWE:POIN 51");
+    const std::vector<double> truth = corrected_sparams(vi, points);  // the fixture leaves the errors out
+    raw(":SYSTem:SIMulation:ERRors ON");
+    const std::vector<double> uncorrected = corrected_sparams(vi, points);
+    EXPECT_GT(largest_difference(uncorrected, truth), 1e-2);
+
+    // Standards of the 3.5 mm kit connected and measured, solved with the
+    // kit the driver selects at SAVE.
+    ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, nullptr, "3.5 mm"), 0);
+    raw(":SENS1:CORR:COLL:METH SOLT;:SENS1:CORR:COLL:OPEN 1;:SENS1:CORR:COLL:SHOR 1;:SENS1:CORR:COLL:LOAD 1;"
+        ":SENS1:CORR:COLL:OPEN 2;:SENS1:CORR:COLL:SHOR 2;:SENS1:CORR:COLL:LOAD 2;:SENS1:CORR:COLL:THRU 1,2;"
+        ":SENS1:CORR:COLL:ISOL 1,2");
+    ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, nullptr, "7 mm"), 0);
+    ASSERT_EQ(ZOR_ChannelCorrectionSave(vi, "Channel1"), 0);
+    const double wrong_kit = largest_difference(corrected_sparams(vi, points), truth);
+    EXPECT_GT(wrong_kit, 1e-2);
+    EXPECT_LT(wrong_kit, 10.0);
+    ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, nullptr, "3.5 mm"), 0);
+    ASSERT_EQ(ZOR_ChannelCorrectionSave(vi, "Channel1"), 0);
+    EXPECT_LT(largest_difference(corrected_sparams(vi, points), truth), 1e-9);
+    EXPECT_EQ(next_error(), "0,\"No error\"");
+
+    // The correction state export switches between raw and corrected data.
+    ASSERT_EQ(ZOR_SetChannelCorrectionEnabled(vi, "Channel1", VI_FALSE), 0);
+    EXPECT_LT(largest_difference(corrected_sparams(vi, points), uncorrected), 1e-12);
+    ASSERT_EQ(ZOR_SetChannelCorrectionEnabled(vi, "Channel1", VI_TRUE), 0);
+    EXPECT_LT(largest_difference(corrected_sparams(vi, points), truth), 1e-9);
+}

@@ -1,5 +1,8 @@
-// Tests of the limit, ripple-limit and bandwidth-limit actions, against the
-// simulated analyzer's tests of its synthetic trace where practical.
+// Tests of the limit, ripple-limit and bandwidth-limit actions; the
+// analyzer's verdicts must be those a program reaches from the same
+// formatted data and lines.
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -65,13 +68,17 @@ const std::vector<call_case_t> every_export = {
 
 class Limit : public zor_test::function_test_t {
 protected:
-    // Channel 1 sweeps 1..3 GHz in 21 points: the synthetic trace is then
-    // -0.1 * (i - 10)^2 dB at point i, the frequency 1 GHz + i * 100 MHz.
+    // Channel 1 sweeps the default band-pass filter over 4..5 GHz in 21
+    // points (50 MHz apart); trace 2 measures its S21 in dB.
     void small_sweep() {
-        ASSERT_EQ(ZOR_SetStandardStimulusSweepFrequencyStop(vi, "Channel1", 3e9), 0);
-        ASSERT_EQ(ZOR_SetStandardStimulusSweepFrequencyStart(vi, "Channel1", 1e9), 0);
+        ASSERT_EQ(ZOR_SetStandardStimulusSweepFrequencyStart(vi, "Channel1", 4e9), 0);
+        ASSERT_EQ(ZOR_SetStandardStimulusSweepFrequencyStop(vi, "Channel1", 5e9), 0);
         ASSERT_EQ(ZOR_SetChannelStandardStimulusSweepNumberOfPoints(vi, "Channel1", 21), 0);
+        const auto pairs = formatted("Channel1:Trace2", 21);
+        for (std::size_t k = 0; k < pairs.size(); k += 2) y.push_back(pairs[k]);
     }
+    static double x(int i) { return 4e9 + i * 5e7; }
+    std::vector<double> y;
 };
 
 TEST_F(Limit, EveryExportAddressesWindowAndTraceAndRefusesANullName) {
@@ -235,69 +242,98 @@ TEST_F(Limit, FailuresStopTheRecordsAndLeaveOutputsAlone) {
     EXPECT_TRUE(lockable_from_another_thread());
 }
 
-TEST_F(Limit, LimitTestOfTheSyntheticTrace) {
+TEST_F(Limit, LimitTestFailsWhereTheDataCrossTheLines) {
     small_sweep();
-    // An upper line at -1 dB fails where |i - 10| <= 3.
-    ViInt32 type = 1;
-    ViReal64 from = 1e9, to = 3e9, level = -1;
-    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Window1:Trace1", 1, &type, &from, &to, &level, &level), 0);
-    ViBoolean fails = VI_FALSE;
-    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Window1:Trace1", &fails), 0);
+    // A sloped upper line over the band and a lower one over its middle.
+    ViInt32 types[2] = {1, 2};
+    ViReal64 from[2] = {4e9, 4.3e9}, to[2] = {5e9, 4.7e9}, begin[2] = {-30, -2.5}, end[2] = {-10, -2.5};
+    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Window1:Trace2", 2, types, from, to, begin, end), 0);
+    ViBoolean fails = VI_TRUE;
+    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_FALSE) << "the test is off";
-    ASSERT_EQ(ZOR_SetMeasurementLimitEnabled(vi, "Channel1:Trace1", VI_TRUE), 0);
-    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Window1:Trace1", &fails), 0);
+    ASSERT_EQ(ZOR_SetMeasurementLimitEnabled(vi, "Channel1:Trace2", VI_TRUE), 0);
+
+    std::vector<double> failed_x;
+    std::vector<ViInt32> expected(21);
+    for (int i = 0; i < 21; ++i) {
+        const double upper = -30 + 20 * (x(i) - 4e9) / 1e9;
+        const bool lower_applies = x(i) >= 4.3e9 - 1 && x(i) <= 4.7e9 + 1;
+        const bool bad = y[i] > upper || (lower_applies && y[i] < -2.5);
+        expected[i] = bad;
+        if (bad) failed_x.push_back(x(i));
+    }
+    ASSERT_FALSE(failed_x.empty());
+    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_TRUE);
     ViInt32 count = 0;
-    ASSERT_EQ(ZOR_MeasurementLimitGetNoOfFailedPoints(vi, "Window1:Trace1", &count), 0);
-    EXPECT_EQ(count, 7);
-    ViReal64 x[8] = {};
-    ASSERT_EQ(ZOR_MeasurementLimitQueryXValuesOfFailedPoints(vi, "Window1:Trace1", 8, x, &count), 0);
-    ASSERT_EQ(count, 7);
-    for (int i = 0; i < 7; ++i) EXPECT_DOUBLE_EQ(x[i], 1.7e9 + i * 1e8);
+    ASSERT_EQ(ZOR_MeasurementLimitGetNoOfFailedPoints(vi, "Window1:Trace2", &count), 0);
+    EXPECT_EQ(count, static_cast<ViInt32>(failed_x.size()));
+    ViReal64 xs[21] = {};
+    ASSERT_EQ(ZOR_MeasurementLimitQueryXValuesOfFailedPoints(vi, "Window1:Trace2", 21, xs, &count), 0);
+    ASSERT_EQ(count, static_cast<ViInt32>(failed_x.size()));
+    for (int i = 0; i < count; ++i) EXPECT_NEAR(xs[i], failed_x[static_cast<std::size_t>(i)], 1e-3);
     ViReal64 stimulus[21], upper[21], lower[21];
     ViInt32 results[21];
-    ASSERT_EQ(ZOR_MeasurementLimitQueryTestResult(vi, "Window1:Trace1", 21, stimulus, &count, results, upper, lower), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitQueryTestResult(vi, "Window1:Trace2", 21, stimulus, &count, results, upper, lower), 0);
     ASSERT_EQ(count, 21);
     for (int i = 0; i < 21; ++i) {
-        EXPECT_EQ(results[i], (i >= 7 && i <= 13) ? 1 : 0) << i;
-        EXPECT_DOUBLE_EQ(upper[i], -1) << i;
+        EXPECT_EQ(results[i], expected[i]) << i;
+        EXPECT_NEAR(upper[i], -30 + 20 * (x(i) - 4e9) / 1e9, 1e-9) << i;
     }
 }
 
-TEST_F(Limit, RippleAndBandwidthTestsOfTheSyntheticTrace) {
+TEST_F(Limit, RippleAndBandwidthAreThoseOfTheData) {
     small_sweep();
-    // Points 0..5 spread 7.5 dB (5 allowed), points 8..12 0.4 dB (1 allowed).
+    // The pass band's middle, and a band reaching down a skirt.
     ViInt32 types[2] = {1, 1};
-    ViReal64 from[2] = {1.0e9, 1.8e9}, to[2] = {1.5e9, 2.2e9}, allowed[2] = {5, 1};
-    ASSERT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "Window1:Trace1", 0, 2, types, from, to, allowed), 0);
-    ASSERT_EQ(ZOR_SetMeasurementRippleLimitEnabled(vi, "Channel1:Trace1", VI_TRUE), 0);
+    ViReal64 from[2] = {4.35e9, 4.0e9}, to[2] = {4.65e9, 4.3e9}, allowed[2] = {1, 1};
+    ASSERT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "Window1:Trace2", 0, 2, types, from, to, allowed), 0);
+    ASSERT_EQ(ZOR_SetMeasurementRippleLimitEnabled(vi, "Channel1:Trace2", VI_TRUE), 0);
+    double spread[2];
+    for (int s = 0; s < 2; ++s) {
+        double lo = 1e300, hi = -1e300;
+        for (int i = 0; i < 21; ++i)
+            if (x(i) >= from[s] - 1 && x(i) <= to[s] + 1) {
+                lo = std::min(lo, y[i]);
+                hi = std::max(hi, y[i]);
+            }
+        spread[s] = hi - lo;
+    }
+    ASSERT_LT(spread[0], 1);
+    ASSERT_GT(spread[1], 1);
     ViBoolean fails = VI_FALSE;
-    ASSERT_EQ(ZOR_MeasurementRippleLimitIsPassing(vi, "Window1:Trace1", &fails), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_TRUE);
     ViReal64 ripple[2] = {}, maximum[2] = {};
     ViInt32 results[2] = {}, count = 0;
-    ASSERT_EQ(ZOR_MeasurementRippleLimitQueryTestResult(vi, "Window1:Trace1", 0, 2, ripple, &count, maximum, results), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitQueryTestResult(vi, "Window1:Trace2", 0, 2, ripple, &count, maximum, results), 0);
     ASSERT_EQ(count, 2);
-    EXPECT_NEAR(ripple[0], 7.5, 1e-9);
-    EXPECT_NEAR(ripple[1], 0.4, 1e-9);
-    EXPECT_EQ(maximum[1], 1);
-    EXPECT_EQ(std::vector<ViInt32>(results, results + 2), (std::vector<ViInt32>{1, 0}));
+    EXPECT_NEAR(ripple[0], spread[0], 1e-9);
+    EXPECT_NEAR(ripple[1], spread[1], 1e-9);
+    EXPECT_EQ(std::vector<ViInt32>(results, results + 2), (std::vector<ViInt32>{0, 1}));
 
-    // 3 dB below the peak lies 5 + 0.5/1.1 points either side of it.
+    // The 3 dB bandwidth: edges interpolated where the data fall 3 dB below their peak.
+    const auto top = static_cast<int>(std::max_element(y.begin(), y.end()) - y.begin());
+    const double level = y[top] - 3;
+    int lo = top, hi = top;
+    while (y[lo - 1] >= level) --lo;
+    while (y[hi + 1] >= level) ++hi;
+    auto edge = [&](int in, int out) { return x(in) + (x(out) - x(in)) * (y[in] - level) / (y[in] - y[out]); };
+    const double expected = edge(hi, hi + 1) - edge(lo, lo - 1);
     ViReal64 bandwidth = 0;
-    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Window1:Trace1", &bandwidth), 0);
-    EXPECT_NEAR(bandwidth, 2 * (5 + 0.5 / 1.1) * 1e8, 1);
-    ASSERT_EQ(ZOR_SetMeasurementBwLimitEnabled(vi, "Channel1:Trace1", VI_TRUE), 0);
-    for (const auto& [maximum_hz, expected] : {std::pair{1e9, VI_TRUE}, {2e9, VI_FALSE}}) {
-        ASSERT_EQ(ZOR_SetMeasurementBwLimitMaximum(vi, "Channel1:Trace1", maximum_hz), 0);
-        ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Window1:Trace1", &fails), 0);
-        EXPECT_EQ(fails, expected) << maximum_hz;
+    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Window1:Trace2", &bandwidth), 0);
+    EXPECT_NEAR(bandwidth, expected, 1);
+    ASSERT_EQ(ZOR_SetMeasurementBwLimitEnabled(vi, "Channel1:Trace2", VI_TRUE), 0);
+    for (const auto& [maximum_hz, verdict] : {std::pair{expected - 1e6, VI_TRUE}, {expected + 1e6, VI_FALSE}}) {
+        ASSERT_EQ(ZOR_SetMeasurementBwLimitMaximum(vi, "Channel1:Trace2", maximum_hz), 0);
+        ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
+        EXPECT_EQ(fails, verdict) << maximum_hz;
     }
-    // 20 dB below the peak lies beyond both ends of the sweep: no result.
-    ASSERT_EQ(ZOR_SetMeasurementBwLimitThreshold(vi, "Channel1:Trace1", 20), 0);
-    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Window1:Trace1", &bandwidth), 0);
+    // 60 dB below the peak lies beyond both ends of this sweep: no result.
+    ASSERT_EQ(ZOR_SetMeasurementBwLimitThreshold(vi, "Channel1:Trace2", 60), 0);
+    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Window1:Trace2", &bandwidth), 0);
     EXPECT_DOUBLE_EQ(bandwidth, 9.91e37);
-    ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Window1:Trace1", &fails), 0);
+    ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_TRUE);
 }
 

@@ -8,9 +8,6 @@
 
 #include "function_fixture.h"
 
-#define ZOR_MEASUREMENT_TEST_VISA_DECL(name, ret, params) extern "C" ret ZOR_VISA_CALL name params;
-ZOR_VISA_FUNCTIONS(ZOR_MEASUREMENT_TEST_VISA_DECL)
-#undef ZOR_MEASUREMENT_TEST_VISA_DECL
 
 namespace {
 
@@ -33,27 +30,6 @@ protected:
         EXPECT_EQ(ZOR_MeasurementQueryData(vi, name, type, size, data.data(), &count), 0);
         EXPECT_EQ(count, size);
         return data;
-    }
-    // One exchange on a second VISA session, beside the driver's: for the
-    // analyzer's commands no export sends.
-    std::string raw_query(const std::string& message) {
-        ViSession rm = 0, io = 0;
-        EXPECT_EQ(viOpenDefaultRM(&rm), 0);
-        EXPECT_EQ(viOpen(rm, resource.c_str(), VI_NO_LOCK, 0, &io), 0);
-        ViUInt32 count = 0;
-        const auto* bytes = reinterpret_cast<ViConstBuf>(message.data());
-        EXPECT_EQ(viWrite(io, bytes, static_cast<ViUInt32>(message.size()), &count), 0);
-        std::string reply;
-        char piece[4096];
-        ViStatus status = VI_SUCCESS_MAX_CNT;
-        while (status == VI_SUCCESS_MAX_CNT) {
-            status = viRead(io, reinterpret_cast<ViBuf>(piece), sizeof piece, &count);
-            reply.append(piece, count);
-        }
-        viClose(io);
-        viClose(rm);
-        while (!reply.empty() && reply.back() == '\n') reply.pop_back();
-        return reply;
     }
 };
 

@@ -150,7 +150,7 @@ TEST_F(Memory, FoldersFilesAndCatalogsFollowTheAnalyzer) {
     EXPECT_STREQ(text, "\"/USER/sub\"");
     EXPECT_EQ(ZOR_MemoryStoreFile(vi, "a.sta"), 0);
     EXPECT_EQ(ZOR_MemoryStoreFileOfSpecifiedFileType(vi, "c.cal", 1), 0);
-    EXPECT_EQ(ZOR_MemorySaveScreenDump(vi, "s.bmp"), 0);
+    EXPECT_EQ(ZOR_MemoryDownloadData(vi, "s.bmp", "#12BM"), 0);
     EXPECT_EQ(ZOR_MemoryCopy(vi, "a.sta", "/USER/b.sta"), 0);
     EXPECT_EQ(ZOR_MemoryRename(vi, "s.bmp", "shot.bmp"), 0);
     EXPECT_EQ(catalog(""), "a.sta,c.cal,shot.bmp");
@@ -190,7 +190,7 @@ TEST_F(Memory, StateAndLimitFilesRestoreWhatWasStored) {
     EXPECT_EQ(query(":CALCulate1:TRACe1:LIMit:DATA?"), table);
 
     // A file of another kind is not loaded as a state or limit file.
-    EXPECT_EQ(ZOR_MemorySaveScreenDump(vi, "shot"), 0);
+    EXPECT_EQ(ZOR_MemoryDownloadData(vi, "shot", "#15image"), 0);
     EXPECT_EQ(ZOR_MemoryLoadFile(vi, "shot"), 0);
     EXPECT_EQ(next_error().substr(0, 5), "-257,");
     EXPECT_EQ(ZOR_MemoryLoadFileOfSpecifiedFileType(vi, "setup", 1), 0);
@@ -305,13 +305,49 @@ TEST_F(Memory, DownloadSendsABlockAndUploadGetsTheSameBytesBack) {
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, sizeof text, text), 0);
     EXPECT_STREQ(text, "\"/USER\"");
 
-    // A screen image is binary too.
-    EXPECT_EQ(ZOR_MemorySaveScreenDump(vi, "shot.bmp"), 0);
-    EXPECT_EQ(ZOR_MemoryUploadData(vi, "shot.bmp", back.c_str()), 0);
-    const std::string image = read_local(back);
-    ASSERT_EQ(image.size(), 78u);
-    EXPECT_EQ(image.substr(0, 2), "BM");
-    EXPECT_NE(image.find('\0'), std::string::npos);
+}
+
+// The screen dump stores the drawn display; uploading it gives the image's
+// exact bytes: PNG, or BMP when the name ends so. The Windows build has no
+// renderer and says so with an error instead of storing an image.
+TEST_F(Memory, ScreenDumpUploadsAnImageOfTheDisplay) {
+    const std::string back = local("screen.img");
+    auto u32 = [](const std::string& b, std::size_t at, bool big_endian) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            const auto byte = static_cast<unsigned char>(b.at(at + static_cast<std::size_t>(big_endian ? i : 3 - i)));
+            v = v << 8 | byte;
+        }
+        return v;
+    };
+    struct case_t {
+        const char* name;
+        const char* magic;
+        std::size_t width_at, height_at;  // where the image header keeps the size
+        bool big_endian;
+    } cases[] = {{"shot.png", "\x89PNG\r\n\x1a\n", 16, 20, true}, {"/USER/SHOT.BMP", "BM", 18, 22, false}};
+    raw(":DISPlay:WINDow3:TRACe5 1");
+    for (const auto& c : cases) {
+        EXPECT_EQ(ZOR_MemorySaveScreenDump(vi, c.name), 0) << c.name;
+#ifdef _WIN32
+        EXPECT_EQ(next_error().substr(0, 5), "-241,") << c.name;
+        EXPECT_EQ(catalog("/USER"), "NO CATALOG");
+#else
+        EXPECT_EQ(next_error(), "0,\"No error\"") << c.name;
+        EXPECT_EQ(ZOR_MemoryUploadData(vi, c.name, back.c_str()), 0) << c.name;
+        const std::string image = read_local(back);
+        ASSERT_GT(image.size(), 1000u) << c.name;
+        EXPECT_EQ(image.substr(0, std::strlen(c.magic)), c.magic) << c.name;
+        EXPECT_EQ(u32(image, c.width_at, c.big_endian), 1024u) << c.name;
+        EXPECT_EQ(u32(image, c.height_at, c.big_endian), 640u) << c.name;
+#endif
+    }
+#ifndef _WIN32
+    // A PNG ends in its IEND chunk: the upload is whole.
+    EXPECT_EQ(ZOR_MemoryUploadData(vi, "shot.png", back.c_str()), 0);
+    const std::string png = read_local(back);
+    EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND");
+#endif
 }
 
 TEST_F(Memory, DownloadOfAReadyBlockOrAMissingFile) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ZOR.h"
+#include "zor_accessor_params.h"  // the accessor rows' parameter lists, spelled as the driver defines them
 
 namespace zor_robust {
 

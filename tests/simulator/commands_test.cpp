@@ -96,7 +96,8 @@ TEST_P(Refusal, QueuesTheErrorSetsTheEventBitAndKeepsTheValue) {
 }
 
 const refusal_case_t refusal_cases[] = {
-    {":SENS:SWE:TIME -1", ":SENS:SWE:TIME?", "+0.000000000000E+00", "-222,\"Data out of range\""},
+    // Automatic: 201 points at 10 kHz IF bandwidth and 5 us settling each.
+    {":SENS:SWE:TIME -1", ":SENS:SWE:TIME?", "+2.110500000000E-02", "-222,\"Data out of range\""},
     {":SOUR2:POW 25", ":SOUR2:POW?", "+0.000000000000E+00", "-222,\"Data out of range\""},
     {":SENS:FREQ:CENT 10GHZ", ":SENS:FREQ:CENT?", "+4.500150000000E+09", "-222,\"Data out of range\""},
     {":SENS:FREQ:SPAN -1", ":SENS:FREQ:SPAN?", "+8.999700000000E+09", "-222,\"Data out of range\""},

@@ -197,40 +197,60 @@ TEST_F(socket_io, many_short_queries_round_trip_fast) {
 // An instrument that misbehaves on the first query, then answers the second
 // right: the first call must end within its time-out, and the second must
 // get its own reply, never the first one's leftovers.
+// What the client and the playing instrument tell each other: the replies
+// are timed by these events, not by sleeps, so a loaded machine cannot turn a
+// late reply into a timely one or the other way round.
+struct exchange_events {
+    std::atomic<bool> first_returned{false};
+    std::promise<void> first_reply_sent;
+
+    // True once the client's first query has returned; false after 10 s.
+    bool wait_first_returned() const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!first_returned && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(1));
+        return first_returned;
+    }
+};
+
 struct fault_case {
     const char* name;
-    std::function<void(test_socket_t)> first_reply;
+    std::function<void(test_socket_t, const exchange_events&)> first_reply;
     ViStatus first_status;
-    int settle_ms;  // pause before the second query
+    bool second_after_first_reply_sent;  // else at once, while the first reply may still come
 };
 
 TEST_F(socket_io, after_a_faulty_reply_the_next_query_gets_its_own) {
+    const std::string late = "+3.000000000000E+05\n";
     const fault_case cases[] = {
         // Late replies: before the next query, or while it waits for the late
-        // reply (up to one more time-out).
-        {"late, before the next query", [](test_socket_t peer) {
-             std::this_thread::sleep_for(milliseconds(400));
-             server::send_all(peer, "+3.000000000000E+05\n");
-         }, VI_ERROR_TMO, 300},
-        {"late, while the next query waits", [](test_socket_t peer) {
-             std::this_thread::sleep_for(milliseconds(400));
-             server::send_all(peer, "+3.000000000000E+05\n");
-         }, VI_ERROR_TMO, 0},
-        {"extra lines", [](test_socket_t peer) { server::send_all(peer, "1\n\x01\n7\n"); }, VI_SUCCESS, 50},
-        {"endless", [](test_socket_t peer) {
+        // reply (up to its own time-out).
+        {"late, before the next query", [&](test_socket_t peer, const exchange_events& ev) {
+             if (ev.wait_first_returned()) server::send_all(peer, late);
+         }, VI_ERROR_TMO, true},
+        {"late, while the next query waits", [&](test_socket_t peer, const exchange_events& ev) {
+             if (!ev.wait_first_returned()) return;
+             std::this_thread::sleep_for(milliseconds(100));
+             server::send_all(peer, late);
+         }, VI_ERROR_TMO, false},
+        {"extra lines", [](test_socket_t peer, const exchange_events&) { server::send_all(peer, "1\n\x01\n7\n"); },
+         VI_SUCCESS, true},
+        // Bytes without end until the client has given up on them.
+        {"endless", [](test_socket_t peer, const exchange_events& ev) {
              const std::string chunk(1024, '3');
-             const auto end = std::chrono::steady_clock::now() + milliseconds(700);
-             while (std::chrono::steady_clock::now() < end) {
+             const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             while (!ev.first_returned && std::chrono::steady_clock::now() < end) {
                  server::send_all(peer, chunk);
                  std::this_thread::sleep_for(milliseconds(1));
              }
              server::send_all(peer, "\n");
-         }, VI_ERROR_TMO, 1500},
+         }, VI_ERROR_TMO, false},
     };
     for (const auto& c : cases) {
+        exchange_events ev;
         server srv([&](test_socket_t peer) {
             if (server::recv_line(peer) != "FIRST?\n") return;
-            c.first_reply(peer);
+            c.first_reply(peer, ev);
+            ev.first_reply_sent.set_value();
             if (server::recv_line(peer) != "SECOND?\n") return;
             server::send_all(peer, "2\n");
             server::recv_line(peer);
@@ -240,8 +260,14 @@ TEST_F(socket_io, after_a_faulty_reply_the_next_query_gets_its_own) {
         ViInt32 value = -1;
         const auto t0 = std::chrono::steady_clock::now();
         EXPECT_EQ(viQueryf(vi, "%s", "%ld", "FIRST?", &value), c.first_status) << c.name;
-        EXPECT_LT(seconds_since(t0), 1.0) << c.name << ": the time-out counts for the whole reply";
-        std::this_thread::sleep_for(milliseconds(c.settle_ms));
+        // The endless reply goes on for 10 s unless the time-out ends its read.
+        EXPECT_LT(seconds_since(t0), 2.0) << c.name << ": the time-out counts for the whole reply";
+        ev.first_returned = true;
+        if (c.second_after_first_reply_sent) {
+            ASSERT_EQ(ev.first_reply_sent.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        }
+        // Room to wait out the rest of the first reply on a loaded machine.
+        ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 5000), VI_SUCCESS);
         value = -1;
         EXPECT_EQ(viQueryf(vi, "%s", "%ld", "SECOND?", &value), VI_SUCCESS) << c.name;
         EXPECT_EQ(value, 2) << c.name;

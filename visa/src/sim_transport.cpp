@@ -15,6 +15,8 @@ public:
 
     ViStatus write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32) override {
         *sent = 0;
+        // A reply read in part is not read on by the next exchange: its rest is dropped.
+        if (!queue_.empty() && queue_.front().offset != 0) queue_.pop_front();
         std::string message(reinterpret_cast<const char*>(buf), cnt);
         if (!message.empty() && message.back() == '\n') {
             message.pop_back();

@@ -209,6 +209,7 @@ ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
 ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got, const deadline_t& deadline) {
     *got = 0;
     if (cnt == 0) return VI_SUCCESS_MAX_CNT;
+    bool received = false;
     for (;;) {
         if (msg_end_ != npos) {
             const std::size_t left = msg_end_ - rd_;
@@ -232,7 +233,14 @@ ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got
             return VI_SUCCESS_MAX_CNT;
         }
         if (dead_) return VI_ERROR_CONN_LOST;
+        // A sender that never pauses must not hold the read past its
+        // time-out: once this call has had bytes, the deadline ends it.
+        if (received && deadline.expired()) {
+            owed_ = true;
+            return VI_ERROR_TMO;
+        }
         const ViStatus st = receive_more(deadline);
+        received = true;
         if (st != VI_SUCCESS) {
             owed_ = true;  // partial data stays buffered; its rest may still come
             return st;

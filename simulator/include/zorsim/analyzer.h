@@ -3,6 +3,8 @@
 // VISA resource, the TCP server) feed it messages and collect its replies.
 #pragma once
 
+#include <zorsim/display.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -88,6 +90,13 @@ public:
     std::uint64_t add_service_request_listener(service_request_t listener);
     void remove_service_request_listener(std::uint64_t id);
     instrument_lock_t& lock();
+
+    // The display as the screen shows it now, read under the lock.
+    display::display_state_t display_state();
+    // Grows whenever what the screen shows may have changed (a processed
+    // message, a reset): a viewer polls it cheaply, without the lock, and
+    // takes a new display_state() only when it moved.
+    std::uint64_t change_count() const;
 
     // The wire log keeps the most recent messages only, so a long-running
     // server does not grow without limit: past this many the oldest go.

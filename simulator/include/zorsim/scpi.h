@@ -343,6 +343,8 @@ public:
 
     // Answers: successive calls within one unit are joined by ','.
     void answer(std::string_view raw);
+    // The same for a long answer built by the handler: taken over, not copied.
+    void answer_owned(std::string&& raw);
     void answer_real(double value) { answer(format_real(value)); }
     void answer_integer(std::int64_t value) { answer(format_integer(value)); }
     void answer_boolean(bool value) { answer(format_boolean(value)); }
@@ -351,6 +353,7 @@ public:
 
     bool answered() const { return answered_; }
     const std::string& answer_text() const { return answer_; }
+    std::string take_answer() { return std::move(answer_); }
 
 private:
     device_t& device_;

@@ -1,0 +1,99 @@
+// The display snapshot shows what a program reads: the layout, the
+// formatted data, marker readouts and limit verdicts as the queries answer
+// them, without leaving errors behind.
+#include "analyzer_fixture.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace {
+
+class DisplaySnapshot : public AnalyzerTest {
+protected:
+    std::vector<double> numbers(const std::string& q) {
+        std::vector<double> out;
+        std::stringstream ss(query(q));
+        for (std::string item; std::getline(ss, item, ',');) out.push_back(std::stod(item));
+        return out;
+    }
+};
+
+TEST_F(DisplaySnapshot, FollowsTheLayoutAndTheDataTheQueriesAnswer) {
+    write(":SENS1:SWE:MODE HOLD");  // the data stay as they are while both look
+    write(":DISP:WIND3:TRAC5 1;:DISP:TRAC5:SEL;:DISP:WIND3:TITL ON;:DISP:WIND3:TITL:DATA \"Filter\"");
+    write(":CALC1:TRAC5:FORM PHAS;:DISP:WIND3:TRAC5:Y:PDIV 45;:DISP:WIND3:TRAC5:Y:RLEV 10");
+    write(":CALC1:TRAC5:MARK2:X 2E9;:CALC1:TRAC5:MARK2:ACT;:CALC1:TRAC5:MARK3 ON;:CALC1:TRAC5:MARK3:DELT ON");
+    write(":CALC1:TRAC5:LIM:DATA 1,1,1E9,5E9,-170,-170;:CALC1:TRAC5:LIM ON");
+    write(":SENS1:AVER ON;:SENS1:AVER:COUN 7;:DISP:MAX ON");
+    const auto before = analyzer.change_count();
+    const auto s = analyzer.display_state();
+    EXPECT_EQ(analyzer.change_count(), before) << "looking changes nothing";
+    EXPECT_EQ(next_error(), "0,\"No error\"");
+
+    ASSERT_EQ(s.windows.size(), 3u);
+    EXPECT_TRUE(s.maximized);
+    EXPECT_EQ(s.active_window, 3);
+    const auto& w = s.windows[2];
+    EXPECT_EQ(w.title, "Filter");
+    EXPECT_TRUE(w.active);
+    ASSERT_EQ(w.traces.size(), 1u);
+    const auto& t = w.traces[0];
+    EXPECT_EQ(t.number, 5);
+    EXPECT_EQ(t.format, "PHAS");
+    EXPECT_EQ(t.parameter, query(":CALC1:PAR5:DEF?"));
+    EXPECT_EQ(t.per_division, 45);
+    EXPECT_EQ(t.reference_level, 10);
+
+    // Formatted data as FDATa answers them (to the digits of its text), one
+    // stimulus per point.
+    const auto data = numbers(":CALC1:TRAC5:DATA:FDAT?");
+    ASSERT_EQ(t.y.size() * 2, data.size());
+    ASSERT_EQ(t.x.size(), t.y.size());
+    for (std::size_t k = 0; k < t.y.size(); ++k) {
+        ASSERT_NEAR(t.y[k], data[2 * k], 1e-9 * std::fabs(data[2 * k]) + 1e-300) << k;
+        ASSERT_NEAR(t.y2[k], data[2 * k + 1], 1e-9 * std::fabs(data[2 * k + 1]) + 1e-300) << k;
+    }
+    EXPECT_DOUBLE_EQ(t.x.front(), std::stod(query(":SENS1:FREQ:STAR?")));
+    EXPECT_DOUBLE_EQ(t.x.back(), std::stod(query(":SENS1:FREQ:STOP?")));
+
+    // Markers: their readouts as the marker queries answer them.
+    ASSERT_EQ(t.markers.size(), 2u);
+    EXPECT_EQ(t.markers[0].number, 2);
+    EXPECT_TRUE(t.markers[0].active);
+    EXPECT_EQ(t.markers[0].x, 2e9);
+    EXPECT_EQ(t.markers[0].y, numbers(":CALC1:TRAC5:MARK2:Y?").at(0));
+    EXPECT_TRUE(t.markers[1].delta);
+    EXPECT_FALSE(t.markers[1].active);
+
+    // The limit test: the table's line and the failed points the report names.
+    EXPECT_TRUE(t.limit_test);
+    EXPECT_EQ(t.limit_failed, query(":CALC1:TRAC5:LIM:FAIL?") == "1");
+    ASSERT_EQ(t.limit_segments.size(), 1u);
+    EXPECT_TRUE(t.limit_segments[0].upper);
+    EXPECT_EQ(t.limit_segments[0].y0, -170);
+    const auto failed = numbers(":CALC1:TRAC5:LIM:REP?");
+    if (std::isnan(failed.at(0)) || failed.at(0) > 9e37) EXPECT_TRUE(t.failed_x.empty());
+    else EXPECT_EQ(t.failed_x, failed);
+
+    ASSERT_EQ(s.channels.size(), 2u);
+    EXPECT_EQ(s.channels[0].sweep_mode, "HOLD");
+    EXPECT_TRUE(s.channels[0].averaging);
+    EXPECT_EQ(s.channels[0].average_count, 7);
+    EXPECT_EQ(s.channels[0].points, 201);
+}
+
+TEST_F(DisplaySnapshot, ChangesCountAndCompare) {
+    write(":SENS1:SWE:MODE HOLD;:SENS2:SWE:MODE HOLD");  // no new sweep changes the data
+    const auto a = analyzer.display_state();
+    auto count = analyzer.change_count();
+    write(":DISP:WIND1:TRAC1:Y:PDIV 5");
+    EXPECT_GT(analyzer.change_count(), count);
+    const auto b = analyzer.display_state();
+    EXPECT_TRUE(a != b);
+    write(":DISP:WIND1:TRAC1:Y:PDIV 10");
+    EXPECT_TRUE(a == analyzer.display_state()) << "the same settings show the same screen";
+    query("*IDN?");
+    EXPECT_TRUE(a == analyzer.display_state()) << "a query leaves the screen as it was";
+}
+
+}  // namespace
