@@ -60,8 +60,8 @@ class VnaSim:
         return reply.decode().strip()
 
     def send(self, command):
-        with socket.create_connection(("127.0.0.1", self.port), timeout=10) as s:
-            s.sendall(command.encode() + b"\n")
+        """A command, done before this returns (*OPC? answers after it)."""
+        self.query(command + ";*OPC?")
 
     def stop(self):
         self.process.terminate()
