@@ -8,7 +8,7 @@
 #include "ZOR.h"
 
 static void explain(ViSession vi, ViStatus status, const char* what) {
-    ViChar message[256] = "";
+    ViChar message[ZOR_MESSAGE_BUFFER_SIZE] = "";
     ViChar details[1024] = "";
     ViStatus code = 0;
     printf("%s: status 0x%08X (%s)\n", what, (unsigned)status,
@@ -22,7 +22,7 @@ static void explain(ViSession vi, ViStatus status, const char* what) {
 int main(void) {
     ViSession vi = 0;
     ViInt32 code = 0;
-    ViChar message[256];
+    ViChar message[ZOR_MESSAGE_BUFFER_SIZE];
     ViStatus status;
     int decoded = 0;
 

@@ -7,7 +7,7 @@
 #include "ZOR.h"
 
 static int check(ViSession vi, ViStatus status, const char* what) {
-    ViChar message[256] = "";
+    ViChar message[ZOR_MESSAGE_BUFFER_SIZE] = "";
     if (status >= 0) return 1;
     ZOR_error_message(vi, status, message);
     fprintf(stderr, "%s failed: %s (0x%08X)\n", what, message, (unsigned)status);

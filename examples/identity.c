@@ -6,7 +6,7 @@
 #include "ZOR.h"
 
 static int check(ViSession vi, ViStatus status, const char* what) {
-    ViChar message[256] = "";
+    ViChar message[ZOR_MESSAGE_BUFFER_SIZE] = "";
     if (status >= 0) return 1;
     ZOR_error_message(vi, status, message);
     fprintf(stderr, "%s failed: %s (0x%08X)\n", what, message, (unsigned)status);
@@ -16,7 +16,7 @@ static int check(ViSession vi, ViStatus status, const char* what) {
 int main(int argc, char** argv) {
     const char* resource = argc > 1 ? argv[1] : "SIM::identity::INSTR";
     ViSession vi = 0;
-    ViChar serial[256], driver[256], firmware[256];
+    ViChar serial[ZOR_MESSAGE_BUFFER_SIZE], driver[ZOR_MESSAGE_BUFFER_SIZE], firmware[ZOR_MESSAGE_BUFFER_SIZE];
     int ok;
 
     /* Identity query on, reset on. */

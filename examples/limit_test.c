@@ -1,5 +1,5 @@
 /* Example: limit test. Writes a two-segment mask for S21 (segment types:
- * 1 upper limit, 2 lower limit; each segment a line from start to stop),
+ * upper or lower limit; each segment a line from start to stop),
  * switches the test on, sweeps, and reads pass/fail and the failed points.
  * The pass/fail export hands on the analyzer's FAIL? flag: true means the
  * trace failed. The limit exports fill CALCulate<n> from the selector's
@@ -9,11 +9,8 @@
 
 #include "ZOR.h"
 
-#define SEGMENT_UPPER 1
-#define SEGMENT_LOWER 2
-
 static int check(ViSession vi, ViStatus status, const char* what) {
-    ViChar message[256] = "";
+    ViChar message[ZOR_MESSAGE_BUFFER_SIZE] = "";
     if (status >= 0) return 1;
     ZOR_error_message(vi, status, message);
     fprintf(stderr, "%s failed: %s (0x%08X)\n", what, message, (unsigned)status);
@@ -21,7 +18,7 @@ static int check(ViSession vi, ViStatus status, const char* what) {
 }
 
 int main(void) {
-    ViInt32 types[] = {SEGMENT_UPPER, SEGMENT_LOWER};
+    ViInt32 types[] = {ZOR_LIMIT_SEGMENT_UPPER, ZOR_LIMIT_SEGMENT_LOWER};
     ViReal64 start[] = {3.5e9, 4.45e9}, stop[] = {5.5e9, 4.55e9};
     ViReal64 start_db[] = {0.5, -10.0}, stop_db[] = {0.5, -10.0};
     ViReal64 failed[201];

@@ -8,10 +8,9 @@
 #include "ZOR.h"
 
 #define POINTS 11
-#define CORRECTED_DATA 1 /* ZOR_MeasurementQueryData: 0 formatted, 1 corrected complex */
 
 static int check(ViSession vi, ViStatus status, const char* what) {
-    ViChar message[256] = "";
+    ViChar message[ZOR_MESSAGE_BUFFER_SIZE] = "";
     if (status >= 0) return 1;
     ZOR_error_message(vi, status, message);
     fprintf(stderr, "%s failed: %s (0x%08X)\n", what, message, (unsigned)status);
@@ -34,7 +33,7 @@ int main(void) {
          check(vi, ZOR_SetChannelStandardStimulusSweepTriggerMode(vi, "Channel1", ZOR_VAL_SWEEP_TRIGGER_MODE_SINGLE),
                "start a single sweep") &&
          check(vi, ZOR_SystemWaitForOperationComplete(vi, 10000), "wait for the sweep") &&
-         check(vi, ZOR_MeasurementQueryData(vi, "Channel1:Trace2", CORRECTED_DATA, 2 * POINTS, data, &count),
+         check(vi, ZOR_MeasurementQueryData(vi, "Channel1:Trace2", ZOR_DATA_TYPE_CORRECTED, 2 * POINTS, data, &count),
                "read the data");
     if (ok && count != 2 * POINTS) {
         fprintf(stderr, "expected %d values, got %d\n", 2 * POINTS, (int)count);

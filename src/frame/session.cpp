@@ -40,6 +40,8 @@ void teardown(session_scope_t& scope) {
     status_t ignored = 0;
     scope.api.close(ignored);
     engine::dispose(scope.vi);
+    // The caller gets no handle to close, so say here that the session went.
+    log_message(log_info, util::string_format("ivi session %d disposed: the open failed\n", static_cast<int>(scope.vi)));
     scope.vi = 0;
     scope.lock_held = false;
 }

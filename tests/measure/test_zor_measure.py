@@ -59,6 +59,10 @@ class VnaSim:
                 reply += chunk
         return reply.decode().strip()
 
+    def send(self, command):
+        """A command, done before this returns (*OPC? answers after it)."""
+        self.query(command + ";*OPC?")
+
     def stop(self):
         self.process.terminate()
         self.process.wait(10)
@@ -151,6 +155,33 @@ class MeasuredFiles(unittest.TestCase):
         self.assertGreater(len(list(root.iter("{http://www.w3.org/2000/svg}path"))), 10)
 
 
+class Calibrated(unittest.TestCase):
+    """--calibrate on vna-sim over TCP: the corrected file holds the device's
+    own S-parameters, which the raw data (through the test set's errors) do not."""
+
+    def test_calibrated_file_is_the_device(self):
+        sim = VnaSim()
+        try:
+            with tempfile.TemporaryDirectory() as folder:
+                def network(name, args):
+                    result = run(["-r", sim.resource, "--no-plot", "-o", os.path.join(folder, name)] + args)
+                    self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+                    return result.stdout, skrf.Network(os.path.join(folder, name, "measurement.s2p")).s
+                # The device's own: raw data without the test set's errors (noise stays on).
+                sim.send(":SYSTem:SIMulation:ERRors OFF")
+                self.assertEqual(sim.query(":SYSTem:SIMulation:ERRors?"), "0")
+                _, true_s = network("true", [])
+                sim.send(":SYSTem:SIMulation:ERRors ON")
+                _, raw = network("raw", [])
+                out, corrected = network("calibrated", ["--calibrate"])
+        finally:
+            sim.stop()
+        self.assertIn("Measured the thru between ports 1 and 2", out)
+        tolerance = 0.01
+        self.assertGreater(np.abs(raw - true_s).max(), 10 * tolerance, "raw data already the device's")
+        np.testing.assert_allclose(corrected, true_s, rtol=0, atol=tolerance)
+
+
 class Failures(unittest.TestCase):
     """Each failure: a clear message, its exit status, no files, and every
     session the driver opened closed again."""
@@ -165,7 +196,7 @@ class Failures(unittest.TestCase):
                 ("bad limit", ["--limit", "sideways,1G,2G,0"], 1, r"upper or lower"),
                 ("refused in process", ["--start", "20G"], 1, r"analyzer error -222"),
                 ("refused over TCP", ["-r", sim.resource, "--points", "500000"], 1, r"analyzer error -222"),
-                ("no calibration yet", ["--calibrate"], 1, r"--calibrate"),
+                ("unknown kit", ["--calibrate", "--cal-kit", "No Such Kit"], 1, r"No Such Kit"),
             ]
             for name, args, status, message in cases:
                 with self.subTest(case=name), tempfile.TemporaryDirectory() as folder:
@@ -174,7 +205,9 @@ class Failures(unittest.TestCase):
                     self.assertEqual(result.returncode, status, result.stdout + result.stderr)
                     self.assertRegex(result.stderr, message)
                     self.assertFalse(os.path.exists(out) and os.listdir(out), "files written")
-                    self.assertEqual(result.stdout.count("new ivi session"), result.stdout.count("ZOR_close("))
+                    # Every session opened is closed: by the program, or by the driver when the open failed.
+                    self.assertEqual(result.stdout.count("new ivi session"),
+                                     result.stdout.count("ZOR_close(") + result.stdout.count("disposed: the open failed"))
         finally:
             sim.stop()
 

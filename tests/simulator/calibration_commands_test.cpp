@@ -108,6 +108,9 @@ TEST_F(Calibrating, SaveNeedsEveryStandardAndTheRangeDecidesValidity) {
     // More points inside the range: interpolated; beyond it: invalid, data raw.
     write(":SENS1:SWE:POIN 41");
     EXPECT_EQ(query(":SENS1:CORR:VAL?;:STAT:QUES:COND?"), "INT;256");
+    ASSERT_FALSE(analyzer.display_state().channels.empty());
+    EXPECT_EQ(analyzer.display_state().channels[0].correction, zorsim::display::correction_t::interpolated)
+        << "the screen says so too";
     write(":SENS1:SWE:POIN 21;:SENS1:FREQ:STAR 1E5");
     EXPECT_EQ(query(":SENS1:CORR:VAL?;:STAT:QUES:COND?"), "INV;256");
     write(":SENS1:CORR:STAT OFF");

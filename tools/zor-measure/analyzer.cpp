@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <set>
 #include <vector>
 
@@ -11,12 +12,8 @@ namespace zor_measure {
 
 namespace {
 
-// Meanings the exports give their plain integer arguments.
-constexpr ViInt32 corrected_data = 1;  // ZOR_MeasurementQueryData: 0 formatted, 1 corrected complex
-constexpr ViInt32 segment_upper = 1;   // limit segment types: 0 off, 1 upper, 2 lower
-constexpr ViInt32 segment_lower = 2;
-constexpr std::size_t message_size = 256;   // ZOR_error_message, ZOR_error_query, ZOR_revision_query
-constexpr std::size_t error_text_size = 1024;  // ZOR_GetError: any size, cut to fit
+constexpr std::size_t message_size = ZOR_MESSAGE_BUFFER_SIZE;  // ZOR_error_message, ZOR_error_query, ZOR_revision_query
+constexpr std::size_t text_size = 1024;  // sized exports (catalogs, serial number, ZOR_GetError): cut to fit
 constexpr double not_a_number = 9.9e37;     // an analyzer's "no value" is 9.91E37
 constexpr int max_queued_errors = 32;      // read at most this many at a time
 
@@ -62,7 +59,7 @@ std::vector<int> parse_list(const std::string& text) {
 void lay_out(session_t& s, const std::vector<std::string>& parameters) {
     const ViSession vi = s.vi();
     s.check(ZOR_MeasurementTraceSelect(vi, "Trace1"), "select trace 1 (and so channel 1)");
-    char catalog[message_size] = {};
+    char catalog[text_size] = {};
     s.check(ZOR_DisplayWindowGetCatalog(vi, sizeof catalog, catalog), "list the windows");
     const std::vector<int> windows = parse_list(catalog);
     for (int window : windows) {
@@ -126,7 +123,7 @@ void set_mask(session_t& s, int trace, const std::vector<limit_segment_t>& mask)
     std::vector<ViInt32> types;
     std::vector<ViReal64> start, stop, start_db, stop_db;
     for (const auto& segment : mask) {
-        types.push_back(segment.kind == limit_segment_t::upper ? segment_upper : segment_lower);
+        types.push_back(segment.kind == limit_segment_t::upper ? ZOR_LIMIT_SEGMENT_UPPER : ZOR_LIMIT_SEGMENT_LOWER);
         start.push_back(segment.start);
         stop.push_back(segment.stop);
         start_db.push_back(segment.start_db);
@@ -175,7 +172,7 @@ void read_data(session_t& s, const settings_t& settings, measurement_t& m) {
     for (std::size_t k = 0; k < settings.parameters.size(); ++k) {
         const std::string selector = trace_selector(static_cast<int>(k) + 1);
         ViInt32 count = 0;
-        s.check(ZOR_MeasurementQueryData(vi, selector.c_str(), corrected_data, static_cast<ViInt32>(values.size()),
+        s.check(ZOR_MeasurementQueryData(vi, selector.c_str(), ZOR_DATA_TYPE_CORRECTED, static_cast<ViInt32>(values.size()),
                                          values.data(), &count),
                 "read the corrected data of " + settings.parameters[k]);
         if (count != static_cast<ViInt32>(values.size()))
@@ -252,6 +249,71 @@ limit_result_t limit_test(session_t& s, int trace, const std::string& parameter,
     return r;
 }
 
+// The full two-port SOLT calibration, one standard at a time; the driver
+// has no export for measuring a standard, so those go as plain commands.
+struct standard_step_t {
+    const char* command;  // after :SENSe<ch>:CORRection:COLLect:
+    const char* what;     // what the technician connects
+};
+constexpr standard_step_t solt_steps[] = {
+    {"OPEN 1", "the open to port 1"},   {"SHORt 1", "the short to port 1"}, {"LOAD 1", "the load to port 1"},
+    {"OPEN 2", "the open to port 2"},   {"SHORt 2", "the short to port 2"}, {"LOAD 2", "the load to port 2"},
+    {"THRU 1,2", "the thru between ports 1 and 2"},
+};
+
+std::string calibration_steps() {
+    std::string text;
+    for (const auto& step : solt_steps) text += std::string("\n  connect ") + step.what;
+    return text;
+}
+
+void send_command(session_t& s, const std::string& command, const std::string& what) {
+    const std::string line = command + "\n";
+    ViUInt64 written = 0;
+    s.check(ZOR_viWrite(s.vi(), line.size(), reinterpret_cast<ViConstBuf>(line.c_str()), &written), what);
+}
+
+// An analyzer that connects the standards itself: one in this process, or
+// one whose serial number says it is simulated (vna-sim over TCP).
+bool is_simulated(const settings_t& settings, const measurement_t& m) {
+    return settings.resource.rfind("SIM::", 0) == 0 || m.serial.rfind("SIM", 0) == 0;
+}
+
+void calibrate(session_t& s, const settings_t& settings, bool simulated,
+               const std::function<void(const std::string&)>& report) {
+    const ViSession vi = s.vi();
+    const std::string ch = "Channel" + std::to_string(channel);
+    const std::string collect = ":SENSe" + std::to_string(channel) + ":CORRection:COLLect:";
+    if (!settings.cal_kit.empty())
+        s.check(ZOR_ChannelCorrectionCalKitSelectByName(vi, ch.c_str(), settings.cal_kit.c_str()),
+                "select the calibration kit " + settings.cal_kit);
+    ViChar kit[text_size] = {};
+    s.check(ZOR_ChannelCorrectionCalKitGetSelectedByName(vi, ch.c_str(), sizeof kit, kit),
+            "read the calibration kit");
+    report(std::string("Calibrating: full two-port SOLT with the kit ") + kit);
+    send_command(s, collect + "METHod SOLT", "choose the SOLT method");
+    const auto timeout_ms = static_cast<ViUInt32>(std::min(settings.timeout, 4.0e6) * 1000.0);
+    for (const auto& step : solt_steps) {
+        if (!simulated) {
+            report(std::string("Connect ") + step.what + " and press Enter");
+            std::string ignored;
+            if (!std::getline(std::cin, ignored)) throw driver_error("calibration stopped: no more input", 0);
+        }
+        send_command(s, collect + step.command, std::string("measure ") + step.what);
+        s.check(ZOR_SystemWaitForOperationComplete(vi, timeout_ms), std::string("wait for ") + step.what);
+        s.check_analyzer(std::string("measure ") + step.what);
+        report(std::string("Measured ") + step.what);
+    }
+    s.check(ZOR_ChannelCorrectionSave(vi, ch.c_str()), "compute the calibration");
+    s.check(ZOR_SetChannelCorrectionEnabled(vi, ch.c_str(), VI_TRUE), "switch correction on");
+    s.check_analyzer("compute the calibration");
+    if (!simulated) {
+        report("Calibrated: connect the device and press Enter");
+        std::string ignored;
+        if (!std::getline(std::cin, ignored)) throw driver_error("stopped before the measurement: no more input", 0);
+    }
+}
+
 int trace_of(const std::vector<std::string>& parameters, const std::string& wanted) {
     for (std::size_t k = 0; k < parameters.size(); ++k)
         if (parameters[k] == wanted) return static_cast<int>(k) + 1;
@@ -291,7 +353,7 @@ session_t::~session_t() {
 std::string session_t::describe(ViStatus status) {
     std::string text;
     ViStatus code = 0;
-    ViChar record[error_text_size] = {};
+    ViChar record[text_size] = {};
     // The session's error record says most (with the elaboration); the
     // status's description when there is no record.
     if (ZOR_GetError(vi_, &code, static_cast<ViInt32>(sizeof record), record) >= 0 && record[0] != '\0') {
@@ -328,11 +390,6 @@ void session_t::check(ViStatus status, const std::string& what) {
     throw driver_error(what + ": " + describe(status), status);
 }
 
-bool calibration_available() {
-    // The simulated analyzer has no calibration standards to measure yet;
-    // once it does, calibrate() below runs between set-up and sweep.
-    return false;
-}
 
 measurement_t measure(const settings_t& settings, const progress_t& progress,
                       const std::function<void(const std::string&)>& report) {
@@ -344,12 +401,12 @@ measurement_t measure(const settings_t& settings, const progress_t& progress,
     // Who we talk to.
     const char idn[] = "*IDN?\n";
     ViUInt64 written = 0, read = 0;
-    ViByte reply[message_size] = {};
+    ViByte reply[text_size] = {};
     s.check(ZOR_viWrite(vi, sizeof idn - 1, reinterpret_cast<ViConstBuf>(idn), &written), "ask for the identity");
     s.check(ZOR_viRead(vi, sizeof reply, reply, &read), "read the identity");
     m.identity = reinterpret_cast<const char*>(reply);
     while (!m.identity.empty() && (m.identity.back() == '\n' || m.identity.back() == '\r')) m.identity.pop_back();
-    ViChar serial[message_size] = {}, driver[message_size] = {}, firmware[message_size] = {};
+    ViChar serial[text_size] = {}, driver[message_size] = {}, firmware[message_size] = {};
     s.check(ZOR_GetSystemSerialNumber(vi, sizeof serial, serial), "read the serial number");
     s.check(ZOR_revision_query(vi, driver, firmware), "read the revisions");
     m.serial = serial;
@@ -359,8 +416,16 @@ measurement_t measure(const settings_t& settings, const progress_t& progress,
     report("Serial number: " + m.serial + ", firmware " + m.firmware);
     report(m.driver_revision);
 
+    const bool simulated = is_simulated(settings, m);
+    if (settings.calibrate && !simulated && !settings.confirmed)
+        throw driver_error("--calibrate: " + m.identity +
+                               " is a real analyzer: a technician connects each standard when asked:" +
+                               calibration_steps() + "\nrun again with --yes to do so",
+                           0);
+
     set_stimulus(s, settings);
     s.check_analyzer("set up the sweep");
+    if (settings.calibrate) calibrate(s, settings, simulated, report);
     lay_out(s, settings.parameters);
     s.check_analyzer("lay out the traces");
     const std::string searched = chosen(settings, settings.search_parameter);

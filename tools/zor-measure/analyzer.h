@@ -44,9 +44,6 @@ private:
     ViSession vi_ = 0;
 };
 
-// Whether this build can run --calibrate.
-bool calibration_available();
-
 // Sweeps done so far and how many there are in all.
 using progress_t = std::function<void(int done, int total)>;
 

@@ -126,7 +126,11 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"ri", "db"}));
     app.add_flag("--plot", plot, plot_available() ? "draw the plot (the default)" : "draw the plot (not built in)");
     app.add_flag("--no-plot", no_plot, "no plot");
-    app.add_flag("--calibrate", settings.calibrate, "full two-port calibration before measuring");
+    app.add_flag("--calibrate", settings.calibrate,
+                 "full two-port SOLT calibration before measuring (a real analyzer also needs --yes)");
+    app.add_option("--cal-kit", settings.cal_kit, "calibration kit, by name (default: the one selected)");
+    app.add_flag("--yes", settings.confirmed,
+                 "calibrate a real analyzer: asks for each standard to be connected, then the device");
     app.add_option("--timeout", settings.timeout, "longest wait for one sweep, s")->check(CLI::PositiveNumber);
     try {
         app.parse(argc, argv);
@@ -148,10 +152,6 @@ int main(int argc, char** argv) {
     if (no_limit) settings.mask.clear();
     if (plot && !plot_available()) {
         std::fprintf(stderr, "zor-measure: --plot: plotting is not built in (cairo was not found at build time)\n");
-        return 1;
-    }
-    if (settings.calibrate && !calibration_available()) {
-        std::fprintf(stderr, "zor-measure: --calibrate: calibration is not available yet with this driver\n");
         return 1;
     }
     const bool drawing = plot_available() && !no_plot;

@@ -29,7 +29,9 @@ struct settings_t {
     std::vector<limit_segment_t> mask;
     std::string limit_parameter;  // empty: as the search
     double timeout = 60;          // s, for each sweep
-    bool calibrate = false;
+    bool calibrate = false;      // full two-port calibration before the sweep
+    std::string cal_kit;         // empty: the kit selected on the analyzer
+    bool confirmed = false;      // --yes: a technician connects the standards
 };
 
 // The searches on one trace: the peak (maximum search) and the band around it.

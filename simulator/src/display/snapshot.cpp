@@ -203,7 +203,13 @@ display_state_t capture(instrument_t& instrument) {
         ch.sweep_mode = r.ask(sense + ":SWEep:MODE?");
         ch.averaging = r.boolean(sense + ":AVERage?");
         ch.average_count = r.integer(sense + ":AVERage:COUNt?");
-        ch.correction = r.boolean(sense + ":CORRection?") ? correction_t::on : correction_t::off;
+        // A calibration beyond its own stimulus grid is shown as interpolated.
+        if (!r.boolean(sense + ":CORRection?")) {
+            ch.correction = correction_t::off;
+        } else {
+            const std::string validity = r.ask(sense + ":CORRection:VALidity?");
+            ch.correction = validity.rfind("INT", 0) == 0 ? correction_t::interpolated : correction_t::on;
+        }
         state.channels.push_back(ch);
     }
     for (int w : layout.window_numbers()) {
