@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <clocale>
+#include <string>
 #include <cstdlib>
 #include <ctime>
 #include <map>
@@ -108,8 +110,17 @@ module_t open_visa_library(std::string* tried) {
 
 int format_c_locale(char* buffer, std::size_t size, const char* format, va_list args) {
     // The MinGW printf family (ANSI mode) prints two-digit exponents like
-    // every other platform; the legacy runtime's "_l" variants would not.
-    return std::vsnprintf(buffer, size, format, args);
+    // every other platform, but takes its decimal point from the locale (a
+    // comma in many); the legacy runtime's "_l" variants would print three
+    // exponent digits. So for this call this thread alone uses "C".
+    const int previous_mode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    const char* current = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = current ? current : "C";
+    const bool switched = saved != "C" && std::setlocale(LC_NUMERIC, "C") != nullptr;
+    const int n = std::vsnprintf(buffer, size, format, args);
+    if (switched) std::setlocale(LC_NUMERIC, saved.c_str());
+    if (previous_mode != -1) _configthreadlocale(previous_mode);
+    return n;
 }
 
 double parse_double_c_locale(const char* text, char** end) {

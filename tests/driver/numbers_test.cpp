@@ -30,20 +30,20 @@ double from_bits(std::uint64_t b) {
     return value;
 }
 
-std::string printf_e12(double value) {
+[[maybe_unused]] std::string printf_e12(double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.12e", value);
     return buffer;
 }
 
-std::string fast_e12(double value) {
+[[maybe_unused]] std::string fast_e12(double value) {
     char buffer[64];
     return std::string(buffer, u::format_e12(buffer, value));
 }
 
 // Doubles of every kind: random bit patterns (subnormals, huge and tiny
 // exponents, both signs) and the values at the edges.
-std::vector<double> sample_doubles() {
+[[maybe_unused]] std::vector<double> sample_doubles() {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<double> values = {0.0, -0.0, 1.0, -0.5, 0.1, 1e100, -1e-100, 9.9999999999995e-1, 9.99999999999949e-1,
@@ -77,7 +77,7 @@ strtod_outcome with_parse_double(const std::string& text) {
     return {bits(value), static_cast<long>(end - text.data()), range_error};
 }
 
-void expect_same_as_strtod(const std::string& text) {
+[[maybe_unused]] void expect_same_as_strtod(const std::string& text) {
     const strtod_outcome want = with_strtod(text);
     const strtod_outcome got = with_parse_double(text);
     EXPECT_EQ(got.value_bits, want.value_bits) << '"' << text << '"';
@@ -96,6 +96,10 @@ const char* const edge_texts[] = {
 
 }  // namespace
 
+// The references are glibc's printf and strtod (C99 texts for inf and nan,
+// hexadecimal reals, correct rounding); the Windows runtime differs on those
+// edges, so these comparisons run on Linux.
+#if !defined(_WIN32)
 TEST(FastNumbers, FormatIsByteIdenticalToPrintf) {
     for (const double value : sample_doubles()) ASSERT_EQ(fast_e12(value), printf_e12(value)) << bits(value);
 }
@@ -142,8 +146,11 @@ TEST(FastNumbers, ComplexListsRoundTripAsTheSlowWayDid) {
     }
 }
 
+#endif  // !_WIN32
+
 // Decimal-comma locales change what strtod and printf do; the driver's
 // numbers must not change. LOCPATH names a folder where the build made one.
+
 TEST(FastNumbers, LocaleOfTheHostProgramChangesNothing) {
     const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252", "de-DE"};
     const char* chosen = nullptr;
@@ -157,10 +164,12 @@ TEST(FastNumbers, LocaleOfTheHostProgramChangesNothing) {
     const std::string text = "+1.500000000000E+00";
     EXPECT_EQ(u::parse_double(text.data(), text.data() + text.size(), value), text.data() + text.size());
     EXPECT_EQ(value, 1.5);
+#if !defined(_WIN32)  // the Windows runtime reads no hexadecimal reals
     bool range_error = false;
     const std::string hex = "0x1.8p1";  // read by the C library's own parser
     u::parse_double(hex.data(), hex.data() + hex.size(), value, &range_error);
     EXPECT_EQ(value, 3.0);
+#endif
     testing::internal::CaptureStdout();
     EXPECT_EQ(u::stod("2.25", 0), 2.25);
     EXPECT_EQ(u::parse_real_list("1.5,-2.5e3"), (std::vector<double>{1.5, -2500}));
