@@ -21,6 +21,14 @@ const scpi::setting_t& add_trace_setting(scpi::command_table_t& table, scpi::set
     return stored;
 }
 
+void add_trace_command(scpi::command_table_t& t, const std::string& pattern, scpi::handler_t set, scpi::handler_t query) {
+    const std::string node = ":TRACe#:";
+    std::string alias = pattern;
+    alias.replace(alias.find(node), node.size(), ":MEASure#:");
+    t.add(pattern, set, query);
+    t.add(alias, set, query);
+}
+
 namespace {
 
 scpi::command_table_t* build_table() {

@@ -5,6 +5,8 @@
 
 #include <zorsim/scpi.h>
 
+#include <string>
+
 namespace zorsim {
 
 class instrument_t;
@@ -28,6 +30,13 @@ void register_simulation_commands(scpi::command_table_t& table); // SYSTem:SIMul
 // under the same pattern with ":MEASure#:" instead, sharing one value: the
 // analyzer takes either node for the trace of a CALCulate command.
 const scpi::setting_t& add_trace_setting(scpi::command_table_t& table, scpi::setting_t setting);
+// The same for a command (set and query forms; either may be empty).
+void add_trace_command(scpi::command_table_t& table, const std::string& pattern, scpi::handler_t set,
+                       scpi::handler_t query);
+
+// Turns the time domain (transforms and gates) of the channel's traces off
+// when its sweep is no longer linear, with a settings-conflict error.
+void end_time_domain_unless_linear(scpi::context_t& ctx, int channel);
 
 // Suffix ranges of the analyzer's numbered nodes (channels, traces, ...).
 constexpr int max_channels = 16;

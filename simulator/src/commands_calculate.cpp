@@ -142,15 +142,6 @@ private:
     int depth_ = 0;
 };
 
-// Registers a command under its ":TRACe#:" pattern and the ":MEASure#:" one.
-void add_trace_command(scpi::command_table_t& t, std::string pattern, scpi::handler_t set, scpi::handler_t query) {
-    const std::string node = ":TRACe#:";
-    std::string alias = pattern;
-    alias.replace(alias.find(node), node.size(), ":MEASure#:");
-    t.add(pattern, set, query);
-    t.add(alias, set, query);
-}
-
 void memorize(context_t& ctx) {
     ctx.expect_params(0, 0);
     store(ctx, memory_store, corrected(ctx));
@@ -189,8 +180,7 @@ void register_calculate_commands(scpi::command_table_t& t) {
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:OFFSet:MAGNitude:SLOPe", 0.0).range(-1e6, 1e6));
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:CORRection:OFFSet:PHASe", 0.0).range(-360, 360));
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:CORRection:EDELay[:TIME]", 0.0).range(-10, 10).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:CORRection:EDELay:DISTance", 0.0).range(-3e9, 3e9));
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:CORRection:EDELay:UNIT", {"METer", "FEET", "INCH"}, "MET"));
+    // EDELay:DISTance and :UNIT are views of the time (commands_time_domain.cpp).
     // Port extensions move each port's reference plane out by a delay.
     t.add_setting(boolean_setting("[:SENSe#]:CORRection:EXTension[:STATe]", false));
     t.add_setting(real_setting("[:SENSe#]:CORRection:EXTension:PORT#:TIME", 0.0).range(-10, 10).with_unit("S"));
@@ -241,9 +231,10 @@ void register_calculate_commands(scpi::command_table_t& t) {
         const auto& sweep = channel_sweep(inst, ctx.suffix(0));
         answer_values(ctx, formatted_of(inst, ctx.suffix(0), ctx.suffix(1), data, sweep.corrected.frequency));
     });
-    // The x axis of the trace's channel: Hz, seconds (CW time) or dBm (power sweep).
+    // The x axis the trace shows: Hz, seconds (CW time, or the time domain)
+    // or dBm (power sweep).
     add_trace_command(t, ":CALCulate#:TRACe#:DATA:XAXis", nullptr, [](context_t& ctx) {
-        answer_values(ctx, channel_sweep(instrument_of(ctx), ctx.suffix(0)).x);
+        answer_values(ctx, trace_axis(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1)));
     });
     // The stores sit behind the data commands above: the first pattern that
     // matches wins, so no client reaches them.

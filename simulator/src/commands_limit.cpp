@@ -235,14 +235,6 @@ void add_trace_query(scpi::command_table_t& t, const std::string& pattern, scpi:
     t.add_query(alias, query);
 }
 
-void add_trace_command(scpi::command_table_t& t, const std::string& pattern, scpi::handler_t set,
-                       scpi::handler_t query) {
-    t.add(pattern, set, query);
-    std::string alias = pattern;
-    alias.replace(alias.find(":TRACe#:"), 8, ":MEASure#:");
-    t.add(alias, set, query);
-}
-
 }  // namespace
 
 void register_limit_commands(scpi::command_table_t& t) {

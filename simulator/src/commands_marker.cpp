@@ -402,10 +402,11 @@ void register_marker_commands(scpi::command_table_t& t) {
     add_trace_setting(t, boolean_setting(marker_delta_key, false));
     add_trace_setting(t, boolean_setting(marker_discrete_key, false));
     add_trace_setting(t, boolean_setting(reference_state_key, false));
-    // A marker stays on the sweep: X beyond either end lands on that end,
-    // with a data-out-of-range error.
+    // A marker stays on the trace's axis (the sweep, or the time span of the
+    // time domain): X beyond either end lands on that end, with a
+    // data-out-of-range error.
     add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12).on_change([](context_t& ctx) {
-        const auto& x = channel_sweep(instrument_of(ctx), ctx.suffix(0)).x;
+        const std::vector<double> x = trace_axis(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1));
         if (x.empty()) return;
         const double v = ctx.settings().real(marker_x_key, ctx.suffixes());
         const double clamped = std::min(std::max(v, x.front()), x.back());

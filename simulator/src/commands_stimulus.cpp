@@ -96,7 +96,8 @@ void register_stimulus_commands(scpi::command_table_t& t) {
     t.add_setting(real_setting("[:SENSe#]:FREQuency:CW", 1e9).range(min_frequency, max_frequency).with_unit("HZ"));
 
     t.add_setting(integer_setting("[:SENSe#]:SWEep:POINts", 201).range(2, 100001));
-    t.add_setting(choice_setting("[:SENSe#]:SWEep:TYPE", {"LINear", "LOGarithmic", "POWer", "CW", "SEGMent"}, "LIN"));
+    t.add_setting(choice_setting("[:SENSe#]:SWEep:TYPE", {"LINear", "LOGarithmic", "POWer", "CW", "SEGMent"}, "LIN")
+                      .on_change([](context_t& ctx) { end_time_domain_unless_linear(ctx, ctx.suffix(0)); }));
     // The time one sweep takes: from the points, IF bandwidth, settling and
     // point averaging while automatic; a time given by hand ends that.
     t.add(

@@ -1,10 +1,19 @@
-// CALCulate time domain: the transform and the gate, per channel and trace.
-// Start, stop, center and span are kept apart here (a real transform couples
-// them); each has its own range.
+// CALCulate time domain: the transform and the gate, per channel and trace,
+// and the distances a velocity factor turns times into.
+//
+// Start and stop are stored; center and span are views of them, as for the
+// frequency sweep. The impulse width is a view of the Kaiser beta through
+// the channel's frequency span and the transform type. The time domain
+// needs a uniform frequency grid: it cannot be turned on over another sweep
+// type, and a sweep that stops being linear ends it.
 #include "commands.h"
+#include "instrument.h"
+#include "measurement.h"
+#include "physics/time_domain.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zorsim {
@@ -13,8 +22,225 @@ using scpi::boolean_setting;
 using scpi::choice_setting;
 using scpi::context_t;
 using scpi::real_setting;
+using scpi::scpi_error;
 
 namespace {
+
+constexpr double max_time = 1e-3;  // s, either side of zero
+constexpr int settings_conflict = -221;
+
+const char* const transform_state_key = ":CALCulate#:TRACe#:TRANsform:TIME:STATe";
+const char* const transform_type_key = ":CALCulate#:TRACe#:TRANsform:TIME[:TYPE]";
+const char* const stimulus_key = ":CALCulate#:TRACe#:TRANsform:TIME:STIMulus";
+const char* const beta_key = ":CALCulate#:TRACe#:TRANsform:TIME:KBESsel";
+const char* const gate_state_key = ":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STATe";
+const char* const marker_x_key = ":CALCulate#:TRACe#:MARKer#:X";
+const char* const delay_key = ":CALCulate#:TRACe#:CORRection:EDELay[:TIME]";
+const char* const delay_unit_key = ":CALCulate#:TRACe#:CORRection:EDELay:UNIT";
+const char* const extension_key = "[:SENSe#]:CORRection:EXTension:PORT#:TIME";
+const char* const velocity_key = "[:SENSe#]:CORRection:EXTension:PORT#:VELFactor";
+
+std::vector<int> trace_of(const context_t& ctx) { return {ctx.suffix(0), ctx.suffix(1)}; }
+
+// A time parameter within [lo, hi] (MINimum/MAXimum accepted).
+double time_param(context_t& ctx, double lo, double hi) {
+    ctx.expect_params(1, 1);
+    if (ctx.is_word(0, "MINimum")) return lo;
+    if (ctx.is_word(0, "MAXimum")) return hi;
+    if (ctx.param(0).type == scpi::param_type_t::character) throw scpi_error(-224);
+    const double v = ctx.real_param(0, "S");
+    if (!(v >= lo && v <= hi)) throw scpi_error(-222);
+    return v;
+}
+
+// ---------------------------------------------------------------- markers on the time axis
+
+// Moves every marker of the trace from one axis to another, keeping its
+// place relative to the ends (so a marker stays where it was on screen).
+void map_markers(context_t& ctx, double from_start, double from_stop, double to_start, double to_stop) {
+    auto& s = ctx.settings();
+    for (int m = 1; m <= max_markers; ++m) {
+        const std::vector<int> at{ctx.suffix(0), ctx.suffix(1), m};
+        const double share = from_stop > from_start ? (s.real(marker_x_key, at) - from_start) / (from_stop - from_start) : 0.0;
+        s.set_value(marker_x_key, at, to_start + std::min(std::max(share, 0.0), 1.0) * (to_stop - to_start));
+    }
+}
+
+// Markers stay inside the time span when it shrinks.
+void clamp_markers(context_t& ctx) {
+    if (!shows_time(ctx.settings(), ctx.suffix(0), ctx.suffix(1))) return;
+    const std::vector<double> axis = trace_axis(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1));
+    if (axis.empty()) return;
+    auto& s = ctx.settings();
+    for (int m = 1; m <= max_markers; ++m) {
+        const std::vector<int> at{ctx.suffix(0), ctx.suffix(1), m};
+        const double x = s.real(marker_x_key, at);
+        const double clamped = std::min(std::max(x, axis.front()), axis.back());
+        if (clamped != x) s.set_value(marker_x_key, at, clamped);
+    }
+}
+
+// Turning the transform on or off moves the trace's markers between the
+// frequency and the time axis; over a sweep that is not linear it is refused.
+void check_transform_state(context_t& ctx, const scpi::setting_value_t& value) {
+    const bool on = std::get<bool>(value);
+    auto& inst = instrument_of(ctx);
+    const int channel = ctx.suffix(0);
+    if (on && !time_domain_possible(inst.settings(), channel))
+        throw scpi_error(settings_conflict, "Settings conflict; the time domain needs a linear frequency sweep");
+    if (on == inst.settings().boolean(transform_state_key, trace_of(ctx)) || !time_domain_possible(inst.settings(), channel))
+        return;
+    const std::vector<double>& frequency = channel_sweep(inst, channel).x;
+    if (frequency.empty()) return;
+    const double start = inst.settings().real(":CALCulate#:TRACe#:TRANsform:TIME:STARt", trace_of(ctx));
+    const double stop = inst.settings().real(":CALCulate#:TRACe#:TRANsform:TIME:STOP", trace_of(ctx));
+    if (on) map_markers(ctx, frequency.front(), frequency.back(), start, stop);
+    else map_markers(ctx, start, stop, frequency.front(), frequency.back());
+}
+
+void check_gate_state(context_t& ctx, const scpi::setting_value_t& value) {
+    if (std::get<bool>(value) && !time_domain_possible(ctx.settings(), ctx.suffix(0)))
+        throw scpi_error(settings_conflict, "Settings conflict; gating needs a linear frequency sweep");
+}
+
+// ---------------------------------------------------------------- start, stop, center, span
+
+// One time window (the transform's or the gate's): start and stop stored,
+// pushing each other along; center and span derived.
+void add_time_window(scpi::command_table_t& t, const std::string& base, double start, double stop) {
+    const std::string start_key = base + ":STARt", stop_key = base + ":STOP";
+    auto set_range = [start_key, stop_key](context_t& ctx, double from, double to) {
+        ctx.settings().set_value(start_key, trace_of(ctx), from);
+        ctx.settings().set_value(stop_key, trace_of(ctx), to);
+        clamp_markers(ctx);
+    };
+    auto range = [start_key, stop_key](context_t& ctx) {
+        return std::pair<double, double>{ctx.settings().real(start_key, trace_of(ctx)),
+                                         ctx.settings().real(stop_key, trace_of(ctx))};
+    };
+    add_trace_setting(t, real_setting(start_key, start).range(-max_time, max_time).with_unit("S").on_change(
+                             [range, set_range](context_t& ctx) {
+                                 const auto [from, to] = range(ctx);
+                                 set_range(ctx, from, std::max(from, to));
+                             }));
+    add_trace_setting(t, real_setting(stop_key, stop).range(-max_time, max_time).with_unit("S").on_change(
+                             [range, set_range](context_t& ctx) {
+                                 const auto [from, to] = range(ctx);
+                                 set_range(ctx, std::min(from, to), to);
+                             }));
+    // A new center keeps the span where the limits allow and narrows it
+    // where they do not; a new span keeps the center likewise.
+    add_trace_command(
+        t, base + ":CENTer",
+        [range, set_range](context_t& ctx) {
+            const double center = time_param(ctx, -max_time, max_time);
+            const auto [from, to] = range(ctx);
+            const double half = std::min({(to - from) / 2, center + max_time, max_time - center});
+            set_range(ctx, center - half, center + half);
+        },
+        [range](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            const auto [from, to] = range(ctx);
+            ctx.answer_real((from + to) / 2);
+        });
+    add_trace_command(
+        t, base + ":SPAN",
+        [range, set_range](context_t& ctx) {
+            const double span = time_param(ctx, 0, 2 * max_time);
+            const auto [from, to] = range(ctx);
+            const double center = (from + to) / 2;
+            const double half = std::min({span / 2, center + max_time, max_time - center});
+            set_range(ctx, center - half, center + half);
+        },
+        [range](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            const auto [from, to] = range(ctx);
+            ctx.answer_real(to - from);
+        });
+}
+
+// ---------------------------------------------------------------- impulse width
+
+physics::transform_t transform_kind(const scpi::settings_store_t& s, const std::vector<int>& at) {
+    if (s.keyword(transform_type_key, at) == "BPAS") return physics::transform_t::band_pass_impulse;
+    return s.keyword(stimulus_key, at) == "STEP" ? physics::transform_t::low_pass_step
+                                                 : physics::transform_t::low_pass_impulse;
+}
+
+// The impulse width of a Kaiser beta on the channel's present grid, and
+// the beta of a width (the nearest the window reaches).
+double width_of_beta(const context_t& ctx, double beta) {
+    const physics::stimulus_t st = stimulus_of(ctx.settings(), ctx.suffix(0));
+    return physics::impulse_width(transform_kind(ctx.settings(), trace_of(ctx)), st.start, st.stop,
+                                  static_cast<std::size_t>(st.points), beta);
+}
+
+void set_impulse_width(context_t& ctx) {
+    ctx.expect_params(1, 1);
+    const physics::stimulus_t st = stimulus_of(ctx.settings(), ctx.suffix(0));
+    const auto kind = transform_kind(ctx.settings(), trace_of(ctx));
+    const auto points = static_cast<std::size_t>(st.points);
+    double width = 0;
+    if (ctx.is_word(0, "MINimum")) width = physics::impulse_width(kind, st.start, st.stop, points, 0.0);
+    else if (ctx.is_word(0, "MAXimum")) width = physics::impulse_width(kind, st.start, st.stop, points, 13.0);
+    else width = ctx.real_param(0, "S");
+    if (!(width > 0)) throw scpi_error(-222);
+    ctx.settings().set_value(beta_key, trace_of(ctx), physics::beta_for_width(kind, st.start, st.stop, points, width));
+}
+
+// ---------------------------------------------------------------- distances
+
+// Meters per unit of EDELay:UNIT (METer, FEET, INCH).
+double meters_per_unit(const std::string& unit) { return unit == "FEET" ? 0.3048 : unit == "INCH" ? 0.0254 : 1.0; }
+
+// The electrical delay as a distance along a line of the velocity factor
+// of the port that drives the measurement; a reflection's delay covers the
+// way twice, so it shows half.
+struct delay_line_t {
+    double velocity_factor;
+    bool reflection;
+    double unit;  // m
+};
+
+delay_line_t delay_line(const context_t& ctx) {
+    const physics::trace_settings_t t = trace_settings(ctx.settings(), ctx.suffix(0), ctx.suffix(1));
+    return {ctx.settings().real(velocity_key, {ctx.suffix(0), t.column}), t.row == t.column,
+            meters_per_unit(ctx.settings().keyword(delay_unit_key, trace_of(ctx)))};
+}
+
+void register_distances(scpi::command_table_t& t) {
+    add_trace_setting(t, choice_setting(delay_unit_key, {"METer", "FEET", "INCH"}, "MET"));
+    add_trace_command(
+        t, ":CALCulate#:TRACe#:CORRection:EDELay:DISTance",
+        [](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            const delay_line_t line = delay_line(ctx);
+            const double time = physics::travel_time(ctx.real_param(0) * line.unit, line.velocity_factor, line.reflection);
+            if (!(time >= -10 && time <= 10)) throw scpi_error(-222);
+            ctx.settings().set_value(delay_key, trace_of(ctx), time);
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            const delay_line_t line = delay_line(ctx);
+            ctx.answer_real(physics::distance(ctx.settings().real(delay_key, trace_of(ctx)), line.velocity_factor,
+                                              line.reflection) / line.unit);
+        });
+    // A port extension as the length (m) of the line it stands for, one way.
+    t.add(
+        "[:SENSe#]:CORRection:EXTension:PORT#:DISTance",
+        [](context_t& ctx) {
+            ctx.expect_params(1, 1);
+            const double time = physics::travel_time(ctx.real_param(0, "M"),
+                                                     ctx.settings().real(velocity_key, ctx.suffixes()), false);
+            if (!(time >= -10 && time <= 10)) throw scpi_error(-222);
+            ctx.settings().set_value(extension_key, ctx.suffixes(), time);
+        },
+        [](context_t& ctx) {
+            ctx.expect_params(0, 0);
+            ctx.answer_real(physics::distance(ctx.settings().real(extension_key, ctx.suffixes()),
+                                              ctx.settings().real(velocity_key, ctx.suffixes()), false));
+        });
+}
 
 // Low-pass transforms need a harmonic grid: every point a multiple of the
 // start, so start = stop / points. Where that start falls below the lowest
@@ -43,31 +269,42 @@ void set_low_pass_frequencies(context_t& ctx) {
 
 }  // namespace
 
+void end_time_domain_unless_linear(context_t& ctx, int channel) {
+    auto& s = ctx.settings();
+    if (time_domain_possible(s, channel)) return;
+    bool ended = false;
+    for (int trace = 1; trace <= max_traces; ++trace) {
+        for (const char* key : {transform_state_key, gate_state_key}) {
+            if (!s.boolean(key, {channel, trace})) continue;
+            s.set_value(key, {channel, trace}, false);
+            ended = true;
+        }
+    }
+    if (ended) instrument_of(ctx).report_error(settings_conflict, "Settings conflict; time domain off: the sweep is not linear");
+}
+
 void register_time_domain_commands(scpi::command_table_t& t) {
-    constexpr double max_time = 1e-3;  // s, either side of zero
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:TRANsform:TIME:STATe", false));
+    add_trace_setting(t, boolean_setting(transform_state_key, false).with_check(check_transform_state));
     // The transform type; impulse and step are stimuli of the low-pass type,
     // which is the default so that a stimulus reads back through the type.
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:TRANsform:TIME[:TYPE]", {"LPASs", "BPASs"}, "LPAS"));
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:TRANsform:TIME:STIMulus", {"IMPulse", "STEP"}, "IMP"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:TRANsform:TIME:STARt", -1e-8).range(-max_time, max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:TRANsform:TIME:STOP", 1e-8).range(-max_time, max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:TRANsform:TIME:CENTer", 0.0).range(-max_time, max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:TRANsform:TIME:SPAN", 2e-8).range(0, 2 * max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:TRANsform:TIME:IMPulse:WIDTh", 1e-10).range(1e-12, 1e-6).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:TRANsform:TIME:KBESsel", 6.0).range(0, 13));
+    add_trace_setting(t, choice_setting(transform_type_key, {"LPASs", "BPASs"}, "LPAS"));
+    add_trace_setting(t, choice_setting(stimulus_key, {"IMPulse", "STEP"}, "IMP"));
+    add_time_window(t, ":CALCulate#:TRACe#:TRANsform:TIME", -1e-8, 1e-8);
+    add_trace_command(t, ":CALCulate#:TRACe#:TRANsform:TIME:IMPulse:WIDTh", set_impulse_width, [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        ctx.answer_real(width_of_beta(ctx, ctx.settings().real(beta_key, trace_of(ctx))));
+    });
+    add_trace_setting(t, real_setting(beta_key, 6.0).range(0, 13));
     add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:TRANsform:COUPle[:STATe]", false));
-    t.add_command(":CALCulate#:TRACe#:TRANsform:TIME:LPFRequency", set_low_pass_frequencies);
-    t.add_command(":CALCulate#:MEASure#:TRANsform:TIME:LPFRequency", set_low_pass_frequencies);
+    add_trace_command(t, ":CALCulate#:TRACe#:TRANsform:TIME:LPFRequency", set_low_pass_frequencies, nullptr);
 
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STATe", false));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STARt", -1e-8).range(-max_time, max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STOP", 1e-8).range(-max_time, max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:CENTer", 0.0).range(-max_time, max_time).with_unit("S"));
-    add_trace_setting(t, real_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SPAN", 2e-8).range(0, 2 * max_time).with_unit("S"));
+    add_trace_setting(t, boolean_setting(gate_state_key, false).with_check(check_gate_state));
+    add_time_window(t, ":CALCulate#:TRACe#:FILTer[:GATE]:TIME", -1e-8, 1e-8);
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SHAPE",
                                         {"MAXimum", "WIDE", "NORMal", "MINimum"}, "NORM"));
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:TYPE", {"BPASs", "NOTCh"}, "BPAS"));
+
+    register_distances(t);
 }
 
 }  // namespace zorsim

@@ -119,22 +119,6 @@ std::vector<complex_t> as_complex(const std::vector<double>& values) {
     return out;
 }
 
-physics::trace_settings_t trace_settings(const scpi::settings_store_t& s, int channel, int trace) {
-    physics::trace_settings_t t;
-    const std::vector<int> at{channel, trace};
-    const auto parameter = s.integer(":CALCulate#:PARameter#:DEFine", at);  // S11, S21, S12, S22
-    t.row = parameter == 0 || parameter == 2 ? 1 : 2;
-    t.column = parameter == 0 || parameter == 1 ? 1 : 2;
-    t.math = math_from_keyword(s.keyword(":CALCulate#:TRACe#:MATH:FUNCtion", at));
-    t.electrical_delay = s.real(":CALCulate#:TRACe#:CORRection:EDELay[:TIME]", at);
-    t.phase_offset = s.real(":CALCulate#:TRACe#:CORRection:OFFSet:PHASe", at);
-    t.magnitude_offset = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude", at);
-    t.magnitude_slope = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude:SLOPe", at);
-    if (s.boolean("[:SENSe#]:CORRection:EXTension[:STATe]", {channel}))
-        for (int p = 1; p <= 2; ++p) t.port_extension[p - 1] = s.real("[:SENSe#]:CORRection:EXTension:PORT#:TIME", {channel, p});
-    return t;
-}
-
 }  // namespace
 
 namespace {
@@ -145,7 +129,7 @@ namespace {
 void apply_time_domain(instrument_t& inst, int channel, int trace, trace_view_t& v, std::vector<complex_t>& data) {
     const auto& s = inst.settings();
     const std::vector<int> at{channel, trace};
-    if (s.keyword("[:SENSe#]:SWEep:TYPE", {channel}) != "LIN" || data.size() < 2) return;
+    if (!time_domain_possible(s, channel) || data.size() < 2) return;
     if (s.boolean(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STATe", at)) {
         const std::string shape = s.keyword(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SHAPE", at);
         const auto gate_shape = shape == "MAX"    ? physics::gate_shape_t::maximum
@@ -158,7 +142,7 @@ void apply_time_domain(instrument_t& inst, int channel, int trace, trace_view_t&
         data = physics::gate(v.frequency, data, s.real(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STARt", at),
                              s.real(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STOP", at), gate_shape, gate_type);
     }
-    if (!s.boolean(":CALCulate#:TRACe#:TRANsform:TIME:STATe", at)) return;
+    if (!shows_time(s, channel, trace)) return;
     const bool band_pass = s.keyword(":CALCulate#:TRACe#:TRANsform:TIME[:TYPE]", at) == "BPAS";
     const bool step = s.keyword(":CALCulate#:TRACe#:TRANsform:TIME:STIMulus", at) == "STEP";
     const auto kind = band_pass ? physics::transform_t::band_pass_impulse
@@ -184,6 +168,38 @@ physics::format_t format_from_keyword(const std::string& k) {
     for (const auto& e : table)
         if (k == e.first) return e.second;
     return format_t::mlog;
+}
+
+physics::trace_settings_t trace_settings(const scpi::settings_store_t& s, int channel, int trace) {
+    physics::trace_settings_t t;
+    const std::vector<int> at{channel, trace};
+    const auto parameter = s.integer(":CALCulate#:PARameter#:DEFine", at);  // S11, S21, S12, S22
+    t.row = parameter == 0 || parameter == 2 ? 1 : 2;
+    t.column = parameter == 0 || parameter == 1 ? 1 : 2;
+    t.math = math_from_keyword(s.keyword(":CALCulate#:TRACe#:MATH:FUNCtion", at));
+    t.electrical_delay = s.real(":CALCulate#:TRACe#:CORRection:EDELay[:TIME]", at);
+    t.phase_offset = s.real(":CALCulate#:TRACe#:CORRection:OFFSet:PHASe", at);
+    t.magnitude_offset = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude", at);
+    t.magnitude_slope = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude:SLOPe", at);
+    if (s.boolean("[:SENSe#]:CORRection:EXTension[:STATe]", {channel}))
+        for (int p = 1; p <= 2; ++p) t.port_extension[p - 1] = s.real("[:SENSe#]:CORRection:EXTension:PORT#:TIME", {channel, p});
+    return t;
+}
+
+bool time_domain_possible(const scpi::settings_store_t& s, int channel) {
+    return s.keyword("[:SENSe#]:SWEep:TYPE", {channel}) == "LIN";
+}
+
+bool shows_time(const scpi::settings_store_t& s, int channel, int trace) {
+    return time_domain_possible(s, channel) && s.boolean(":CALCulate#:TRACe#:TRANsform:TIME:STATe", {channel, trace});
+}
+
+std::vector<double> trace_axis(instrument_t& inst, int channel, int trace) {
+    const channel_sweep_t& sweep = channel_sweep(inst, channel);
+    if (!shows_time(inst.settings(), channel, trace)) return sweep.x;
+    const std::vector<int> at{channel, trace};
+    return physics::time_axis(inst.settings().real(":CALCulate#:TRACe#:TRANsform:TIME:STARt", at),
+                              inst.settings().real(":CALCulate#:TRACe#:TRANsform:TIME:STOP", at), sweep.x.size());
 }
 
 physics::stimulus_t stimulus_of(const scpi::settings_store_t& s, int channel) {

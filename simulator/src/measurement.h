@@ -31,6 +31,15 @@ struct trace_view_t {
 };
 
 physics::stimulus_t stimulus_of(const scpi::settings_store_t& settings, int channel);
+// The trace's measured parameter (row, column), math, delays and offsets.
+physics::trace_settings_t trace_settings(const scpi::settings_store_t& settings, int channel, int trace);
+// The time domain needs a linear frequency sweep (a uniform grid).
+bool time_domain_possible(const scpi::settings_store_t& settings, int channel);
+// The trace shows the time domain: its transform is on, on a linear sweep.
+bool shows_time(const scpi::settings_store_t& settings, int channel, int trace);
+// The x axis the trace shows: the channel's stimulus, or the transform's
+// instants (s, as many as points) while it shows the time domain.
+std::vector<double> trace_axis(instrument_t& inst, int channel, int trace);
 physics::format_t format_from_keyword(const std::string& keyword);
 
 // The channel's last sweep; runs one when it is due (continuous mode: the

@@ -173,27 +173,63 @@ std::vector<complex_t> transform(transform_t kind, const std::vector<double>& fr
 
 namespace {
 
-// The flat response's impulse at one instant, relative to its peak.
-double flat_impulse(transform_t kind, double start, double stop, std::size_t points, double beta, double t) {
-    std::vector<double> f = time_axis(start, stop, points);
-    const std::vector<complex_t> ones(points, complex_t(1.0));
-    return std::abs(transform(kind, f, ones, beta, t, t, 1)[0]);
-}
+// The impulse a flat response gives with this window on this grid, at any
+// instant: the window's weights are computed once, the sum is direct (one
+// cosine per point), so a width search over many instants stays cheap.
+class flat_impulse_t {
+public:
+    flat_impulse_t(transform_t kind, double start, double stop, std::size_t points, double beta)
+        : frequency_(time_axis(start, stop, points)) {
+        if (kind == transform_t::band_pass_impulse) {
+            // Symmetric about the centre: the envelope is a cosine sum.
+            weight_ = kaiser_window(points, beta);
+            const double centre = (start + stop) / 2.0;
+            for (double& f : frequency_) f -= centre;
+            scale_ = std::accumulate(weight_.begin(), weight_.end(), 0.0);
+            return;
+        }
+        // Low-pass (the step integrates this impulse): DC and both sides.
+        const std::vector<double> w = half_window(points, beta);
+        dc_ = w[0];
+        weight_.assign(w.begin() + 1, w.end());
+        for (double& value : weight_) value *= 2.0;
+        scale_ = dc_ + std::accumulate(weight_.begin(), weight_.end(), 0.0);
+    }
+    // Relative to the peak (at t = 0).
+    double operator()(double t) const {
+        double sum = dc_;
+        for (std::size_t k = 0; k < weight_.size(); ++k)
+            sum += weight_[k] * std::cos(2.0 * pi * static_cast<double>(turn_fraction(frequency_[k], t)));
+        return std::fabs(sum) / scale_;
+    }
+
+private:
+    // f t in cycles, only its fraction (f t can be large against one).
+    static long double turn_fraction(double f, double t) {
+        const long double cycles = static_cast<long double>(f) * static_cast<long double>(t);
+        return cycles - std::floor(cycles);
+    }
+    std::vector<double> frequency_;
+    std::vector<double> weight_;
+    double dc_ = 0.0;
+    double scale_ = 1.0;
+};
 
 }  // namespace
 
 double impulse_width(transform_t kind, double start, double stop, std::size_t points, double beta) {
     if (points < 2 || stop <= start) return 0.0;
     const double span = kind == transform_t::band_pass_impulse ? stop - start : stop;
+    const flat_impulse_t impulse(kind, start, stop, points, beta);
     // Walk out from the peak to the first instant below half, then bisect.
     double low = 0.0, high = 0.1 / span;
-    while (flat_impulse(kind, start, stop, points, beta, high) > 0.5 && high < 100.0 / span) {
+    while (impulse(high) > 0.5 && high < 100.0 / span) {
         low = high;
         high += 0.1 / span;
     }
     for (int i = 0; i < 50; ++i) {
         const double middle = (low + high) / 2.0;
-        (flat_impulse(kind, start, stop, points, beta, middle) > 0.5 ? low : high) = middle;
+        (impulse(middle) > 0.5 ? low : high) = middle;
     }
     return low + high;  // twice the half width
 }
@@ -241,6 +277,10 @@ std::vector<complex_t> gate(const std::vector<double>& frequency, const std::vec
 
 double distance(double time, double velocity_factor, bool reflection) {
     return time * speed_of_light * velocity_factor * (reflection ? 0.5 : 1.0);
+}
+
+double travel_time(double distance, double velocity_factor, bool reflection) {
+    return distance / (speed_of_light * velocity_factor) * (reflection ? 2.0 : 1.0);
 }
 
 }  // namespace zorsim::physics

@@ -44,6 +44,7 @@ std::vector<complex_t> transform(transform_t kind, const std::vector<double>& fr
 
 // Width between the half-maximum points of the impulse a flat response
 // gives with this window, over a grid from `start` to `stop` (Hz) of `points`.
+// A low-pass step reports the width of the impulse it integrates.
 double impulse_width(transform_t kind, double start, double stop, std::size_t points, double beta);
 // The Kaiser beta (0..13) whose impulse is `width` wide, or the nearest end.
 double beta_for_width(transform_t kind, double start, double stop, std::size_t points, double width);
@@ -64,5 +65,7 @@ std::vector<complex_t> gate(const std::vector<double>& frequency, const std::vec
 // Distance of an instant along a line of this velocity factor; a
 // reflection travels the way twice, so it counts half.
 double distance(double time, double velocity_factor, bool reflection);
+// The instant of a distance: the inverse of distance().
+double travel_time(double distance, double velocity_factor, bool reflection);
 
 }  // namespace zorsim::physics
