@@ -1,6 +1,12 @@
 // Tests of the time-domain action: one command per channel and trace
-// record, and the analyzer's harmonic frequency grid it asks for.
+// record, and the analyzer's harmonic frequency grid it asks for; the
+// time-domain settings and markers as a caller sees them through the
+// attribute exports.
 #include "function_fixture.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -90,5 +96,100 @@ INSTANTIATE_TEST_SUITE_P(TimeDomain, LowPassStops,
                          testing::Values(stop_case_t{"error", VI_ERROR_IO}, stop_case_t{"timeout", VI_ERROR_TMO},
                                          stop_case_t{"warning", VI_SUCCESS_MAX_CNT}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the time domain on the simulated analyzer, through the attribute exports
+
+const char* const t1 = "Channel1:Trace1";
+
+TEST_F(TimeDomain, ImpulseWidthAndKaiserBetaRoundTrip) {
+    auto width = [&] {
+        ViReal64 w = 0;
+        EXPECT_EQ(ZOR_GetMeasurementTimeDomainTransformWindowImpulseWidth(vi, t1, &w), 0);
+        return w;
+    };
+    auto beta = [&] {
+        ViReal64 b = -1;
+        EXPECT_EQ(ZOR_GetMeasurementTimeDomainTransformKaiserBesselWidth(vi, t1, &b), 0);
+        return b;
+    };
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformKaiserBesselWidth(vi, t1, 0.0), 0);
+    const double narrow = width();
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformKaiserBesselWidth(vi, t1, 9.0), 0);
+    const double wide = width();
+    EXPECT_GT(wide, 1.5 * narrow);
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformWindowImpulseWidth(vi, t1, (narrow + wide) / 2), 0);
+    EXPECT_GT(beta(), 0.0);
+    EXPECT_LT(beta(), 9.0);
+    EXPECT_NEAR(width() / ((narrow + wide) / 2), 1.0, 1e-6);
+    // A wider span gives a narrower impulse for the same beta.
+    const double before = width();
+    ASSERT_EQ(ZOR_SetStandardStimulusSweepFrequencyStop(vi, "Channel1", 4.5e9), 0);
+    EXPECT_NEAR(width() / before, 2.0, 0.02);
+}
+
+TEST_F(TimeDomain, CenterAndSpanMoveStartAndStop) {
+    // The transform's window and the gate's, each as four exports.
+    struct window_t {
+        const char* name;
+        ViStatus (*set_center)(ViSession, ViConstString, ViReal64);
+        ViStatus (*set_span)(ViSession, ViConstString, ViReal64);
+        ViStatus (*get_start)(ViSession, ViConstString, ViReal64*);
+        ViStatus (*get_stop)(ViSession, ViConstString, ViReal64*);
+    } windows[] = {
+        {"transform", ZOR_SetMeasurementTimeDomainTransformCenter, ZOR_SetMeasurementTimeDomainTransformSpan,
+         ZOR_GetMeasurementTimeDomainTransformStart, ZOR_GetMeasurementTimeDomainTransformStop},
+        {"gate", ZOR_SetMeasurementTimeDomainGatingCenter, ZOR_SetMeasurementTimeDomainGatingSpan,
+         ZOR_GetMeasurementTimeDomainGatingStart, ZOR_GetMeasurementTimeDomainGatingStop},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.name);
+        ASSERT_EQ(w.set_span(vi, t1, 4e-9), 0);
+        ASSERT_EQ(w.set_center(vi, t1, 3e-9), 0);
+        ViReal64 start = 0, stop = 0;
+        ASSERT_EQ(w.get_start(vi, t1, &start), 0);
+        ASSERT_EQ(w.get_stop(vi, t1, &stop), 0);
+        EXPECT_NEAR(start, 1e-9, 1e-21);
+        EXPECT_NEAR(stop, 5e-9, 1e-21);
+    }
+}
+
+TEST_F(TimeDomain, MarkersReadTheTimeDomainTrace) {
+    raw_query(":SYSTem:SIMulation:DUT \"line,delay=2e-9\";:CALC1:PAR1:DEF S21;:CALC1:TRAC1:FORM REAL");
+    ASSERT_EQ(ZOR_MeasurementTimeDomainTransformSetLowPassMode(vi, t1), 0);
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformStart(vi, t1, 0.0), 0);
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformStop(vi, t1, 5e-9), 0);
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformEnabled(vi, t1, VI_TRUE), 0);
+    const char* const m1 = "Channel1:Trace1:Marker1";
+    ASSERT_EQ(ZOR_MeasurementMarkerSetEnabled(vi, t1, VI_TRUE, 1), 0);
+    EXPECT_EQ(ZOR_MeasurementMarkerSearchExecute(vi, m1, 2), 0);  // maximum
+    ViReal64 x = 0, y = 0;
+    ASSERT_EQ(ZOR_GetMeasurementMarkerXPosition(vi, m1, &x), 0);
+    EXPECT_NEAR(x, 2e-9, 2.5e-11);  // the line's delay, within one of the 200 steps
+    ASSERT_EQ(ZOR_MeasurementMarkerGetYPositionReal(vi, m1, &y), 0);
+    EXPECT_GT(y, 0.8);
+    // Seconds in, seconds out; the frequency trace again with the transform off.
+    ASSERT_EQ(ZOR_SetMeasurementMarkerXPosition(vi, m1, 1.25e-9), 0);
+    ASSERT_EQ(ZOR_GetMeasurementMarkerXPosition(vi, m1, &x), 0);
+    EXPECT_EQ(x, 1.25e-9);
+    ASSERT_EQ(ZOR_MeasurementMarkerGetYPositionReal(vi, m1, &y), 0);
+    EXPECT_LT(std::abs(y), 0.05);  // away from the line's impulse
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformEnabled(vi, t1, VI_FALSE), 0);
+    ASSERT_EQ(ZOR_GetMeasurementMarkerXPosition(vi, m1, &x), 0);
+    EXPECT_GT(x, 1e9);
+    ASSERT_EQ(ZOR_MeasurementMarkerGetYPositionReal(vi, m1, &y), 0);
+    EXPECT_GT(std::abs(y), 0.5);  // the line's transmission, |S21| near one
+}
+
+TEST_F(TimeDomain, RefusedOverALogarithmicSweep) {
+    raw_query(":SENS1:SWE:TYPE LOG");
+    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformEnabled(vi, t1, VI_TRUE), 0);
+    ViInt32 code = 0;
+    char message[256] = {};
+    ASSERT_EQ(ZOR_error_query(vi, &code, message), 0);
+    EXPECT_EQ(code, -221);
+    ViBoolean on = VI_TRUE;
+    ASSERT_EQ(ZOR_GetMeasurementTimeDomainTransformEnabled(vi, t1, &on), 0);
+    EXPECT_EQ(on, VI_FALSE);
+}
 
 }  // namespace
