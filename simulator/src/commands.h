@@ -38,6 +38,12 @@ void add_trace_command(scpi::command_table_t& table, const std::string& pattern,
 // when its sweep is no longer linear, with a settings-conflict error.
 void end_time_domain_unless_linear(scpi::context_t& ctx, int channel);
 
+// Marker-to-setting on a trace that shows the time domain: CENTer, STARt,
+// STOP and SPAN (a delta marker's distance to the reference marker) move the
+// transform's time window, DELay takes the marker's time as electrical
+// delay; a CW frequency cannot come from a time (settings conflict).
+void marker_to_time_setting(scpi::context_t& ctx, const std::string& what, double x, double reference_x);
+
 // Suffix ranges of the analyzer's numbered nodes (channels, traces, ...).
 constexpr int max_channels = 16;
 constexpr int max_traces = 16;

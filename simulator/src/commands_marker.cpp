@@ -312,6 +312,8 @@ void marker_to_setting(context_t& ctx) {
     const std::string what = choices[ctx.choice_param(0, choices)];
     const int channel = ctx.suffix(0), trace = ctx.suffix(1), marker = ctx.suffix(2);
     auto& settings = ctx.settings();
+    if (shows_time(settings, channel, trace) && what != "RLEVel" && what != "SA")
+        return marker_to_time_setting(ctx, what, marker_x(ctx, marker), marker_x(ctx, reference_marker));
     const scpi::setting_t* frequency = ctx.device().table().find_setting(start_key);
     const double lo = frequency ? frequency->min : 0, hi = frequency ? frequency->max : 0;
     const double x = std::min(std::max(marker_x(ctx, marker), lo), hi);

@@ -12,6 +12,7 @@
 #include "physics/time_domain.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -107,55 +108,50 @@ void check_gate_state(context_t& ctx, const scpi::setting_value_t& value) {
 
 // One time window (the transform's or the gate's): start and stop stored,
 // pushing each other along; center and span derived.
-void add_time_window(scpi::command_table_t& t, const std::string& base, double start, double stop) {
-    const std::string start_key = base + ":STARt", stop_key = base + ":STOP";
-    auto set_range = [start_key, stop_key](context_t& ctx, double from, double to) {
+struct time_window_t {
+    std::string start_key, stop_key;
+    explicit time_window_t(const std::string& base) : start_key(base + ":STARt"), stop_key(base + ":STOP") {}
+
+    double start(const context_t& ctx) const { return ctx.settings().real(start_key, trace_of(ctx)); }
+    double stop(const context_t& ctx) const { return ctx.settings().real(stop_key, trace_of(ctx)); }
+    void set(context_t& ctx, double from, double to) const {
         ctx.settings().set_value(start_key, trace_of(ctx), from);
         ctx.settings().set_value(stop_key, trace_of(ctx), to);
         clamp_markers(ctx);
-    };
-    auto range = [start_key, stop_key](context_t& ctx) {
-        return std::pair<double, double>{ctx.settings().real(start_key, trace_of(ctx)),
-                                         ctx.settings().real(stop_key, trace_of(ctx))};
-    };
-    add_trace_setting(t, real_setting(start_key, start).range(-max_time, max_time).with_unit("S").on_change(
-                             [range, set_range](context_t& ctx) {
-                                 const auto [from, to] = range(ctx);
-                                 set_range(ctx, from, std::max(from, to));
-                             }));
-    add_trace_setting(t, real_setting(stop_key, stop).range(-max_time, max_time).with_unit("S").on_change(
-                             [range, set_range](context_t& ctx) {
-                                 const auto [from, to] = range(ctx);
-                                 set_range(ctx, std::min(from, to), to);
-                             }));
+    }
     // A new center keeps the span where the limits allow and narrows it
     // where they do not; a new span keeps the center likewise.
+    void set_center(context_t& ctx, double center) const {
+        const double half = std::min({(stop(ctx) - start(ctx)) / 2, center + max_time, max_time - center});
+        set(ctx, center - half, center + half);
+    }
+    void set_span(context_t& ctx, double span) const {
+        const double center = (start(ctx) + stop(ctx)) / 2;
+        const double half = std::min({span / 2, center + max_time, max_time - center});
+        set(ctx, center - half, center + half);
+    }
+};
+
+const char* const transform_base = ":CALCulate#:TRACe#:TRANsform:TIME";
+const char* const gate_base = ":CALCulate#:TRACe#:FILTer[:GATE]:TIME";
+
+void add_time_window(scpi::command_table_t& t, const std::string& base, double start, double stop) {
+    const time_window_t w(base);
+    add_trace_setting(t, real_setting(w.start_key, start).range(-max_time, max_time).with_unit("S").on_change(
+                             [w](context_t& ctx) { w.set(ctx, w.start(ctx), std::max(w.start(ctx), w.stop(ctx))); }));
+    add_trace_setting(t, real_setting(w.stop_key, stop).range(-max_time, max_time).with_unit("S").on_change(
+                             [w](context_t& ctx) { w.set(ctx, std::min(w.start(ctx), w.stop(ctx)), w.stop(ctx)); }));
     add_trace_command(
-        t, base + ":CENTer",
-        [range, set_range](context_t& ctx) {
-            const double center = time_param(ctx, -max_time, max_time);
-            const auto [from, to] = range(ctx);
-            const double half = std::min({(to - from) / 2, center + max_time, max_time - center});
-            set_range(ctx, center - half, center + half);
-        },
-        [range](context_t& ctx) {
+        t, base + ":CENTer", [w](context_t& ctx) { w.set_center(ctx, time_param(ctx, -max_time, max_time)); },
+        [w](context_t& ctx) {
             ctx.expect_params(0, 0);
-            const auto [from, to] = range(ctx);
-            ctx.answer_real((from + to) / 2);
+            ctx.answer_real((w.start(ctx) + w.stop(ctx)) / 2);
         });
     add_trace_command(
-        t, base + ":SPAN",
-        [range, set_range](context_t& ctx) {
-            const double span = time_param(ctx, 0, 2 * max_time);
-            const auto [from, to] = range(ctx);
-            const double center = (from + to) / 2;
-            const double half = std::min({span / 2, center + max_time, max_time - center});
-            set_range(ctx, center - half, center + half);
-        },
-        [range](context_t& ctx) {
+        t, base + ":SPAN", [w](context_t& ctx) { w.set_span(ctx, time_param(ctx, 0, 2 * max_time)); },
+        [w](context_t& ctx) {
             ctx.expect_params(0, 0);
-            const auto [from, to] = range(ctx);
-            ctx.answer_real(to - from);
+            ctx.answer_real(w.stop(ctx) - w.start(ctx));
         });
 }
 
@@ -269,6 +265,27 @@ void set_low_pass_frequencies(context_t& ctx) {
 
 }  // namespace
 
+void marker_to_time_setting(context_t& ctx, const std::string& what, double x, double reference_x) {
+    const time_window_t w(transform_base);
+    const std::vector<int> marker{ctx.suffix(0), ctx.suffix(1), ctx.suffix(2)};
+    if (what == "CENTer") {
+        w.set_center(ctx, x);
+    } else if (what == "STARt") {
+        w.set(ctx, x, std::max(x, w.stop(ctx)));
+    } else if (what == "STOP") {
+        w.set(ctx, std::min(w.start(ctx), x), x);
+    } else if (what == "SPAN") {
+        if (ctx.suffix(2) == max_markers || !ctx.settings().boolean(":CALCulate#:TRACe#:MARKer#:DELTa", marker))
+            throw scpi_error(settings_conflict, "Settings conflict; marker is not a delta marker");
+        w.set_span(ctx, std::fabs(x - reference_x));
+    } else if (what == "DELay") {
+        // The response under the marker comes back to zero time.
+        ctx.settings().set_value(delay_key, trace_of(ctx), x);
+    } else if (what == "CWFReq") {
+        throw scpi_error(settings_conflict, "Settings conflict; the marker is on the time axis");
+    }
+}
+
 void end_time_domain_unless_linear(context_t& ctx, int channel) {
     auto& s = ctx.settings();
     if (time_domain_possible(s, channel)) return;
@@ -289,7 +306,7 @@ void register_time_domain_commands(scpi::command_table_t& t) {
     // which is the default so that a stimulus reads back through the type.
     add_trace_setting(t, choice_setting(transform_type_key, {"LPASs", "BPASs"}, "LPAS"));
     add_trace_setting(t, choice_setting(stimulus_key, {"IMPulse", "STEP"}, "IMP"));
-    add_time_window(t, ":CALCulate#:TRACe#:TRANsform:TIME", -1e-8, 1e-8);
+    add_time_window(t, transform_base, -1e-8, 1e-8);
     add_trace_command(t, ":CALCulate#:TRACe#:TRANsform:TIME:IMPulse:WIDTh", set_impulse_width, [](context_t& ctx) {
         ctx.expect_params(0, 0);
         ctx.answer_real(width_of_beta(ctx, ctx.settings().real(beta_key, trace_of(ctx))));
@@ -299,7 +316,7 @@ void register_time_domain_commands(scpi::command_table_t& t) {
     add_trace_command(t, ":CALCulate#:TRACe#:TRANsform:TIME:LPFRequency", set_low_pass_frequencies, nullptr);
 
     add_trace_setting(t, boolean_setting(gate_state_key, false).with_check(check_gate_state));
-    add_time_window(t, ":CALCulate#:TRACe#:FILTer[:GATE]:TIME", -1e-8, 1e-8);
+    add_time_window(t, gate_base, -1e-8, 1e-8);
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SHAPE",
                                         {"MAXimum", "WIDE", "NORMal", "MINimum"}, "NORM"));
     add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:TYPE", {"BPASs", "NOTCh"}, "BPAS"));

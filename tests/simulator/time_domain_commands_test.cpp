@@ -57,6 +57,13 @@ TEST_F(TimeDomainCommands, AxisMarkersAndSearchesFollowTheTransform) {
     const std::size_t peak = static_cast<std::size_t>(std::lround(at / 2.5e-11));
     EXPECT_NEAR(numbers(":CALC1:TRAC1:MARK1:Y?")[0], y[2 * peak], 1e-12);
     EXPECT_GT(y[2 * peak], 0.8);
+    // Marker to setting moves the time window, not the frequencies.
+    write(":CALC1:TRAC1:MARK1:SET CENT");
+    EXPECT_EQ(number(":CALC1:TRAC1:TRAN:TIME:CENT?"), at);
+    EXPECT_NEAR(number(":CALC1:TRAC1:TRAN:TIME:SPAN?"), 5e-9, 1e-21);
+    EXPECT_EQ(number(":SENS1:FREQ:STAR?"), f0);
+    write(":CALC1:TRAC1:MARK1:SET CWFR");
+    EXPECT_EQ(next_error().substr(0, 5), "-221,");
     // Shrinking the span keeps markers on it.
     write(":CALC1:TRAC1:TRAN:TIME:STOP 1E-9");
     EXPECT_NEAR(number(":CALC1:TRAC1:MARK1:X?"), 1e-9, 1e-21);
