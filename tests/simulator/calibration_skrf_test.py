@@ -1,11 +1,11 @@
 """The error terms the simulated analyzer solves from its standards equal
 those scikit-rf's twelve-term calibration finds from the same raw data.
 Usage: calibration_skrf_test.py <vna-sim>"""
-import socket
-import subprocess
 import sys
 
 import numpy as np
+
+from vna_sim_client import Analyzer
 
 try:
     import skrf
@@ -13,38 +13,6 @@ try:
 except ImportError:
     print("SKIPPED: scikit-rf (Debian python3-scikit-rf) is not installed")
     sys.exit(77)
-
-
-class Analyzer:
-    def __init__(self, program):
-        self.process = subprocess.Popen([program, "--port", "0", "--instant", "--no-noise"],
-                                        stdout=subprocess.PIPE, text=True)
-        line = self.process.stdout.readline()  # "vna-sim listening on ADDR:PORT"
-        host, port = line.split()[-1].rsplit(":", 1)
-        self.socket = socket.create_connection((host, int(port)), timeout=20)
-        self.buffer = b""
-
-    def write(self, message):
-        self.socket.sendall(message.encode() + b"\n")
-
-    def query(self, message):
-        self.write(message)
-        while b"\n" not in self.buffer:
-            piece = self.socket.recv(65536)
-            if not piece:
-                raise RuntimeError("connection closed")
-            self.buffer += piece
-        line, self.buffer = self.buffer.split(b"\n", 1)
-        return line.decode()
-
-    def numbers(self, message):
-        values = np.array([float(v) for v in self.query(message).split(",")])
-        return values[0::2] + 1j * values[1::2]
-
-    def close(self):
-        self.socket.close()
-        self.process.terminate()
-        self.process.wait(timeout=10)
 
 
 def main():
