@@ -82,6 +82,18 @@ TEST_F(DisplaySnapshot, FollowsTheLayoutAndTheDataTheQueriesAnswer) {
     EXPECT_EQ(s.channels[0].points, 201);
 }
 
+TEST_F(DisplaySnapshot, ATimeDomainTraceIsDrawnOverTime) {
+    write(":SYST:SIM:SPE INST;:CALC1:TRAC1:TRAN:TIME:STAT ON;:CALC1:TRAC1:MARK1:X 2.5E-9;:CALC1:TRAC1:MARK1 ON");
+    const auto s = analyzer.display_state();
+    const auto& t = s.windows.at(0).traces.at(0);
+    const auto axis = numbers(":CALC1:TRAC1:DATA:XAX?");
+    ASSERT_EQ(t.x.size(), axis.size());
+    for (std::size_t k = 0; k < axis.size(); ++k) EXPECT_NEAR(t.x[k], axis[k], 1e-21) << k;
+    EXPECT_EQ(t.x.front(), -1e-8);
+    ASSERT_EQ(t.markers.size(), 1u);
+    EXPECT_EQ(t.markers[0].readout.substr(0, 14), "1  2.50000 ns ") << t.markers[0].readout;
+}
+
 TEST_F(DisplaySnapshot, ChangesCountAndCompare) {
     write(":SENS1:SWE:MODE HOLD;:SENS2:SWE:MODE HOLD");  // no new sweep changes the data
     const auto a = analyzer.display_state();

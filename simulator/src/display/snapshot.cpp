@@ -102,6 +102,8 @@ std::string response_text(const std::string& format, double a, double b) {
 
 void read_markers(reader_t& r, const std::string& calc, trace_t& t) {
     const int active = static_cast<int>(r.integer(calc + ":MARKer:ACTivate?", 1));
+    // Markers of a time-domain trace sit at instants.
+    const char* const unit = r.boolean(calc + ":TRANsform:TIME:STATe?") ? "s" : "Hz";
     for (int m = 1; m <= max_markers; ++m) {
         const std::string mk = calc + node(":MARKer", m);
         if (!r.boolean(mk + "?")) continue;
@@ -114,7 +116,7 @@ void read_markers(reader_t& r, const std::string& calc, trace_t& t) {
         marker.active = m == active;
         marker.delta = m != max_markers && r.boolean(mk + ":DELTa?");
         const std::string name = m == max_markers ? "R" : (marker.delta ? "\xCE\x94" : "") + std::to_string(m);
-        marker.readout = name + "  " + engineering(marker.x, "Hz") + "  " + response_text(t.format, marker.y, marker.y2);
+        marker.readout = name + "  " + engineering(marker.x, unit) + "  " + response_text(t.format, marker.y, marker.y2);
         t.markers.push_back(std::move(marker));
     }
 }
