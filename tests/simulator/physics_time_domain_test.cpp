@@ -87,6 +87,14 @@ TEST(TimeDomain, ImpulseWidthFollowsTheWindow) {
         const double wide = impulse_width(row.kind, row.start, row.stop, 401, 6.0);
         EXPECT_GT(wide, 1.3 * rectangular);
         EXPECT_NEAR(beta_for_width(row.kind, row.start, row.stop, 401, wide), 6.0, 1e-3);
+        // The width is that of the transform's own impulse: count the
+        // instants of a fine axis where a flat response is above half.
+        const std::vector<double> f = time_axis(row.start, row.stop, 401);
+        const std::size_t points = 2001;
+        const double step = 4 * wide / (points - 1);
+        const auto h = transform(row.kind, f, std::vector<complex_t>(f.size(), 1.0), 6.0, -2 * wide, 2 * wide, points);
+        const auto above = std::count_if(h.begin(), h.end(), [](complex_t v) { return std::abs(v) > 0.5; });
+        EXPECT_NEAR(static_cast<double>(above) * step, wide, 1.5 * step);
     }
 }
 

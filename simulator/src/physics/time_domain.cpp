@@ -195,11 +195,21 @@ public:
         for (double& value : weight_) value *= 2.0;
         scale_ = dc_ + std::accumulate(weight_.begin(), weight_.end(), 0.0);
     }
-    // Relative to the peak (at t = 0).
+    // Relative to the peak (at t = 0). The grid is uniform, so the phasor
+    // turns by one fixed step per point; it is taken afresh every block of
+    // points to keep rounding from building up.
     double operator()(double t) const {
+        constexpr std::size_t block = 256;
+        const std::size_t n = weight_.size();
+        const double df = n > 1 ? (frequency_[n - 1] - frequency_[0]) / static_cast<double>(n - 1) : 0.0;
+        const complex_t step = std::polar(1.0, 2.0 * pi * static_cast<double>(turn_fraction(df, t)));
         double sum = dc_;
-        for (std::size_t k = 0; k < weight_.size(); ++k)
-            sum += weight_[k] * std::cos(2.0 * pi * static_cast<double>(turn_fraction(frequency_[k], t)));
+        complex_t phasor;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k % block == 0) phasor = std::polar(1.0, 2.0 * pi * static_cast<double>(turn_fraction(frequency_[k], t)));
+            sum += weight_[k] * phasor.real();
+            phasor *= step;
+        }
         return std::fabs(sum) / scale_;
     }
 
@@ -227,7 +237,7 @@ double impulse_width(transform_t kind, double start, double stop, std::size_t po
         low = high;
         high += 0.1 / span;
     }
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 40; ++i) {  // to 1e-13 of the step
         const double middle = (low + high) / 2.0;
         (impulse(middle) > 0.5 ? low : high) = middle;
     }
