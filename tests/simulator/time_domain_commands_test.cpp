@@ -133,7 +133,7 @@ TEST_F(TimeDomainCommands, ImpulseWidthAndKaiserBetaAreOneSetting) {
         const double beta = number(":CALC1:TRAC1:TRAN:TIME:KBES?");
         EXPECT_GT(beta, 0.0);
         EXPECT_LT(beta, 13.0);
-        EXPECT_NEAR(number(":CALC1:TRAC1:TRAN:TIME:IMP:WIDT?") / width, 1.0, 1e-6);
+        EXPECT_NEAR(number(":CALC1:TRAC1:TRAN:TIME:IMP:WIDT?") / width, 1.0, 1e-12);  // to the reply's digits
     }
     // Beyond what the window reaches: its ends.
     write(":CALC1:TRAC1:TRAN:TIME:IMP:WIDT 1E-12");

@@ -199,7 +199,7 @@ public:
     // turns by one fixed step per point; it is taken afresh every block of
     // points to keep rounding from building up.
     double operator()(double t) const {
-        constexpr std::size_t block = 256;
+        constexpr std::size_t block = 64;
         const std::size_t n = weight_.size();
         const double df = n > 1 ? (frequency_[n - 1] - frequency_[0]) / static_cast<double>(n - 1) : 0.0;
         const complex_t step = std::polar(1.0, 2.0 * pi * static_cast<double>(turn_fraction(df, t)));
@@ -237,7 +237,7 @@ double impulse_width(transform_t kind, double start, double stop, std::size_t po
         low = high;
         high += 0.1 / span;
     }
-    for (int i = 0; i < 40; ++i) {  // to 1e-13 of the step
+    for (int i = 0; i < 60; ++i) {
         const double middle = (low + high) / 2.0;
         (impulse(middle) > 0.5 ? low : high) = middle;
     }
@@ -245,12 +245,29 @@ double impulse_width(transform_t kind, double start, double stop, std::size_t po
 }
 
 double beta_for_width(transform_t kind, double start, double stop, std::size_t points, double width) {
+    // The width rises smoothly with beta: regula falsi (Illinois variant)
+    // inside the bracket reaches the last digit in a few steps.
     double low = 0.0, high = 13.0;
-    if (width <= impulse_width(kind, start, stop, points, low)) return low;
-    if (width >= impulse_width(kind, start, stop, points, high)) return high;
-    for (int i = 0; i < 30; ++i) {
-        const double middle = (low + high) / 2.0;
-        (impulse_width(kind, start, stop, points, middle) < width ? low : high) = middle;
+    double g_low = impulse_width(kind, start, stop, points, low) - width;
+    double g_high = impulse_width(kind, start, stop, points, high) - width;
+    if (g_low >= 0.0) return low;
+    if (g_high <= 0.0) return high;
+    int side = 0;
+    for (int i = 0; i < 100 && high - low > 1e-15; ++i) {
+        const double beta = (low * g_high - high * g_low) / (g_high - g_low);
+        const double g = impulse_width(kind, start, stop, points, beta) - width;
+        if (std::fabs(g) <= 1e-15 * width) return beta;  // as close as the width can be told
+        if (g < 0.0) {
+            low = beta;
+            g_low = g;
+            if (side == -1) g_high /= 2.0;
+            side = -1;
+        } else {
+            high = beta;
+            g_high = g;
+            if (side == 1) g_low /= 2.0;
+            side = 1;
+        }
     }
     return (low + high) / 2.0;
 }
