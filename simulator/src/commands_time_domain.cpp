@@ -199,7 +199,7 @@ struct delay_line_t {
 };
 
 delay_line_t delay_line(const context_t& ctx) {
-    const physics::trace_settings_t t = trace_settings(ctx.settings(), ctx.suffix(0), ctx.suffix(1));
+    const physics::trace_settings_t t = trace_settings_of(ctx.settings(), ctx.suffix(0), ctx.suffix(1));
     return {ctx.settings().real(velocity_key, {ctx.suffix(0), t.column}), t.row == t.column,
             meters_per_unit(ctx.settings().keyword(delay_unit_key, trace_of(ctx)))};
 }

@@ -119,6 +119,22 @@ std::vector<complex_t> as_complex(const std::vector<double>& values) {
     return out;
 }
 
+physics::trace_settings_t trace_settings(const scpi::settings_store_t& s, int channel, int trace) {
+    physics::trace_settings_t t;
+    const std::vector<int> at{channel, trace};
+    const auto parameter = s.integer(":CALCulate#:PARameter#:DEFine", at);  // S11, S21, S12, S22
+    t.row = parameter == 0 || parameter == 2 ? 1 : 2;
+    t.column = parameter == 0 || parameter == 1 ? 1 : 2;
+    t.math = math_from_keyword(s.keyword(":CALCulate#:TRACe#:MATH:FUNCtion", at));
+    t.electrical_delay = s.real(":CALCulate#:TRACe#:CORRection:EDELay[:TIME]", at);
+    t.phase_offset = s.real(":CALCulate#:TRACe#:CORRection:OFFSet:PHASe", at);
+    t.magnitude_offset = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude", at);
+    t.magnitude_slope = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude:SLOPe", at);
+    if (s.boolean("[:SENSe#]:CORRection:EXTension[:STATe]", {channel}))
+        for (int p = 1; p <= 2; ++p) t.port_extension[p - 1] = s.real("[:SENSe#]:CORRection:EXTension:PORT#:TIME", {channel, p});
+    return t;
+}
+
 }  // namespace
 
 namespace {
@@ -170,20 +186,8 @@ physics::format_t format_from_keyword(const std::string& k) {
     return format_t::mlog;
 }
 
-physics::trace_settings_t trace_settings(const scpi::settings_store_t& s, int channel, int trace) {
-    physics::trace_settings_t t;
-    const std::vector<int> at{channel, trace};
-    const auto parameter = s.integer(":CALCulate#:PARameter#:DEFine", at);  // S11, S21, S12, S22
-    t.row = parameter == 0 || parameter == 2 ? 1 : 2;
-    t.column = parameter == 0 || parameter == 1 ? 1 : 2;
-    t.math = math_from_keyword(s.keyword(":CALCulate#:TRACe#:MATH:FUNCtion", at));
-    t.electrical_delay = s.real(":CALCulate#:TRACe#:CORRection:EDELay[:TIME]", at);
-    t.phase_offset = s.real(":CALCulate#:TRACe#:CORRection:OFFSet:PHASe", at);
-    t.magnitude_offset = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude", at);
-    t.magnitude_slope = s.real(":CALCulate#:TRACe#:OFFSet:MAGNitude:SLOPe", at);
-    if (s.boolean("[:SENSe#]:CORRection:EXTension[:STATe]", {channel}))
-        for (int p = 1; p <= 2; ++p) t.port_extension[p - 1] = s.real("[:SENSe#]:CORRection:EXTension:PORT#:TIME", {channel, p});
-    return t;
+physics::trace_settings_t trace_settings_of(const scpi::settings_store_t& s, int channel, int trace) {
+    return trace_settings(s, channel, trace);
 }
 
 bool time_domain_possible(const scpi::settings_store_t& s, int channel) {

@@ -32,7 +32,7 @@ struct trace_view_t {
 
 physics::stimulus_t stimulus_of(const scpi::settings_store_t& settings, int channel);
 // The trace's measured parameter (row, column), math, delays and offsets.
-physics::trace_settings_t trace_settings(const scpi::settings_store_t& settings, int channel, int trace);
+physics::trace_settings_t trace_settings_of(const scpi::settings_store_t& settings, int channel, int trace);
 // The time domain needs a linear frequency sweep (a uniform grid).
 bool time_domain_possible(const scpi::settings_store_t& settings, int channel);
 // The trace shows the time domain: its transform is on, on a linear sweep.
