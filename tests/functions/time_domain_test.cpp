@@ -4,9 +4,7 @@
 // attribute exports.
 #include "function_fixture.h"
 
-#include <cstdlib>
-#include <sstream>
-#include <vector>
+#include <cmath>
 
 namespace {
 
@@ -120,37 +118,11 @@ TEST_F(TimeDomain, ImpulseWidthAndKaiserBetaRoundTrip) {
     ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformWindowImpulseWidth(vi, t1, (narrow + wide) / 2), 0);
     EXPECT_GT(beta(), 0.0);
     EXPECT_LT(beta(), 9.0);
-    EXPECT_NEAR(width() / ((narrow + wide) / 2), 1.0, 1e-6);
+    EXPECT_NEAR(width() / ((narrow + wide) / 2), 1.0, 1e-12);
     // A wider span gives a narrower impulse for the same beta.
     const double before = width();
     ASSERT_EQ(ZOR_SetStandardStimulusSweepFrequencyStop(vi, "Channel1", 4.5e9), 0);
     EXPECT_NEAR(width() / before, 2.0, 0.02);
-}
-
-TEST_F(TimeDomain, CenterAndSpanMoveStartAndStop) {
-    // The transform's window and the gate's, each as four exports.
-    struct window_t {
-        const char* name;
-        ViStatus (*set_center)(ViSession, ViConstString, ViReal64);
-        ViStatus (*set_span)(ViSession, ViConstString, ViReal64);
-        ViStatus (*get_start)(ViSession, ViConstString, ViReal64*);
-        ViStatus (*get_stop)(ViSession, ViConstString, ViReal64*);
-    } windows[] = {
-        {"transform", ZOR_SetMeasurementTimeDomainTransformCenter, ZOR_SetMeasurementTimeDomainTransformSpan,
-         ZOR_GetMeasurementTimeDomainTransformStart, ZOR_GetMeasurementTimeDomainTransformStop},
-        {"gate", ZOR_SetMeasurementTimeDomainGatingCenter, ZOR_SetMeasurementTimeDomainGatingSpan,
-         ZOR_GetMeasurementTimeDomainGatingStart, ZOR_GetMeasurementTimeDomainGatingStop},
-    };
-    for (const auto& w : windows) {
-        SCOPED_TRACE(w.name);
-        ASSERT_EQ(w.set_span(vi, t1, 4e-9), 0);
-        ASSERT_EQ(w.set_center(vi, t1, 3e-9), 0);
-        ViReal64 start = 0, stop = 0;
-        ASSERT_EQ(w.get_start(vi, t1, &start), 0);
-        ASSERT_EQ(w.get_stop(vi, t1, &stop), 0);
-        EXPECT_NEAR(start, 1e-9, 1e-21);
-        EXPECT_NEAR(stop, 5e-9, 1e-21);
-    }
 }
 
 TEST_F(TimeDomain, MarkersReadTheTimeDomainTrace) {
@@ -178,18 +150,6 @@ TEST_F(TimeDomain, MarkersReadTheTimeDomainTrace) {
     EXPECT_GT(x, 1e9);
     ASSERT_EQ(ZOR_MeasurementMarkerGetYPositionReal(vi, m1, &y), 0);
     EXPECT_GT(std::abs(y), 0.5);  // the line's transmission, |S21| near one
-}
-
-TEST_F(TimeDomain, RefusedOverALogarithmicSweep) {
-    raw_query(":SENS1:SWE:TYPE LOG");
-    ASSERT_EQ(ZOR_SetMeasurementTimeDomainTransformEnabled(vi, t1, VI_TRUE), 0);
-    ViInt32 code = 0;
-    char message[256] = {};
-    ASSERT_EQ(ZOR_error_query(vi, &code, message), 0);
-    EXPECT_EQ(code, -221);
-    ViBoolean on = VI_TRUE;
-    ASSERT_EQ(ZOR_GetMeasurementTimeDomainTransformEnabled(vi, t1, &on), 0);
-    EXPECT_EQ(on, VI_FALSE);
 }
 
 }  // namespace
