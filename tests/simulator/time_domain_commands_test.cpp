@@ -135,6 +135,10 @@ TEST_F(TimeDomainCommands, ImpulseWidthAndKaiserBetaAreOneSetting) {
         EXPECT_LT(beta, 13.0);
         EXPECT_NEAR(number(":CALC1:TRAC1:TRAN:TIME:IMP:WIDT?") / width, 1.0, 1e-12);  // to the reply's digits
     }
+    // Half the stop frequency, twice the width for the same beta.
+    write(":SENS1:FREQ:STOP 2E9;:CALC1:TRAC1:TRAN:TIME:LPFR");
+    EXPECT_NEAR(number(":CALC1:TRAC1:TRAN:TIME:IMP:WIDT?") / (1.7 * rectangular), 2.0, 0.01);
+    write(":SENS1:FREQ:STOP 4E9;:CALC1:TRAC1:TRAN:TIME:LPFR");
     // Beyond what the window reaches: its ends.
     write(":CALC1:TRAC1:TRAN:TIME:IMP:WIDT 1E-12");
     EXPECT_EQ(number(":CALC1:TRAC1:TRAN:TIME:KBES?"), 0.0);
