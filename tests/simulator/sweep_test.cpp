@@ -29,7 +29,7 @@ class Sweep : public AnalyzerTest {};
 
 TEST_F(Sweep, TriggeredSweepTakesItsTimeAndOpcWaitsForIt) {
     // A third of a second: long enough that a busy machine still sees it run.
-    write(":SENS1:BAND 300;:SENS1:SWE:POIN 101;:SENS1:SWE:MODE HOLD");
+    write(":SENS1:BAND 300;:SENS1:SWE:POIN 101;:SENS1:SWE:MODE HOLD;:SENS2:SWE:MODE HOLD");
     const double time = std::stod(query(":SENS1:SWE:TIME?"));
     EXPECT_NEAR(time, 101 * (1 / 300.0 + 5e-6), 1e-12);
     auto t0 = std::chrono::steady_clock::now();
