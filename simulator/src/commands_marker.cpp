@@ -414,7 +414,11 @@ void register_marker_commands(scpi::command_table_t& t) {
     add_trace_setting(t, boolean_setting(reference_state_key, false).on_change(reference_marker_on));
     // A marker stays on the sweep: X beyond either end lands on that end,
     // with a data-out-of-range error.
-    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12).on_change([](context_t& ctx) {
+    // A tracking marker moves with each sweep: reading X brings the
+    // channel's sweep up to date first.
+    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12).refreshed_by([](context_t& ctx) {
+        channel_sweep(instrument_of(ctx), ctx.suffix(0));
+    }).on_change([](context_t& ctx) {
         const auto& x = channel_sweep(instrument_of(ctx), ctx.suffix(0)).x;
         if (x.empty()) return;
         const double v = ctx.settings().real(marker_x_key, ctx.suffixes());
