@@ -108,7 +108,7 @@ void measure(instrument_t& inst, channel_sweep_t& sweep, const physics::stimulus
              int channel, int averages) {
     sweep.raw = measure_raw_with(inst, *inst.simulation.dut, st, channel, averages, sweep.index);
     correct_sweep(inst, sweep, channel);
-    sweep.x = physics::x_axis(st);
+    sweep.x = physics::x_axis(st, point_averaging(inst.settings(), channel) ? averages : 1);
     sweep.stimulus = st;
     sweep.key = key;
     sweep.valid = true;

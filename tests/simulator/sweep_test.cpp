@@ -172,6 +172,9 @@ TEST_F(Sweep, CwTimeAxisEndsAtTheSweepTime) {
     write(":SYST:SIM:SPE INST;:SENS1:SWE:TYPE CW;:SENS1:SWE:POIN 5;:SENS1:SWE:TIME 2");
     EXPECT_EQ(numbers(query(":CALC1:TRAC1:DATA:XAX?")), (std::vector<double>{0, 0.5, 1, 1.5, 2}));
     EXPECT_EQ(numbers(query(":SENS1:FREQ:DATA?")), std::vector<double>(5, 1e9));
+    // Automatic, with point averaging: the axis still ends at the sweep time.
+    write(":SENS1:SWE:TIME:AUTO ON;:SENS1:AVER ON;:SENS1:AVER:COUN 4;:SENS1:AVER:MODE POIN");
+    EXPECT_NEAR(numbers(query(":CALC1:TRAC1:DATA:XAX?")).back(), std::stod(query(":SENS1:SWE:TIME?")), 1e-12);
 }
 
 TEST_F(Sweep, FreeRunningChannelsShowSweepingButOpcDoesNotWaitForThem) {

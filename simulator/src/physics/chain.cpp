@@ -102,7 +102,7 @@ double sweep_time(const stimulus_t& s, int averages_per_point) {
     return t;
 }
 
-std::vector<double> x_axis(const stimulus_t& s) {
+std::vector<double> x_axis(const stimulus_t& s, int averages_per_point) {
     if (s.type == sweep_type_t::power) {
         const auto n = static_cast<std::size_t>(std::max(s.points, 1));
         std::vector<double> x(n);
@@ -111,7 +111,7 @@ std::vector<double> x_axis(const stimulus_t& s) {
     }
     if (s.type == sweep_type_t::cw_time) {
         const auto n = static_cast<std::size_t>(std::max(s.points, 1));
-        const double span = s.fixed_time >= 0 ? s.fixed_time : sweep_time(s) - s.sweep_delay;
+        const double span = s.fixed_time >= 0 ? s.fixed_time : sweep_time(s, averages_per_point) - s.sweep_delay;
         const double step = n < 2 ? 0 : span / static_cast<double>(n - 1);
         std::vector<double> x(n);
         for (std::size_t k = 0; k < n; ++k) x[k] = step * static_cast<double>(k);

@@ -57,7 +57,7 @@ std::vector<double> frequencies(const stimulus_t& s);
 // What the x axis shows: frequency, time from the sweep's start (CW: the
 // first point at 0, the last at the sweep time less the delay) or source
 // power (power sweep).
-std::vector<double> x_axis(const stimulus_t& s);
+std::vector<double> x_axis(const stimulus_t& s, int averages_per_point = 1);
 // Source power at each point, dBm.
 double point_power(const stimulus_t& s, std::size_t k, std::size_t n);
 
