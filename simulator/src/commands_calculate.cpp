@@ -61,6 +61,7 @@ using physics::statistics;
 using physics::statistics_t;
 
 void refuse_invalid_equation(const std::string& text, int code) {
+    if (text.empty()) return;
     const auto equation = physics::equation_t::compile(text);
     if (!equation.valid()) throw scpi_error(code, std::string(scpi::error_message(code)) + "; equation: " + equation.error());
 }
@@ -124,6 +125,8 @@ void register_calculate_commands(scpi::command_table_t& t) {
     // An equation replaces the trace's data (see physics/equation.h). Any
     // text may be stored while the equation is off (VALid? tells); switching
     // on a text that does not compile, or storing one while on, is refused.
+    // An empty text is no equation: on, it leaves the data as they are (so a
+    // program may switch on first and send the text next).
     add_trace_setting(t, boolean_setting(equation_state_key, false).with_check([](context_t& ctx, const auto& value) {
         if (std::get<bool>(value)) refuse_invalid_equation(ctx.settings().text(equation_text_key, trace_of(ctx)), -221);
     }));

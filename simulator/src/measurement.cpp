@@ -192,14 +192,17 @@ void apply_time_domain(instrument_t& inst, int channel, int trace, trace_view_t&
     v.x = physics::time_axis(start, stop, data.size());
 }
 
-// The trace's equation, when on, replaces its data after math and offsets.
-// The equation commands refuse a text that does not compile while it is
-// on; one that still got there (a recalled state) gives a trace of NaN.
+// The trace's equation, when on and not empty, replaces its data after math
+// and offsets. The equation commands refuse a text that does not compile
+// while it is on; one that still got there (a recalled state) gives a
+// trace of NaN.
 void apply_trace_equation(instrument_t& inst, int channel, int trace, const std::vector<physics::sparams_t>& s,
                     const std::vector<complex_t>& memory, std::vector<complex_t>& data) {
     const auto& settings = inst.settings();
     if (!settings.boolean(equation_state_key, {channel, trace})) return;
-    const auto equation = physics::equation_t::compile(settings.text(equation_text_key, {channel, trace}));
+    const std::string text = settings.text(equation_text_key, {channel, trace});
+    if (text.empty()) return;
+    const auto equation = physics::equation_t::compile(text);
     if (!equation.valid()) {
         std::fill(data.begin(), data.end(), complex_t(std::nan(""), std::nan("")));
         return;

@@ -28,7 +28,10 @@ protected:
 TEST_F(TraceChain, EquationReplacesTheTraceData) {
     const auto s11 = values(":CALC1:TRAC1:DATA:SDAT?");
     const auto s21 = values(":CALC1:TRAC2:DATA:SDAT?");
-    write(":CALC1:TRAC1:FORM SCOM;:CALC1:TRAC1:EQU:TEXT \"S21/S11\";:CALC1:TRAC1:EQU ON");
+    // On before its text: no equation yet, the data as measured.
+    write(":CALC1:TRAC1:FORM SCOM;:CALC1:TRAC1:EQU ON");
+    EXPECT_EQ(values(":CALC1:TRAC1:DATA:FDAT?"), s11);
+    write(":CALC1:TRAC1:EQU:TEXT \"S21/S11\"");
     EXPECT_EQ(next_error(), "0,\"No error\"");
     const auto f = values(":CALC1:TRAC1:DATA:FDAT?");
     ASSERT_EQ(f.size(), s11.size());
