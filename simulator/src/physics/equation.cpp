@@ -167,10 +167,13 @@ equation_t equation_t::compile(std::string_view text) {
 }
 
 complex_t equation_t::evaluate(const equation_inputs_t& in) const {
-    // Deep enough for any program the parser accepts (it bounds the nesting).
-    complex_t stack[2 * max_nesting + 8];
-    const std::size_t capacity = sizeof stack / sizeof stack[0];
-    if (!valid() || stack_depth_ > capacity) return {std::nan(""), std::nan("")};
+    std::vector<complex_t> stack(stack_depth_);
+    return run(stack.data(), in);
+}
+
+// `stack` holds stack_depth_ values (what the program needs at most).
+complex_t equation_t::run(complex_t* stack, const equation_inputs_t& in) const {
+    if (!valid()) return {std::nan(""), std::nan("")};
     std::size_t top = 0;  // number of values on the stack
     const sparams_t none{};
     const sparams_t& s = in.s ? *in.s : none;
@@ -191,10 +194,17 @@ complex_t equation_t::evaluate(const equation_inputs_t& in) const {
             --top;
             const complex_t e = stack[top];
             complex_t& b = stack[top - 1];
-            // Whole real powers stay exact (S21^2 of a real value stays real).
-            b = e.imag() == 0 && e.real() == std::round(e.real()) && std::fabs(e.real()) <= 64
-                    ? std::pow(b, static_cast<int>(e.real()))
-                    : std::pow(b, e);
+            // Whole real powers by squaring: exact and fast (S21^2 of a real
+            // value stays real); others through the logarithm.
+            if (e.imag() == 0 && e.real() == std::round(e.real()) && std::fabs(e.real()) <= 64) {
+                auto n = static_cast<int>(std::fabs(e.real()));
+                complex_t result = 1.0, factor = b;
+                for (; n != 0; n >>= 1, factor *= factor)
+                    if (n & 1) result *= factor;
+                b = e.real() < 0 ? 1.0 / result : result;
+            } else {
+                b = std::pow(b, e);
+            }
             break;
         }
         // 0 - x rather than -x: a negated real keeps a +0 imaginary part, so
@@ -217,12 +227,13 @@ complex_t equation_t::evaluate(const equation_inputs_t& in) const {
 void apply_equation(const equation_t& equation, const std::vector<sparams_t>& s,
                     const std::vector<complex_t>& memory, std::vector<complex_t>& data) {
     const std::size_t n = data.size();
+    std::vector<complex_t> stack(equation.stack_depth_);  // once for the whole trace
     equation_inputs_t in;
     for (std::size_t k = 0; k < n; ++k) {
         in.s = k < s.size() ? &s[k] : nullptr;
         in.data = data[k];
         in.memory = k < memory.size() ? memory[k] : complex_t{};
-        data[k] = equation.evaluate(in);
+        data[k] = equation.run(stack.data(), in);
     }
 }
 

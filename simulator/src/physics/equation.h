@@ -10,8 +10,8 @@
 // Names (any case): S11 S21 S12 S22, DATA (the trace after math and
 // offsets), MEM (its memory), the constants PI and J (the imaginary unit),
 // and the functions ABS, CONJ, REAL, IMAG, ARG (radians), SQRT, EXP, LN,
-// LOG10. A text is compiled once to a small stack program; evaluating it
-// allocates nothing.
+// LOG10. A text is compiled once to a small stack program; a whole trace
+// is evaluated with one stack of the depth the program needs.
 #pragma once
 
 #include "network.h"
@@ -56,6 +56,9 @@ public:
 
 private:
     friend class equation_parser_t;
+    friend void apply_equation(const equation_t&, const std::vector<sparams_t>&, const std::vector<complex_t>&,
+                               std::vector<complex_t>&);
+    complex_t run(complex_t* stack, const equation_inputs_t& in) const;
     std::vector<step_t> program_;
     std::size_t stack_depth_ = 0;
     bool uses_memory_ = false;
