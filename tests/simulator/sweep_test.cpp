@@ -153,12 +153,9 @@ TEST_F(Sweep, SegmentTableSetsPointsAxisTimeAndData) {
     } faulty[] = {
         {"1,1E9,2E9,3", "-109,"},                  // a field missing
         {"2,1E9,2E9,3,0,1.5E9,3E9,3,0", "-222,"},  // overlapping
-        {"1,2E9,1E9,3,0", "-222,"},                // stop below start
-        {"1,1E9,2E9,0,0", "-222,"},                // no points
         {"1,1E9,2E9,100002,0", "-222,"},           // too many points
         {"1,1E9,2E9,3,5", "-222,"},                // IF bandwidth
         {"1,1E9,9.5E9,3,0", "-222,"},              // beyond the analyzer's range
-        {"-1", "-222,"},
     };
     for (const auto& row : faulty) {
         SCOPED_TRACE(row.table);

@@ -70,7 +70,6 @@ private:
         if (pushes) ++depth_;
         if (binary) --depth_;
         out_.stack_depth_ = std::max(out_.stack_depth_, depth_);
-        if (op == op_t::memory) out_.uses_memory_ = true;
     }
 
     void sum() {

@@ -38,7 +38,6 @@ public:
 
     bool valid() const { return error_.empty(); }
     const std::string& error() const { return error_; }
-    bool uses_memory() const { return uses_memory_; }
 
     // The value at one point; a division by zero gives infinities or NaN,
     // as complex arithmetic does. Only for a valid equation.
@@ -61,7 +60,6 @@ private:
     complex_t run(complex_t* stack, const equation_inputs_t& in) const;
     std::vector<step_t> program_;
     std::size_t stack_depth_ = 0;
-    bool uses_memory_ = false;
     std::string error_;
 };
 
