@@ -68,6 +68,14 @@ BENCHMARK(sdata_text)->Unit(benchmark::kMillisecond);
 BENCHMARK(fdata_text)->Unit(benchmark::kMillisecond);
 BENCHMARK(sdata_real64)->Unit(benchmark::kMillisecond);
 
+// FDATa? of a trace with an equation on: compare with fdata_text.
+void fdata_equation(benchmark::State& state) {
+    reply(state, ":FORM ASC;:CALC1:TRAC1:EQU:TEXT \"(S21/S11)^2 - abs(S22)\";:CALC1:TRAC1:EQU ON",
+          ":CALC1:TRAC1:DATA:FDAT?");
+    held_analyzer().receive(":CALC1:TRAC1:EQU OFF");
+}
+BENCHMARK(fdata_equation)->Unit(benchmark::kMillisecond);
+
 // The floor: copying a text reply's worth of bytes once.
 void copy_reply_bytes(benchmark::State& state) {
     const std::string source(2u * points * 20, 'x');

@@ -51,6 +51,9 @@ constexpr int max_windows = 16;
 constexpr int max_ports = 2;
 constexpr int max_markers = 10;  // 1..9 and the reference marker 10
 
+// Runs the searches of the channel's tracking markers again (after a sweep).
+void track_marker_searches(instrument_t& inst, int channel);
+
 // The table with every area registered; built once, then only read.
 const scpi::command_table_t& command_table();
 

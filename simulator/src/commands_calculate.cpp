@@ -5,6 +5,7 @@
 // Values are per channel and trace number (TRACe# or MEASure#).
 #include "commands.h"
 #include "measurement.h"
+#include "physics/equation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,88 +60,11 @@ values_t formatted(context_t& ctx) { return trace_view(instrument_of(ctx), ctx.s
 using physics::statistics;
 using physics::statistics_t;
 
-// Equations are arithmetic on S-parameters and numbers:
-//   sum := product (('+'|'-') product)*     product := factor (('*'|'/') factor)*
-//   factor := ('+'|'-') factor | number | S<i><j> | '(' sum ')'
-// Nesting is bounded so a hostile text cannot exhaust the stack.
-class equation_check_t {
-public:
-    explicit equation_check_t(std::string_view text) : text_(text) {}
-
-    bool valid() {
-        skip();
-        if (at_end()) return false;
-        return sum() && (skip(), at_end());
-    }
-
-private:
-    static constexpr int max_depth = 64;
-
-    bool at_end() const { return pos_ >= text_.size(); }
-    char peek() const { return at_end() ? '\0' : text_[pos_]; }
-    void skip() {
-        while (!at_end() && text_[pos_] == ' ') ++pos_;
-    }
-    static bool digit(char c) { return c >= '0' && c <= '9'; }
-
-    bool sum() {
-        if (!product()) return false;
-        for (skip(); peek() == '+' || peek() == '-'; skip()) {
-            ++pos_;
-            if (!product()) return false;
-        }
-        return true;
-    }
-    bool product() {
-        if (!factor()) return false;
-        for (skip(); peek() == '*' || peek() == '/'; skip()) {
-            ++pos_;
-            if (!factor()) return false;
-        }
-        return true;
-    }
-    bool factor() {
-        if (++depth_ > max_depth) return false;
-        skip();
-        bool ok = false;
-        const char c = peek();
-        if (c == '+' || c == '-') {
-            ++pos_;
-            ok = factor();
-        } else if (c == '(') {
-            ++pos_;
-            ok = sum() && (skip(), peek() == ')');
-            if (ok) ++pos_;
-        } else if (c == 'S' || c == 's') {
-            ok = pos_ + 2 < text_.size() && (text_[pos_ + 1] == '1' || text_[pos_ + 1] == '2') &&
-                 (text_[pos_ + 2] == '1' || text_[pos_ + 2] == '2');
-            if (ok) pos_ += 3;
-        } else {
-            ok = number();
-        }
-        --depth_;
-        return ok;
-    }
-    bool number() {
-        std::size_t digits = 0;
-        for (; digit(peek()); ++pos_) ++digits;
-        if (peek() == '.') {
-            for (++pos_; digit(peek()); ++pos_) ++digits;
-        }
-        if (digits == 0) return false;
-        if (peek() == 'e' || peek() == 'E') {
-            ++pos_;
-            if (peek() == '+' || peek() == '-') ++pos_;
-            if (!digit(peek())) return false;
-            while (digit(peek())) ++pos_;
-        }
-        return true;
-    }
-
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    int depth_ = 0;
-};
+void refuse_invalid_equation(const std::string& text, int code) {
+    if (text.empty()) return;
+    const auto equation = physics::equation_t::compile(text);
+    if (!equation.valid()) throw scpi_error(code, std::string(scpi::error_message(code)) + "; equation: " + equation.error());
+}
 
 void memorize(context_t& ctx) {
     ctx.expect_params(0, 0);
@@ -188,13 +112,22 @@ void register_calculate_commands(scpi::command_table_t& t) {
     add_trace_setting(t, real_setting(":CALCulate#:TRACe#:SMOothing:APERture", 1.5).range(0.05, 25));  // % of span
     add_trace_setting(t, integer_setting(":CALCulate#:TRACe#:SMOothing:POINts", 3).range(1, 100001));
     add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:MSTatistics[:STATe]", false));
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:EQUation[:STATe]", false));
+    // An equation replaces the trace's data (see physics/equation.h). Any
+    // text may be stored while the equation is off (VALid? tells); switching
+    // on a text that does not compile, or storing one while on, is refused.
+    // An empty text is no equation: on, it leaves the data as they are (so a
+    // program may switch on first and send the text next).
+    add_trace_setting(t, boolean_setting(equation_state_key, false).with_check([](context_t& ctx, const auto& value) {
+        if (std::get<bool>(value)) refuse_invalid_equation(ctx.settings().text(equation_text_key, trace_of(ctx)), -221);
+    }));
     // Equations are strings: sent and answered between quotes.
-    add_trace_setting(t, string_setting(":CALCulate#:TRACe#:EQUation:TEXT", ""));
+    add_trace_setting(t, string_setting(equation_text_key, "").with_check([](context_t& ctx, const auto& value) {
+        if (ctx.settings().boolean(equation_state_key, trace_of(ctx)))
+            refuse_invalid_equation(std::get<std::string>(value), -224);
+    }));
     add_trace_command(t, ":CALCulate#:TRACe#:EQUation:VALid", nullptr, [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        const std::string text = ctx.settings().text(":CALCulate#:TRACe#:EQUation:TEXT", trace_of(ctx));
-        ctx.answer_boolean(equation_check_t(text).valid());
+        ctx.answer_boolean(physics::equation_t::compile(ctx.settings().text(equation_text_key, trace_of(ctx))).valid());
     });
     // The measurement class of a channel, answered as a bare word.
     t.add_setting(choice_setting(":CALCulate#:INSTrument", {"SPARameter"}, "SPAR"));

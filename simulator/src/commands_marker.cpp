@@ -358,8 +358,10 @@ void answer_marker_y(context_t& ctx) {
     const int marker = ctx.suffix(2);
     double value = marker_response(ctx, t, marker);
     // Delta markers, and every marker in reference mode, read relative to
-    // the reference marker.
+    // the reference marker while it is on (delta mode turns it on; turned
+    // off later, the others read absolute values again).
     const bool relative = marker != reference_marker &&
+                          ctx.settings().boolean(marker_state_key, {t.channel, t.trace, reference_marker}) &&
                           (ctx.settings().boolean(marker_delta_key, {t.channel, t.trace, marker}) ||
                            ctx.settings().boolean(reference_state_key, {t.channel, t.trace}));
     double second = marker_response(ctx, t, marker, true);
@@ -370,6 +372,14 @@ void answer_marker_y(context_t& ctx) {
     // The second value belongs to two-value formats (Smith, polar); 0 otherwise.
     ctx.answer_real(value);
     ctx.answer_real(second);
+}
+
+// Delta and reference modes need the reference marker: switching either
+// on turns it on where it last stood.
+void reference_marker_on(context_t& ctx) {
+    if (!ctx.settings().boolean(ctx.suffixes().size() > 2 ? marker_delta_key : reference_state_key, ctx.suffixes()))
+        return;
+    ctx.settings().set_value(marker_state_key, {ctx.suffix(0), ctx.suffix(1), reference_marker}, true);
 }
 
 void all_markers_off(context_t& ctx) {
@@ -401,13 +411,16 @@ void register_marker_commands(scpi::command_table_t& t) {
     t.add_command(":CALCulate#:MEASure#:MARKer:AOFF", all_markers_off);
 
     t.add_setting(choice_setting(":CALCulate:MARKer:COUPle", {"OFF", "CHANnel", "ALL"}, "CHAN"));
-    add_trace_setting(t, boolean_setting(marker_delta_key, false));
+    add_trace_setting(t, boolean_setting(marker_delta_key, false).on_change(reference_marker_on));
     add_trace_setting(t, boolean_setting(marker_discrete_key, false));
-    add_trace_setting(t, boolean_setting(reference_state_key, false));
+    add_trace_setting(t, boolean_setting(reference_state_key, false).on_change(reference_marker_on));
     // A marker stays on the trace's axis (the sweep, or the time span of the
     // time domain): X beyond either end lands on that end, with a
-    // data-out-of-range error.
-    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12).on_change([](context_t& ctx) {
+    // data-out-of-range error. A tracking marker moves with each sweep:
+    // reading X brings the channel's sweep up to date first.
+    add_trace_setting(t, real_setting(marker_x_key, 1e9).range(-1e12, 1e12).refreshed_by([](context_t& ctx) {
+        channel_sweep(instrument_of(ctx), ctx.suffix(0));
+    }).on_change([](context_t& ctx) {
         const std::vector<double> x = trace_axis(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1));
         if (x.empty()) return;
         const double v = ctx.settings().real(marker_x_key, ctx.suffixes());
@@ -464,6 +477,27 @@ void register_marker_commands(scpi::command_table_t& t) {
         auto data = [notch](context_t& ctx) { answer_band(ctx, notch); };
         t.add_query(base + ":DATA", data);
         t.add_query(":CALCulate#:MEASure#:MARKer#:" + node + ":DATA", data);
+    }
+}
+
+// ---------------------------------------------------------------- tracking
+
+// A marker whose search tracks runs it again on every sweep of its channel
+// (the search as last chosen; one that finds nothing leaves the marker).
+void track_marker_searches(instrument_t& inst, int channel) {
+    const auto& s = inst.settings();
+    for (int trace : inst.layout.traces_of_channel(channel)) {
+        for (int marker = 1; marker <= max_markers; ++marker) {
+            const std::vector<int> at{channel, trace, marker};
+            if (!s.boolean(":CALCulate#:TRACe#:MARKer#:FUNCtion:TRACking", at) || !s.boolean(marker_state_key, at))
+                continue;
+            const scpi::unit_t unit{};
+            context_t ctx(inst, unit, at);
+            try {
+                execute_search(ctx);
+            } catch (const scpi_error&) {
+            }
+        }
     }
 }
 

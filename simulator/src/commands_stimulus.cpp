@@ -46,6 +46,50 @@ double frequency_param(context_t& ctx, double lo, double hi) {
     return v;
 }
 
+constexpr std::size_t max_segments = 201;
+constexpr std::int64_t max_points = 100001;
+
+// :SENSe<ch>:SEGMent:DATA <n>{,<start>,<stop>,<points>,<IF bandwidth>}: the
+// segment table, segments in rising frequency without overlap (one may
+// start where the last stopped); an IF bandwidth of 0 keeps the channel's.
+// A faulty table is refused whole.
+void write_segments(context_t& ctx) {
+    if (ctx.params().empty()) throw scpi_error(-109);
+    const std::int64_t count = ctx.integer_param(0);
+    if (count < 0 || count > static_cast<std::int64_t>(max_segments)) throw scpi_error(-222);
+    const auto n = static_cast<std::size_t>(count);
+    ctx.expect_params(1 + 4 * n, 1 + 4 * n);
+    std::vector<physics::segment_t> table(n);
+    std::int64_t total = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        physics::segment_t& seg = table[i];
+        seg.start = ctx.real_param(1 + 4 * i, "HZ");
+        seg.stop = ctx.real_param(2 + 4 * i, "HZ");
+        const std::int64_t points = ctx.integer_param(3 + 4 * i);
+        seg.if_bandwidth = ctx.real_param(4 + 4 * i, "HZ");
+        const bool in_range = seg.start >= min_frequency && seg.stop <= max_frequency && seg.start <= seg.stop &&
+                              (i == 0 || seg.start >= table[i - 1].stop) && points >= 1 && points <= max_points &&
+                              (seg.if_bandwidth == 0 || (seg.if_bandwidth >= 10 && seg.if_bandwidth <= 1e6));
+        if (!in_range) throw scpi_error(-222, "Data out of range; segment " + std::to_string(i + 1));
+        seg.points = static_cast<int>(points);
+        total += points;
+    }
+    if (total > max_points) throw scpi_error(-222, "Data out of range; more than 100001 points");
+    set_segment_table(ctx.settings(), ctx.suffix(0), table);
+}
+
+void read_segments(context_t& ctx) {
+    ctx.expect_params(0, 0);
+    const auto table = segment_table(ctx.settings(), ctx.suffix(0));
+    ctx.answer_integer(static_cast<std::int64_t>(table.size()));
+    for (const auto& seg : table) {
+        ctx.answer_real(seg.start);
+        ctx.answer_real(seg.stop);
+        ctx.answer_integer(seg.points);
+        ctx.answer_real(seg.if_bandwidth);
+    }
+}
+
 void answer_service_limit(context_t& ctx, double value) {
     ctx.expect_params(0, 0);
     ctx.answer_real(value);
@@ -96,6 +140,14 @@ void register_stimulus_commands(scpi::command_table_t& t) {
     t.add_setting(real_setting("[:SENSe#]:FREQuency:CW", 1e9).range(min_frequency, max_frequency).with_unit("HZ"));
 
     t.add_setting(integer_setting("[:SENSe#]:SWEep:POINts", 201).range(2, 100001));
+    // The segment table a SEGMent sweep follows (none: it sweeps as LINear);
+    // the store behind the command is per channel, so *RST drops it.
+    t.add("[:SENSe#]:SEGMent:DATA", write_segments, read_segments);
+    t.add_query("[:SENSe#]:SEGMent:COUNt?", [](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        ctx.answer_integer(static_cast<std::int64_t>(segment_table(ctx.settings(), ctx.suffix(0)).size()));
+    });
+    t.add_setting(scpi::string_setting("[:SENSe#]:SEGMent:DATA", "").with_key(segment_store));
     t.add_setting(choice_setting("[:SENSe#]:SWEep:TYPE", {"LINear", "LOGarithmic", "POWer", "CW", "SEGMent"}, "LIN")
                       .on_change([](context_t& ctx) { end_time_domain_unless_linear(ctx, ctx.suffix(0)); }));
     // The time one sweep takes: from the points, IF bandwidth, settling and

@@ -1,5 +1,8 @@
 #include "measurement.h"
 
+#include "commands.h"
+
+#include "physics/equation.h"
 #include "physics/time_domain.h"
 
 #include <algorithm>
@@ -16,6 +19,9 @@ using physics::complex_t;
 const char* const corrected_store = "trace data: corrected";
 const char* const formatted_store = "trace data: formatted";
 const char* const memory_store = "trace data: memory";
+const char* const segment_store = "segment table";
+const char* const equation_state_key = ":CALCulate#:TRACe#:EQUation[:STATe]";
+const char* const equation_text_key = ":CALCulate#:TRACe#:EQUation:TEXT";
 
 namespace {
 
@@ -46,6 +52,9 @@ std::string sweep_key(const instrument_t& inst, const physics::stimulus_t& st, i
                      inst.simulation.noise ? 1.0 : 0.0, static_cast<double>(inst.simulation.seed),
                      inst.simulation.errors ? 1.0 : 0.0})
         append_number(key, v);
+    if (st.type == physics::sweep_type_t::segment)
+        for (const auto& seg : st.segments)
+            for (double v : {seg.start, seg.stop, static_cast<double>(seg.points), seg.if_bandwidth}) append_number(key, v);
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, reinterpret_cast<std::uintptr_t>(inst.simulation.dut.get()));
     key.append(buf, r.ptr);
@@ -99,10 +108,22 @@ void measure(instrument_t& inst, channel_sweep_t& sweep, const physics::stimulus
              int channel, int averages) {
     sweep.raw = measure_raw_with(inst, *inst.simulation.dut, st, channel, averages, sweep.index);
     correct_sweep(inst, sweep, channel);
-    sweep.x = physics::x_axis(st);
+    sweep.x = physics::x_axis(st, point_averaging(inst.settings(), channel) ? averages : 1);
     sweep.stimulus = st;
     sweep.key = key;
     sweep.valid = true;
+    // Tracking markers search the new data; their searches read the trace,
+    // which must not start another sweep from within this one.
+    static thread_local bool tracking = false;
+    if (tracking) return;
+    tracking = true;
+    try {
+        track_marker_searches(inst, channel);
+    } catch (...) {
+        tracking = false;
+        throw;
+    }
+    tracking = false;
 }
 
 physics::math_t math_from_keyword(const std::string& k) {
@@ -171,6 +192,24 @@ void apply_time_domain(instrument_t& inst, int channel, int trace, trace_view_t&
     v.x = physics::time_axis(start, stop, data.size());
 }
 
+// The trace's equation, when on and not empty, replaces its data after math
+// and offsets. The equation commands refuse a text that does not compile
+// while it is on; one that still got there (a recalled state) gives a
+// trace of NaN.
+void apply_trace_equation(instrument_t& inst, int channel, int trace, const std::vector<physics::sparams_t>& s,
+                    const std::vector<complex_t>& memory, std::vector<complex_t>& data) {
+    const auto& settings = inst.settings();
+    if (!settings.boolean(equation_state_key, {channel, trace})) return;
+    const std::string text = settings.text(equation_text_key, {channel, trace});
+    if (text.empty()) return;
+    const auto equation = physics::equation_t::compile(text);
+    if (!equation.valid()) {
+        std::fill(data.begin(), data.end(), complex_t(std::nan(""), std::nan("")));
+        return;
+    }
+    physics::apply_equation(equation, s, memory, data);
+}
+
 }  // namespace
 
 physics::format_t format_from_keyword(const std::string& k) {
@@ -224,12 +263,37 @@ physics::stimulus_t stimulus_of(const scpi::settings_store_t& s, int channel) {
     st.power_stop = s.real(":SOURce#:POWer:STOP", c);
     st.if_bandwidth = s.real("[:SENSe#]:BANDwidth[:RESolution]", c);
     st.sweep_delay = s.real("[:SENSe#]:SWEep:DELay", c);
+    if (!s.boolean("[:SENSe#]:SWEep:TIME:AUTO", c)) st.fixed_time = s.real("[:SENSe#]:SWEep:TIME", c);
+    st.segments = segment_table(s, channel);
     return st;
+}
+
+std::vector<physics::segment_t> segment_table(const scpi::settings_store_t& s, int channel) {
+    const std::string bytes = s.text(segment_store, {channel});
+    std::vector<double> v(bytes.size() / sizeof(double));
+    if (!v.empty()) std::memcpy(v.data(), bytes.data(), v.size() * sizeof(double));
+    std::vector<physics::segment_t> table(v.size() / 4);
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = {v[4 * i], v[4 * i + 1], static_cast<int>(v[4 * i + 2]), v[4 * i + 3]};
+    return table;
+}
+
+void set_segment_table(scpi::settings_store_t& s, int channel, const std::vector<physics::segment_t>& table) {
+    std::string bytes(table.size() * 4 * sizeof(double), '\0');
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const double v[4] = {table[i].start, table[i].stop, static_cast<double>(table[i].points),
+                             table[i].if_bandwidth};
+        std::memcpy(&bytes[i * sizeof v], v, sizeof v);
+    }
+    s.set_value(segment_store, {channel}, std::move(bytes));
+}
+
+bool is_free_running(const scpi::settings_store_t& s, int channel) {
+    return s.keyword("[:SENSe#]:SWEep:MODE", {channel}) == "CONT" && s.keyword(":TRIGger[:SEQuence]:SOURce") == "INT";
 }
 
 double channel_sweep_time(const instrument_t& inst, int channel) {
     const auto& s = inst.settings();
-    if (!s.boolean("[:SENSe#]:SWEep:TIME:AUTO", {channel})) return s.real("[:SENSe#]:SWEep:TIME", {channel});
     return physics::sweep_time(stimulus_of(s, channel), point_averaging(s, channel) ? averages_of(s, channel) : 1);
 }
 
@@ -238,9 +302,8 @@ const channel_sweep_t& channel_sweep(instrument_t& inst, int channel) {
     channel_sweep_t& sweep = inst.sweeps[channel];
     const physics::stimulus_t st = stimulus_of(s, channel);
     const int averages = averages_of(s, channel);
-    const bool free_running = s.keyword("[:SENSe#]:SWEep:MODE", {channel}) == "CONT" &&
-                              s.keyword(":TRIGger[:SEQuence]:SOURce") == "INT";
-    bool due = !sweep.valid || sweep.corrected.s.size() != static_cast<std::size_t>(st.points);
+    const bool free_running = is_free_running(s, channel);
+    bool due = !sweep.valid || sweep.corrected.s.size() != physics::point_count(st);
     std::string key = sweep_key(inst, st, averages);
     if (free_running) {
         if (key != sweep.key) due = true;
@@ -306,10 +369,14 @@ void wait_for_sweeps(instrument_t& inst) {
 
 void update_sweep_status(instrument_t& inst) {
     const auto now = sim_clock_t::now();
-    bool busy = false;
+    bool busy = false;  // a triggered sweep runs
     for (const auto& e : inst.sweeps) busy = busy || e.second.busy_until > now;
+    // A free-running channel is always in a sweep, unless sweeps take no time.
+    bool sweeping = busy;
+    if (!inst.simulation.instant)
+        for (int channel : inst.layout.channels()) sweeping = sweeping || is_free_running(inst.settings(), channel);
     std::uint16_t condition = inst.operation.condition;
-    condition = static_cast<std::uint16_t>(busy ? condition | operation_sweeping | operation_measuring
+    condition = static_cast<std::uint16_t>(sweeping ? condition | operation_sweeping | operation_measuring
                                                 : condition & ~(operation_sweeping | operation_measuring));
     if (condition != inst.operation.condition) inst.operation.set_condition(condition);
     if (!busy && inst.opc_pending) {
@@ -347,9 +414,18 @@ std::vector<double> formatted_of(instrument_t& inst, int channel, int trace, con
     const auto& s = inst.settings();
     const std::vector<int> at{channel, trace};
     std::vector<double> out;
-    physics::format_data(data, frequency, format_from_keyword(s.keyword(":CALCulate#:TRACe#:FORMat", at)), out);
-    if (s.boolean(":CALCulate#:TRACe#:SMOothing[:STATe]", at))
-        physics::smooth(out, s.real(":CALCulate#:TRACe#:SMOothing:APERture", at));
+    const physics::format_t format = format_from_keyword(s.keyword(":CALCulate#:TRACe#:FORMat", at));
+    const bool smoothing = s.boolean(":CALCulate#:TRACe#:SMOothing[:STATe]", at);
+    const double aperture = s.real(":CALCulate#:TRACe#:SMOothing:APERture", at);  // % of the sweep
+    // Group delay takes the smoothing aperture as its own: the phase
+    // difference over that many points rather than a moving average of the
+    // neighbours' delays. Without smoothing: over the neighbours.
+    std::size_t delay_aperture = 2;
+    if (format == physics::format_t::gdelay && smoothing && data.size() > 1)
+        delay_aperture = static_cast<std::size_t>(
+            std::max(2.0, std::round(aperture / 100 * static_cast<double>(data.size() - 1))));
+    physics::format_data(data, frequency, format, out, delay_aperture);
+    if (smoothing && format != physics::format_t::gdelay) physics::smooth(out, aperture);
     return out;
 }
 
@@ -367,6 +443,7 @@ trace_view_t trace_view(instrument_t& inst, int channel, int trace) {
     if (stored_values(inst, memory_store, channel, trace, 2 * n, memory_values)) memory = as_complex(memory_values);
     std::vector<complex_t> data = v.corrected;
     physics::apply_trace(data, memory, v.frequency, trace_settings(inst.settings(), channel, trace));
+    apply_trace_equation(inst, channel, trace, sweep.corrected.s, memory, data);
     if (inst.simulation.stages.time_domain) inst.simulation.stages.time_domain(v.frequency, data);
     apply_time_domain(inst, channel, trace, v, data);
     v.formatted = formatted_of(inst, channel, trace, data, v.frequency);

@@ -18,6 +18,12 @@ namespace zorsim {
 extern const char* const corrected_store;
 extern const char* const formatted_store;
 extern const char* const memory_store;
+// A channel's segment table: four packed doubles a segment (start, stop,
+// points, IF bandwidth or 0).
+extern const char* const segment_store;
+// A trace's equation: on/off and its text.
+extern const char* const equation_state_key;
+extern const char* const equation_text_key;
 
 // One trace at the end of the chain.
 struct trace_view_t {
@@ -41,6 +47,8 @@ bool shows_time(const scpi::settings_store_t& settings, int channel, int trace);
 // instants (s, as many as points) while it shows the time domain.
 std::vector<double> trace_axis(instrument_t& inst, int channel, int trace);
 physics::format_t format_from_keyword(const std::string& keyword);
+std::vector<physics::segment_t> segment_table(const scpi::settings_store_t& settings, int channel);
+void set_segment_table(scpi::settings_store_t& settings, int channel, const std::vector<physics::segment_t>& table);
 
 // The channel's last sweep; runs one when it is due (continuous mode: the
 // settings changed or, in real time, the next sweep finished; otherwise
@@ -57,8 +65,11 @@ void update_calibration_status(instrument_t& inst);
 void trigger_sweep(instrument_t& inst, int channel);
 // Blocks until every triggered sweep has ended (*WAI, *OPC?).
 void wait_for_sweeps(instrument_t& inst);
-// Sweeping/measuring bits of the operation register and a pending *OPC,
-// from the clock.
+// A channel that sweeps again and again on its own (continuous, internal trigger).
+bool is_free_running(const scpi::settings_store_t& settings, int channel);
+// Sweeping/measuring bits of the operation register (a triggered sweep
+// running, or a free-running channel in real time) and a pending *OPC
+// (triggered sweeps only), from the clock.
 void update_sweep_status(instrument_t& inst);
 // Seconds one sweep of the channel takes with its present settings.
 double channel_sweep_time(const instrument_t& inst, int channel);

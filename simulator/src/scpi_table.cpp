@@ -459,6 +459,7 @@ const setting_t& command_table_t::add_setting(setting_t setting) {
     handler_t query = [s](context_t& ctx) {
         ctx.expect_params(0, 1);
         if (ctx.params().empty()) {
+            if (s->refresh) s->refresh(ctx);
             answer_setting_value(ctx, *s, ctx.settings().get(*s, ctx.suffixes()));
             return;
         }

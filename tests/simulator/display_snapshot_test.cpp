@@ -56,8 +56,10 @@ TEST_F(DisplaySnapshot, FollowsTheLayoutAndTheDataTheQueriesAnswer) {
     EXPECT_DOUBLE_EQ(t.x.front(), std::stod(query(":SENS1:FREQ:STAR?")));
     EXPECT_DOUBLE_EQ(t.x.back(), std::stod(query(":SENS1:FREQ:STOP?")));
 
-    // Markers: their readouts as the marker queries answer them.
-    ASSERT_EQ(t.markers.size(), 2u);
+    // Markers: their readouts as the marker queries answer them; delta mode
+    // turned the reference marker on.
+    ASSERT_EQ(t.markers.size(), 3u);
+    EXPECT_EQ(t.markers[2].number, 10);
     EXPECT_EQ(t.markers[0].number, 2);
     EXPECT_TRUE(t.markers[0].active);
     EXPECT_EQ(t.markers[0].x, 2e9);

@@ -145,6 +145,10 @@ TEST_F(AnalyzerTest, EseAndSreRoundTrip) {
 }
 
 TEST_F(AnalyzerTest, StatusRegistersAndPreset) {
+    // Free-running channels sweep from power-on; instant sweeps set no bits.
+    EXPECT_EQ(query("STAT:OPER:COND?"), "24");
+    write(":SYST:SIM:SPE INST");
+    EXPECT_EQ(query("STAT:OPER?"), "24");  // latched, and cleared by the read
     EXPECT_EQ(query("STAT:OPER:COND?;STAT:OPER?;STAT:OPER:EVEN?;STAT:OPER:ENAB?"), "0;0;0;0");
     EXPECT_EQ(query("STAT:QUES:COND?;STAT:QUES?;STAT:QUES:ENAB?"), "0;0;0");
     write("STAT:OPER:ENAB 16;:STAT:QUES:ENAB 1024");

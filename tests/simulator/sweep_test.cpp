@@ -29,7 +29,7 @@ class Sweep : public AnalyzerTest {};
 
 TEST_F(Sweep, TriggeredSweepTakesItsTimeAndOpcWaitsForIt) {
     // A third of a second: long enough that a busy machine still sees it run.
-    write(":SENS1:BAND 300;:SENS1:SWE:POIN 101;:SENS1:SWE:MODE HOLD");
+    write(":SENS1:BAND 300;:SENS1:SWE:POIN 101;:SENS1:SWE:MODE HOLD;:SENS2:SWE:MODE HOLD");
     const double time = std::stod(query(":SENS1:SWE:TIME?"));
     EXPECT_NEAR(time, 101 * (1 / 300.0 + 5e-6), 1e-12);
     auto t0 = std::chrono::steady_clock::now();
@@ -132,6 +132,58 @@ TEST_F(Sweep, XAxisFollowsTheSweepType) {
     write(":SENS1:SWE:TYPE POW;:SOUR1:POW:STAR -20;:SOUR1:POW:STOP 0");
     EXPECT_EQ(numbers(query(":CALC1:TRAC1:DATA:XAX?")), (std::vector<double>{-20, -15, -10, -5, 0}));
     EXPECT_EQ(numbers(query(":SENS1:FREQ:DATA?")), std::vector<double>(5, 1e9));  // at the CW frequency
+}
+
+TEST_F(Sweep, SegmentTableSetsPointsAxisTimeAndData) {
+    write(":SYST:SIM:SPE INST;:SENS1:BAND 1000;:SENS1:SWE:TYPE SEGM");
+    EXPECT_EQ(query(":SENS1:SEGM:COUN?"), "0");
+    EXPECT_EQ(numbers(query(":SENS1:FREQ:DATA?")).size(), 201u) << "no table: a linear sweep";
+    write(":SENS1:SEGM:DATA 2,1E9,2E9,3,0,3E9,4E9,2,100");
+    EXPECT_EQ(query(":SENS1:SEGM:DATA?"), "2,+1.000000000000E+09,+2.000000000000E+09,3,+0.000000000000E+00,"
+                                          "+3.000000000000E+09,+4.000000000000E+09,2,+1.000000000000E+02");
+    const std::vector<double> points{1e9, 1.5e9, 2e9, 3e9, 4e9};
+    EXPECT_EQ(numbers(query(":SENS1:FREQ:DATA?")), points);
+    EXPECT_EQ(numbers(query(":CALC1:TRAC1:DATA:XAX?")), points);
+    EXPECT_EQ(numbers(query(":CALC1:TRAC2:DATA:FDAT?")).size(), 10u);
+    EXPECT_NEAR(std::stod(query(":SENS1:SWE:TIME?")), 3 * (1e-3 + 5e-6) + 2 * (1e-2 + 5e-6), 1e-12);
+    // A faulty table is refused whole.
+    const struct {
+        const char* table;
+        const char* error;
+    } faulty[] = {
+        {"1,1E9,2E9,3", "-109,"},                  // a field missing
+        {"2,1E9,2E9,3,0,1.5E9,3E9,3,0", "-222,"},  // overlapping
+        {"1,1E9,2E9,100002,0", "-222,"},           // too many points
+        {"1,1E9,2E9,3,5", "-222,"},                // IF bandwidth
+        {"1,1E9,9.5E9,3,0", "-222,"},              // beyond the analyzer's range
+    };
+    for (const auto& row : faulty) {
+        SCOPED_TRACE(row.table);
+        write(std::string(":SENS1:SEGM:DATA ") + row.table);
+        EXPECT_EQ(next_error().substr(0, 5), row.error);
+        EXPECT_EQ(query(":SENS1:SEGM:COUN?"), "2");
+    }
+}
+
+TEST_F(Sweep, CwTimeAxisEndsAtTheSweepTime) {
+    write(":SYST:SIM:SPE INST;:SENS1:SWE:TYPE CW;:SENS1:SWE:POIN 5;:SENS1:SWE:TIME 2");
+    EXPECT_EQ(numbers(query(":CALC1:TRAC1:DATA:XAX?")), (std::vector<double>{0, 0.5, 1, 1.5, 2}));
+    EXPECT_EQ(numbers(query(":SENS1:FREQ:DATA?")), std::vector<double>(5, 1e9));
+    // Automatic, with point averaging: the axis still ends at the sweep time.
+    write(":SENS1:SWE:TIME:AUTO ON;:SENS1:AVER ON;:SENS1:AVER:COUN 4;:SENS1:AVER:MODE POIN");
+    EXPECT_NEAR(numbers(query(":CALC1:TRAC1:DATA:XAX?")).back(), std::stod(query(":SENS1:SWE:TIME?")), 1e-12);
+}
+
+TEST_F(Sweep, FreeRunningChannelsShowSweepingButOpcDoesNotWaitForThem) {
+    write(":SENS1:BAND 10;:SENS2:BAND 10");  // 20 s a sweep
+    EXPECT_EQ(query(":STAT:OPER:COND?"), "24");
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(query("*OPC?"), "1");
+    EXPECT_LT(seconds_since(t0), 1.0);
+    write(":SENS1:SWE:MODE HOLD");
+    EXPECT_EQ(query(":STAT:OPER:COND?"), "24") << "channel 2 still runs";
+    write(":SENS2:SWE:MODE HOLD");
+    EXPECT_EQ(query(":STAT:OPER:COND?"), "0");
 }
 
 TEST_F(Sweep, TouchstoneFileIsTheDevice) {

@@ -192,6 +192,9 @@ struct setting_t {
     std::function<void(context_t&, const setting_value_t&)> check;
     // Optional: called after a value was stored.
     std::function<void(context_t&)> changed;
+    // Optional: called before the query form answers (a value the
+    // instrument moves on its own, such as a tracking marker's position).
+    std::function<void(context_t&)> refresh;
     // String settings only: accept unquoted character data as the text too
     // (titles that callers send bare), and answer without quotes (mnemonic-
     // like texts such as a measured parameter "S21").
@@ -222,6 +225,10 @@ struct setting_t {
     }
     setting_t& on_change(std::function<void(context_t&)> fn) {
         changed = std::move(fn);
+        return *this;
+    }
+    setting_t& refreshed_by(std::function<void(context_t&)> fn) {
+        refresh = std::move(fn);
         return *this;
     }
     setting_t& accepting_character_data() {

@@ -114,7 +114,9 @@ void read_markers(reader_t& r, const std::string& calc, trace_t& t) {
         marker.y = y.size() > 0 ? y[0] : std::nan("");
         marker.y2 = y.size() > 1 ? y[1] : 0;
         marker.active = m == active;
-        marker.delta = m != max_markers && r.boolean(mk + ":DELTa?");
+        // Delta readouts only while the reference marker they refer to is on.
+        marker.delta = m != max_markers && r.boolean(mk + ":DELTa?") &&
+                       r.boolean(calc + node(":MARKer", max_markers) + "?");
         const std::string name = m == max_markers ? "R" : (marker.delta ? "\xCE\x94" : "") + std::to_string(m);
         marker.readout = name + "  " + engineering(marker.x, unit) + "  " + response_text(t.format, marker.y, marker.y2);
         t.markers.push_back(std::move(marker));

@@ -36,9 +36,31 @@ constexpr double step_settling = 5e-6;  // s per point: the synthesizer's step
 
 // ---------------------------------------------------------------- stimulus
 
+namespace {
+bool segmented(const stimulus_t& s) { return s.type == sweep_type_t::segment && !s.segments.empty(); }
+}  // namespace
+
+std::size_t point_count(const stimulus_t& s) {
+    if (!segmented(s)) return static_cast<std::size_t>(std::max(s.points, 1));
+    std::size_t n = 0;
+    for (const auto& seg : s.segments) n += static_cast<std::size_t>(std::max(seg.points, 1));
+    return n;
+}
+
+double point_if_bandwidth(const stimulus_t& s, std::size_t k) {
+    if (!segmented(s)) return s.if_bandwidth;
+    for (const auto& seg : s.segments) {
+        const auto n = static_cast<std::size_t>(std::max(seg.points, 1));
+        if (k < n) return seg.if_bandwidth > 0 ? seg.if_bandwidth : s.if_bandwidth;
+        k -= n;
+    }
+    return s.if_bandwidth;
+}
+
 std::vector<double> frequencies(const stimulus_t& s) {
     std::vector<double> f;
-    if (s.type == sweep_type_t::segment && !s.segments.empty()) {
+    if (segmented(s)) {
+        f.reserve(point_count(s));
         for (const auto& seg : s.segments) {
             const int n = std::max(seg.points, 1);
             for (int k = 0; k < n; ++k)
@@ -68,13 +90,19 @@ double point_power(const stimulus_t& s, std::size_t k, std::size_t n) {
 }
 
 double sweep_time(const stimulus_t& s, int averages_per_point) {
-    const std::size_t n = s.type == sweep_type_t::segment && !s.segments.empty() ? frequencies(s).size()
-                                                                                  : static_cast<std::size_t>(s.points);
-    const double per_point = std::max(averages_per_point, 1) / s.if_bandwidth + step_settling;
-    return static_cast<double>(n) * per_point + s.sweep_delay;
+    if (s.fixed_time >= 0) return s.fixed_time;
+    const double averages = std::max(averages_per_point, 1);
+    if (!segmented(s))
+        return static_cast<double>(point_count(s)) * (averages / s.if_bandwidth + step_settling) + s.sweep_delay;
+    double t = s.sweep_delay;
+    for (const auto& seg : s.segments) {
+        const double bandwidth = seg.if_bandwidth > 0 ? seg.if_bandwidth : s.if_bandwidth;
+        t += std::max(seg.points, 1) * (averages / bandwidth + step_settling);
+    }
+    return t;
 }
 
-std::vector<double> x_axis(const stimulus_t& s) {
+std::vector<double> x_axis(const stimulus_t& s, int averages_per_point) {
     if (s.type == sweep_type_t::power) {
         const auto n = static_cast<std::size_t>(std::max(s.points, 1));
         std::vector<double> x(n);
@@ -83,7 +111,8 @@ std::vector<double> x_axis(const stimulus_t& s) {
     }
     if (s.type == sweep_type_t::cw_time) {
         const auto n = static_cast<std::size_t>(std::max(s.points, 1));
-        const double step = n < 2 ? 0 : (sweep_time(s) - s.sweep_delay) / static_cast<double>(n);
+        const double span = s.fixed_time >= 0 ? s.fixed_time : sweep_time(s, averages_per_point) - s.sweep_delay;
+        const double step = n < 2 ? 0 : span / static_cast<double>(n - 1);
         std::vector<double> x(n);
         for (std::size_t k = 0; k < n; ++k) x[k] = step * static_cast<double>(k);
         return x;
@@ -105,9 +134,10 @@ sweep_data_t measure_raw(const device_t& device, const stimulus_t& s, const rece
     if (r.noise) {
         noise_source_t source(r.seed);
         const std::size_t n = data.s.size();
+        const bool varies = s.type == sweep_type_t::power || segmented(s);
         double sigma = noise_sigma(s.if_bandwidth, s.power, r.averages);
         for (std::size_t k = 0; k < n; ++k) {
-            if (s.type == sweep_type_t::power) sigma = noise_sigma(s.if_bandwidth, point_power(s, k, n), r.averages);
+            if (varies) sigma = noise_sigma(point_if_bandwidth(s, k), point_power(s, k, n), r.averages);
             sparams_t& p = data.s[k];
             p.s11 += source.next(sigma);
             p.s21 += source.next(sigma);

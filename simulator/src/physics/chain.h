@@ -26,9 +26,12 @@ namespace zorsim::physics {
 
 enum class sweep_type_t { linear, logarithmic, power, cw_time, segment };
 
+// One segment of a segment sweep: its own range and points, and its own IF
+// bandwidth (0: the channel's).
 struct segment_t {
     double start = 0, stop = 0;
     int points = 2;
+    double if_bandwidth = 0;
 };
 
 struct stimulus_t {
@@ -40,20 +43,28 @@ struct stimulus_t {
     double power_start = -10, power_stop = 0;  // dBm: a power sweep
     double if_bandwidth = 1e4;       // Hz
     double sweep_delay = 0;          // s
-    std::vector<segment_t> segments; // a segment sweep
+    double fixed_time = -1;          // s: a sweep time set by hand; negative: from the points
+    std::vector<segment_t> segments; // a segment sweep (an empty table sweeps linearly)
 };
+
+// Points of one sweep: the segments' sum in a segment sweep.
+std::size_t point_count(const stimulus_t& s);
+// IF bandwidth at point k (the segment's own in a segment sweep).
+double point_if_bandwidth(const stimulus_t& s, std::size_t k);
 
 // The frequency of each point (all equal in CW-time and power sweeps).
 std::vector<double> frequencies(const stimulus_t& s);
-// What the x axis shows: frequency, time from the sweep's start (CW) or
-// source power (power sweep).
-std::vector<double> x_axis(const stimulus_t& s);
+// What the x axis shows: frequency, time from the sweep's start (CW: the
+// first point at 0, the last at the sweep time less the delay) or source
+// power (power sweep).
+std::vector<double> x_axis(const stimulus_t& s, int averages_per_point = 1);
 // Source power at each point, dBm.
 double point_power(const stimulus_t& s, std::size_t k, std::size_t n);
 
 // Time for one sweep: each point waits for its IF filter to settle
-// (about 1/IFBW) plus the synthesizer's step, `averages_per_point` times;
-// then the sweep delay.
+// (about 1/IFBW, the segment's own in a segment sweep) plus the
+// synthesizer's step, `averages_per_point` times; then the sweep delay.
+// A time set by hand wins.
 double sweep_time(const stimulus_t& s, int averages_per_point = 1);
 
 // ---------------------------------------------------------------- stage (a): test set and receivers
