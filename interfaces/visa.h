@@ -12,6 +12,8 @@
 #define VI_SUCCESS_QUEUE_EMPTY ((ViStatus)0x3FFF0004L)
 #define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005L)
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
+#define VI_WARN_QUEUE_OVERFLOW ((ViStatus)0x3FFF000CL)
+#define VI_SUCCESS_QUEUE_NEMPTY ((ViStatus)0x3FFF0080L)
 #define VI_WARN_CONFIG_NLOADED ((ViStatus)0x3FFF0077L)
 #define VI_WARN_NULL_OBJECT ((ViStatus)0x3FFF0082L)
 #define VI_WARN_NSUP_ATTR_STATE ((ViStatus)0x3FFF0084L)
@@ -36,6 +38,11 @@
 #define VI_ERROR_ATTR_READONLY ((ViStatus)0xBFFF001FL)
 #define VI_ERROR_INV_LOCK_TYPE ((ViStatus)0xBFFF0020L)
 #define VI_ERROR_INV_ACCESS_KEY ((ViStatus)0xBFFF0021L)
+#define VI_ERROR_INV_EVENT ((ViStatus)0xBFFF0026L)
+#define VI_ERROR_INV_MECH ((ViStatus)0xBFFF0027L)
+#define VI_ERROR_HNDLR_NINSTALLED ((ViStatus)0xBFFF0028L)
+#define VI_ERROR_INV_CONTEXT ((ViStatus)0xBFFF002AL)
+#define VI_ERROR_NENABLED ((ViStatus)0xBFFF002FL)
 #define VI_ERROR_ABORT ((ViStatus)0xBFFF0030L)
 #define VI_ERROR_ALLOC ((ViStatus)0xBFFF003CL)
 #define VI_ERROR_IO ((ViStatus)0xBFFF003EL)
@@ -59,6 +66,19 @@
 #define VI_ATTR_RM_SESSION ((ViAttr)0x3FFF00C4UL)
 #define VI_ATTR_INTF_TYPE ((ViAttr)0x3FFF0171UL)
 #define VI_ATTR_TCPIP_NODELAY ((ViAttr)0x3FFF019AUL)
+#define VI_ATTR_MAX_QUEUE_LENGTH ((ViAttr)0x3FFF0005UL)
+#define VI_ATTR_EVENT_TYPE ((ViAttr)0xBFFF4010UL)
+
+/* Events: a service request, waited for on the session's queue. */
+typedef ViUInt32 ViEventType;
+typedef ViObject ViEvent;
+typedef ViUInt32 ViEventFilter;
+#define VI_EVENT_SERVICE_REQ ((ViEventType)0x3FFF200BUL)
+#define VI_ALL_ENABLED_EVENTS ((ViEventType)0x3FFF7FFFUL)
+#define VI_QUEUE 1
+#define VI_HNDLR 2
+#define VI_SUSPEND_HNDLR 4
+#define VI_ALL_MECH 0xFFFF
 
 /* What a "%Le" formatted read stores through its pointer: VISA's long
  * double. On Windows the VISA ABI is that of a compiler whose long double is
@@ -97,7 +117,7 @@ typedef long double ViLongDouble;
     X(viClose, ViStatus, (ViObject vi))
 
 /* Operations of instrument protocols (device clear, status byte, trigger,
- * locks). The bundled VISA provides them; the driver does not bind them, so
+ * locks, service-request events). The bundled VISA provides them; the driver does not bind them, so
  * a VISA without them still serves it. */
 #define ZOR_VISA_INSTRUMENT_FUNCTIONS(X)                                                                     \
     X(viClear, ViStatus, (ViSession vi))                                                                     \
@@ -105,7 +125,12 @@ typedef long double ViLongDouble;
     X(viAssertTrigger, ViStatus, (ViSession vi, ViUInt16 protocol))                                          \
     X(viLock, ViStatus,                                                                                      \
       (ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstString requestedKey, ViChar accessKey[])) \
-    X(viUnlock, ViStatus, (ViSession vi))
+    X(viUnlock, ViStatus, (ViSession vi))                                                                    \
+    X(viEnableEvent, ViStatus, (ViSession vi, ViEventType eventType, ViUInt16 mechanism, ViEventFilter context)) \
+    X(viDisableEvent, ViStatus, (ViSession vi, ViEventType eventType, ViUInt16 mechanism))                   \
+    X(viDiscardEvents, ViStatus, (ViSession vi, ViEventType eventType, ViUInt16 mechanism))                  \
+    X(viWaitOnEvent, ViStatus,                                                                               \
+      (ViSession vi, ViEventType inEventType, ViUInt32 timeout, ViEventType * outEventType, ViEvent * outContext))
 
 /* The three formatted-I/O functions are variadic and declared by hand. */
 #define ZOR_VISA_VARIADIC_FUNCTIONS(X)                                                    \

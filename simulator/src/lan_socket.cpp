@@ -15,6 +15,7 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -32,12 +33,17 @@ const socket_t invalid_socket = INVALID_SOCKET;
 void close_socket(socket_t s) { ::closesocket(s); }
 int last_error() { return ::WSAGetLastError(); }
 bool interrupted(int) { return false; }
-int poll_one(socket_t s, int timeout_ms) {
+int poll_one(socket_t s, int timeout_ms, short events = POLLIN) {
     WSAPOLLFD p{};
     p.fd = s;
-    p.events = POLLIN;
+    p.events = events;
     return ::WSAPoll(&p, 1, timeout_ms);
 }
+bool set_blocking(socket_t s, bool blocking) {
+    u_long mode = blocking ? 0 : 1;
+    return ::ioctlsocket(s, FIONBIO, &mode) == 0;
+}
+bool connect_pending(int e) { return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS; }
 void ensure_sockets() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -53,12 +59,17 @@ const socket_t invalid_socket = -1;
 void close_socket(socket_t s) { ::close(s); }
 int last_error() { return errno; }
 bool interrupted(int e) { return e == EINTR; }
-int poll_one(socket_t s, int timeout_ms) {
+int poll_one(socket_t s, int timeout_ms, short events = POLLIN) {
     pollfd p{};
     p.fd = s;
-    p.events = POLLIN;
+    p.events = events;
     return ::poll(&p, 1, timeout_ms);
 }
+bool set_blocking(socket_t s, bool blocking) {
+    const int flags = ::fcntl(s, F_GETFL, 0);
+    return flags >= 0 && ::fcntl(s, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+}
+bool connect_pending(int e) { return e == EINPROGRESS; }
 void ensure_sockets() {}
 constexpr int send_flags = MSG_NOSIGNAL;
 constexpr int shutdown_both = SHUT_RDWR;
@@ -66,6 +77,20 @@ constexpr int shutdown_both = SHUT_RDWR;
 
 socket_t to_socket(std::intptr_t v) { return static_cast<socket_t>(v); }
 constexpr int poll_interval_ms = 100;
+
+// Acknowledges at once what was just received. A client that writes a
+// command and then a query, with Nagle's algorithm on, holds the query back
+// until the command is acknowledged; a delayed acknowledgement would stall
+// it for tens of milliseconds. Linux resets the option after a while, so it
+// is set again after every receive.
+void acknowledge_promptly(socket_t s) {
+#if defined(TCP_QUICKACK)
+    int one = 1;
+    ::setsockopt(s, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#else
+    (void)s;
+#endif
+}
 
 }  // namespace
 
@@ -78,24 +103,69 @@ bool connection_t::readable_within(int ms) {
     return r > 0;
 }
 
-bool connection_t::read_exact(char* p, std::size_t n) {
+std::size_t connection_t::read_some(char* p, std::size_t n) {
     const socket_t s = to_socket(socket_);
-    std::size_t done = 0;
-    while (done < n) {
-        if (stopping_) return false;
+    while (!stopping_) {
         const int ready = poll_one(s, poll_interval_ms);
         if (ready == 0) continue;
         if (ready < 0) {
             if (interrupted(last_error())) continue;
-            return false;
+            return 0;
         }
-        const std::size_t want = std::min<std::size_t>(n - done, 1u << 30);
-        const auto got = ::recv(s, p + done, static_cast<int>(want), 0);
+        const auto got = ::recv(s, p, static_cast<int>(std::min<std::size_t>(n, 1u << 30)), 0);
         if (got < 0 && interrupted(last_error())) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
+        if (got <= 0) return 0;
+        acknowledge_promptly(s);
+        return static_cast<std::size_t>(got);
+    }
+    return 0;
+}
+
+bool connection_t::read_exact(char* p, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        const std::size_t got = read_some(p + done, n - done);
+        if (got == 0) return false;
+        done += got;
     }
     return true;
+}
+
+bool connection_t::discard_pending() {
+    char sink[512];
+    while (poll_one(to_socket(socket_), 0) > 0)
+        if (::recv(to_socket(socket_), sink, sizeof sink, 0) <= 0) return false;
+    return true;
+}
+
+std::shared_ptr<connection_t> connection_t::connect_ipv4(std::uint32_t address, std::uint16_t port, int timeout_ms,
+                                                         const std::atomic<bool>& stopping) {
+    ensure_sockets();
+    const socket_t s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == invalid_socket) return nullptr;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(address);
+    // Non-blocking only while connecting, so an unreachable peer costs
+    // timeout_ms and no more.
+    bool connected = false;
+    if (set_blocking(s, false)) {
+        if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+            connected = true;
+        } else if (connect_pending(last_error()) && poll_one(s, timeout_ms, POLLOUT) > 0) {
+            int error = 0;
+            socklen_t length = sizeof error;
+            connected = ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 && error == 0;
+        }
+    }
+    if (!connected || !set_blocking(s, true)) {
+        close_socket(s);
+        return nullptr;
+    }
+    int one = 1;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    return std::make_shared<connection_t>(static_cast<std::intptr_t>(s), stopping);
 }
 
 bool connection_t::write(std::string_view data) {
@@ -146,6 +216,8 @@ std::uint16_t listener_t::start(std::uint16_t port, const std::string& bind_addr
         if (s == invalid_socket) continue;
         int one = 1;
 #ifdef _WIN32
+        // On Windows SO_REUSEADDR would let two servers share a port; the
+        // exclusive option gives the POSIX meaning (bind fails when in use).
         ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&one), sizeof one);
 #else
         ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -182,6 +254,10 @@ void listener_t::accept_loop() {
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
         std::lock_guard<std::mutex> lock(mutex_);
         reap();
+        if (stopping_) {
+            close_socket(s);
+            break;
+        }
         auto w = std::make_unique<worker_t>();
         w->connection = std::make_shared<connection_t>(static_cast<std::intptr_t>(s), stopping_);
         w->connection->id = next_id_++;
@@ -193,6 +269,14 @@ void listener_t::accept_loop() {
             ref.finished = true;
         });
     }
+}
+
+std::size_t listener_t::active() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::size_t n = 0;
+    for (const auto& w : workers_)
+        if (!w->finished) ++n;
+    return n;
 }
 
 void listener_t::reap() {

@@ -1,7 +1,8 @@
-// Listening sockets and connections for the LAN protocol servers (VXI-11,
-// its portmapper, HiSLIP): one thread per connection, blocking reads that
-// give up when the server stops, writes that may come from other threads
-// (service requests).
+// The one seam between the simulator's servers (raw socket, VXI-11 and its
+// portmapper, HiSLIP) and the platform's sockets: listening sockets with one
+// thread per connection, blocking reads that give up when the server stops,
+// writes that may come from other threads (service requests), and outgoing
+// connections (the VXI-11 interrupt channel).
 #pragma once
 
 #include <atomic>
@@ -27,13 +28,24 @@ public:
     // Exactly n bytes; false when the peer closed, on an error, or when the
     // server stops.
     bool read_exact(char* p, std::size_t n);
+    // Some bytes (at most n), waiting as long as it takes; 0 when the peer
+    // closed, on an error, or when the server stops.
+    std::size_t read_some(char* p, std::size_t n);
     // Waits at most ms for something to read (false: nothing, or closed).
     bool readable_within(int ms);
+    // Reads and drops whatever has arrived, without waiting; false when
+    // the peer closed.
+    bool discard_pending();
     bool write(std::string_view data);
     void shutdown();
     // The local address the peer reached, dotted (IPv4) or "" otherwise.
     std::string local_ipv4() const;
     std::uint64_t id = 0;
+
+    // A connection to an IPv4 address (host order), or null when it cannot
+    // be made within timeout_ms.
+    static std::shared_ptr<connection_t> connect_ipv4(std::uint32_t address, std::uint16_t port, int timeout_ms,
+                                                      const std::atomic<bool>& stopping);
 
 private:
     std::intptr_t socket_;
@@ -53,7 +65,9 @@ public:
     std::uint16_t start(std::uint16_t port, const std::string& bind_address, serve_t serve);
     void stop();
     std::uint16_t port() const { return port_; }
+    bool running() const { return accept_thread_.joinable(); }
     const std::atomic<bool>& stopping() const { return stopping_; }
+    std::size_t active() const;  // connections being served now
 
 private:
     struct worker_t {
@@ -69,7 +83,7 @@ private:
     std::uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     std::thread accept_thread_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::vector<std::unique_ptr<worker_t>> workers_;
     std::uint64_t next_id_ = 1;
 };

@@ -1,6 +1,7 @@
 // VXI-11 for the simulated analyzer: a portmapper that answers for the
 // core program, the core channel (links, writes, reads, status byte,
-// clear, trigger, locks) and the abort channel.
+// clear, trigger, locks, service requests), the abort channel and the
+// interrupt channel to each client that asks for one.
 #include <zorsim/lan_servers.h>
 #include <zorsim/lan_wire.h>
 
@@ -66,8 +67,20 @@ bool is_instrument_name(std::string_view name) {
 
 }  // namespace
 
+// What one core connection (one client) set up: its interrupt channel.
+struct vxi11_client_t {
+    std::mutex mutex;
+    std::shared_ptr<lan::connection_t> interrupt;
+    std::uint32_t program = 0, version = 0;
+    std::uint32_t xid = 0;
+};
+
 struct vxi11_link_t {
     std::int32_t id = 0;
+    std::shared_ptr<vxi11_client_t> client;
+    std::mutex srq_mutex;
+    bool srq_enabled = false;
+    std::string srq_handle;
     std::uint64_t owner = instrument_lock_t::new_owner();
     message_framer_t framer;
     std::deque<std::string> output;  // replies not yet read
@@ -82,6 +95,7 @@ struct vxi11_server_t::impl_t {
     std::mutex mutex;
     std::map<std::int32_t, std::shared_ptr<vxi11_link_t>> links;
     std::int32_t next_link = 1;
+    std::uint64_t srq_listener = 0;
 
     std::shared_ptr<vxi11_link_t> find(std::int32_t id) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -103,17 +117,49 @@ struct vxi11_server_t::impl_t {
     void serve_portmapper(const std::shared_ptr<lan::connection_t>& c);
     void serve_core(const std::shared_ptr<lan::connection_t>& c);
     void serve_abort(const std::shared_ptr<lan::connection_t>& c);
-    void call_core(lan::connection_t& c, std::vector<std::int32_t>& own, const lan::rpc::call_t& call, xdr_writer_t& out,
-                   std::uint32_t& accept_stat);
-    std::int32_t lock_gate(const vxi11_link_t& link, std::uint32_t flags, std::uint32_t lock_timeout) {
+    void call_core(const std::shared_ptr<vxi11_client_t>& client, std::vector<std::int32_t>& own,
+                   const lan::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& accept_stat);
+    std::int32_t create_interrupt_channel(vxi11_client_t& client, xdr_reader_t& args, std::uint32_t& status);
+    // Waits for another client's lock to go when the call may wait, in
+    // slices, so that an abort or the server's end cuts the wait short.
+    std::int32_t lock_gate(vxi11_link_t& link, std::uint32_t flags, std::uint32_t lock_timeout) {
         if (!analyzer->lock().locked_against(link.owner)) return vxi11::no_error;
-        if ((flags & vxi11::flag_waitlock) && analyzer->lock().wait_until_free(link.owner, lock_timeout))
-            return vxi11::no_error;
-        return vxi11::device_locked;
+        if (!(flags & vxi11::flag_waitlock)) return vxi11::device_locked;
+        link.abort = false;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(lock_timeout);
+        for (;;) {
+            if (analyzer->lock().wait_until_free(link.owner, 20)) return vxi11::no_error;
+            if (link.abort.exchange(false)) return vxi11::aborted;
+            if (abort.stopping() || std::chrono::steady_clock::now() >= until) return vxi11::device_locked;
+        }
+    }
+    // device_intr_srq to every client that enabled service requests on a
+    // link; its replies are never waited for, only drained.
+    void service_request() {
+        std::vector<std::shared_ptr<vxi11_link_t>> targets;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            for (const auto& l : links) targets.push_back(l.second);
+        }
+        for (const auto& link : targets) {
+            std::string handle;
+            {
+                std::lock_guard<std::mutex> lock(link->srq_mutex);
+                if (!link->srq_enabled) continue;
+                handle = link->srq_handle;
+            }
+            vxi11_client_t& client = *link->client;
+            std::lock_guard<std::mutex> lock(client.mutex);
+            if (!client.interrupt) continue;
+            xdr_writer_t msg = lan::rpc::call_header(++client.xid, client.program, client.version, vxi11::device_intr_srq);
+            msg.opaque(handle);
+            client.interrupt->discard_pending();
+            if (!client.interrupt->write(lan::rpc::mark_record(std::move(msg.bytes())))) client.interrupt.reset();
+        }
     }
 };
 
-vxi11_server_t::vxi11_server_t(std::shared_ptr<analyzer_t> analyzer) : impl_(std::make_unique<impl_t>()) {
+vxi11_server_t::vxi11_server_t(std::shared_ptr<analyzer_t> analyzer) : impl_(std::make_shared<impl_t>()) {
     if (!analyzer) throw tcp_server_error("vxi11_server_t needs an analyzer");
     impl_->analyzer = std::move(analyzer);
 }
@@ -134,9 +180,19 @@ void vxi11_server_t::start(std::uint16_t portmapper_port, const std::string& bin
         impl->abort.stop();
         throw;
     }
+    // A request may still be on its way from another server's thread when
+    // this one goes: the listener holds the server's state only weakly.
+    std::weak_ptr<impl_t> weak = impl_;
+    impl->srq_listener = impl->analyzer->add_service_request_listener([weak](std::uint8_t) {
+        if (const auto alive = weak.lock()) alive->service_request();
+    });
 }
 
 void vxi11_server_t::stop() {
+    if (impl_->srq_listener != 0) {
+        impl_->analyzer->remove_service_request_listener(impl_->srq_listener);
+        impl_->srq_listener = 0;
+    }
     impl_->portmapper.stop();
     impl_->abort.stop();
     impl_->core.stop();
@@ -216,7 +272,8 @@ void vxi11_server_t::impl_t::serve_abort(const std::shared_ptr<lan::connection_t
 }
 
 void vxi11_server_t::impl_t::serve_core(const std::shared_ptr<lan::connection_t>& c) {
-    std::vector<std::int32_t> own;  // links made on this connection end with it
+    std::vector<std::int32_t> own;  // links made on this connection end with it, and so does its interrupt channel
+    const auto client = std::make_shared<vxi11_client_t>();
     std::string record;
     while (read_record(*c, record)) {
         lan::rpc::call_t call;
@@ -229,17 +286,54 @@ void vxi11_server_t::impl_t::serve_core(const std::shared_ptr<lan::connection_t>
             if (!send_mismatch(*c, call.xid, 1, 1)) break;
             continue;
         } else {
-            call_core(*c, own, call, out, status);
+            call_core(client, own, call, out, status);
             if (abort.stopping()) break;  // the server went away during the call: no answer
         }
         if (!send_reply(*c, call.xid, status, status == lan::rpc::success ? &out : nullptr)) break;
     }
     for (std::int32_t id : own) destroy(id);
+    std::lock_guard<std::mutex> lock(client->mutex);
+    client->interrupt.reset();
 }
 
-void vxi11_server_t::impl_t::call_core(lan::connection_t& c, std::vector<std::int32_t>& own,
+// The client serves the interrupt program at an IPv4 address and port of
+// its own; we connect there at once, so a wrong address fails here.
+std::int32_t vxi11_server_t::impl_t::create_interrupt_channel(vxi11_client_t& client, xdr_reader_t& args,
+                                                              std::uint32_t& status) {
+    constexpr int connect_timeout_ms = 2000;
+    const std::uint32_t address = args.u32();
+    const std::uint32_t port = args.u32();
+    const std::uint32_t program = args.u32();
+    const std::uint32_t version = args.u32();
+    const std::uint32_t family = args.u32();
+    if (!args.ok()) {
+        status = lan::rpc::garbage_args;
+        return vxi11::no_error;
+    }
+    if (family != vxi11::family_tcp || port == 0 || port > 65535) return vxi11::parameter_error;
+    std::lock_guard<std::mutex> lock(client.mutex);
+    if (client.interrupt) return vxi11::channel_already_established;
+    client.interrupt =
+        lan::connection_t::connect_ipv4(address, static_cast<std::uint16_t>(port), connect_timeout_ms, core.stopping());
+    if (!client.interrupt) return vxi11::channel_not_established;
+    client.program = program;
+    client.version = version;
+    return vxi11::no_error;
+}
+
+void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& client, std::vector<std::int32_t>& own,
                                        const lan::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& status) {
     xdr_reader_t args = call.args;
+    if (call.procedure == vxi11::create_intr_chan) {
+        out.i32(create_interrupt_channel(*client, args, status));
+        return;
+    }
+    if (call.procedure == vxi11::destroy_intr_chan) {
+        std::lock_guard<std::mutex> lock(client->mutex);
+        out.i32(client->interrupt ? vxi11::no_error : vxi11::channel_not_established);
+        client->interrupt.reset();
+        return;
+    }
     if (call.procedure == vxi11::create_link) {
         args.i32();  // client id
         const bool lock_device = args.boolean();
@@ -250,6 +344,7 @@ void vxi11_server_t::impl_t::call_core(lan::connection_t& c, std::vector<std::in
             return;
         }
         auto link = std::make_shared<vxi11_link_t>();
+        link->client = client;
         std::int32_t error = vxi11::no_error;
         if (!is_instrument_name(device)) error = vxi11::device_not_accessible;
         else if (lock_device && !analyzer->lock().acquire(link->owner, std::string(), lock_timeout))
@@ -261,10 +356,6 @@ void vxi11_server_t::impl_t::call_core(lan::connection_t& c, std::vector<std::in
             own.push_back(link->id);
         }
         out.i32(error).i32(error == vxi11::no_error ? link->id : 0).u32(abort.port()).u32(max_receive_size);
-        return;
-    }
-    if (call.procedure == vxi11::destroy_intr_chan) {
-        out.i32(vxi11::no_error);
         return;
     }
     const std::int32_t id = args.i32();
@@ -380,16 +471,22 @@ void vxi11_server_t::impl_t::call_core(lan::connection_t& c, std::vector<std::in
         destroy(id);
         own.erase(std::remove(own.begin(), own.end(), id), own.end());
         return fail(vxi11::no_error);
-    case vxi11::device_enable_srq:
+    case vxi11::device_enable_srq: {
+        const bool enable = args.boolean();
+        const std::string_view handle = args.opaque(40);
+        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!link) return fail(vxi11::invalid_link);
+        std::lock_guard<std::mutex> lock(link->srq_mutex);
+        link->srq_enabled = enable;
+        link->srq_handle.assign(handle.data(), handle.size());
+        return fail(vxi11::no_error);
+    }
     case vxi11::device_docmd:
-    case vxi11::create_intr_chan:
-        if (call.procedure == vxi11::device_docmd) return void(out.i32(vxi11::not_supported).opaque({}));
-        return fail(call.procedure == vxi11::device_enable_srq && link ? vxi11::no_error : vxi11::not_supported);
+        return void(out.i32(vxi11::not_supported).opaque({}));
     default:
         status = lan::rpc::proc_unavail;
         return;
     }
-    (void)c;
 }
 
 }  // namespace zorsim

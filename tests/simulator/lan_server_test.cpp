@@ -1,6 +1,7 @@
 // The LAN servers seen from the wire, for what the bundled VISA does not
 // exercise: HiSLIP service requests and refused channels, and the
-// portmapper's answers for each version it speaks, the VXI-11 abort channel.
+// portmapper's answers for each version it speaks, the VXI-11 abort channel
+// ending a read or a lock wait.
 #include <gtest/gtest.h>
 
 #include <zorsim/analyzer.h>
@@ -121,36 +122,57 @@ std::uint32_t portmapper_call(std::uint16_t port, std::uint32_t version, std::ui
     return rpc_call(c, lan::portmap::program, version, procedure, std::move(args), results);
 }
 
-// A read that waits for its long time-out ends at once when the client
-// aborts it on the abort channel.
-TEST(vxi11_wire, abort_channel_ends_a_waiting_read) {
-    zorsim::vxi11_server_t server(std::make_shared<zorsim::analyzer_t>());
-    server.start(0);
-    test_client_t core(server.core_port());
+// A link on a fresh connection: its id and the abort channel's port.
+std::pair<std::int32_t, std::uint16_t> create_link(test_client_t& core) {
     std::string results;
-    lan::xdr_writer_t link_args;
-    link_args.i32(1).boolean(false).u32(0).opaque("inst0");
-    ASSERT_EQ(rpc_call(core, lan::vxi11::core_program, 1, lan::vxi11::create_link, link_args, results), 0u);
+    lan::xdr_writer_t args;
+    args.i32(1).boolean(false).u32(0).opaque("inst0");
+    EXPECT_EQ(rpc_call(core, lan::vxi11::core_program, 1, lan::vxi11::create_link, args, results), 0u);
     lan::xdr_reader_t link(results);
     EXPECT_EQ(link.i32(), lan::vxi11::no_error);
     const std::int32_t id = link.i32();
-    const std::uint16_t abort_port = static_cast<std::uint16_t>(link.u32());
-    auto aborter = std::async(std::launch::async, [&] {
-        std::this_thread::sleep_for(milliseconds(200));
-        test_client_t abort(abort_port);
-        std::string abort_results;
+    return {id, static_cast<std::uint16_t>(link.u32())};
+}
+
+// A call that waits on the device for a long time ends at once, "aborted",
+// when the client aborts it on the abort channel: a read with nothing to
+// read, a write waiting for another link's lock.
+TEST(vxi11_wire, abort_channel_ends_a_waiting_call) {
+    zorsim::vxi11_server_t server(std::make_shared<zorsim::analyzer_t>());
+    server.start(0);
+    test_client_t holder(server.core_port());
+    const std::int32_t holder_link = create_link(holder).first;
+    for (const std::uint32_t procedure : {lan::vxi11::device_read, lan::vxi11::device_write}) {
+        SCOPED_TRACE(procedure == lan::vxi11::device_read ? "read" : "write");
+        test_client_t core(server.core_port());
+        const auto [id, abort_port] = create_link(core);
+        std::string results;
         lan::xdr_writer_t args;
-        args.i32(id);
-        return rpc_call(abort, lan::vxi11::abort_program, 1, lan::vxi11::device_abort, args, abort_results) == 0u &&
-               lan::xdr_reader_t(abort_results).i32() == lan::vxi11::no_error;
-    });
-    lan::xdr_writer_t read_args;
-    read_args.i32(id).u32(100).u32(10000).u32(0).u32(0).u32(0);
-    const auto begin = std::chrono::steady_clock::now();
-    ASSERT_EQ(rpc_call(core, lan::vxi11::core_program, 1, lan::vxi11::device_read, read_args, results), 0u);
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, milliseconds(3000));
-    EXPECT_EQ(lan::xdr_reader_t(results).i32(), lan::vxi11::aborted);
-    EXPECT_TRUE(aborter.get());
+        if (procedure == lan::vxi11::device_read) {
+            args.i32(id).u32(100).u32(10000).u32(10000).u32(0).u32(0);
+        } else {
+            lan::xdr_writer_t lock;
+            lock.i32(holder_link).u32(0).u32(0);
+            ASSERT_EQ(rpc_call(holder, lan::vxi11::core_program, 1, lan::vxi11::device_lock, lock, results), 0u);
+            ASSERT_EQ(lan::xdr_reader_t(results).i32(), lan::vxi11::no_error);
+            args.i32(id).u32(10000).u32(10000).u32(lan::vxi11::flag_waitlock | lan::vxi11::flag_end).opaque("*CLS\n");
+        }
+        auto aborter = std::async(std::launch::async, [&, id = id, abort_port = abort_port] {
+            std::this_thread::sleep_for(milliseconds(200));
+            test_client_t abort(abort_port);
+            std::string abort_results;
+            lan::xdr_writer_t abort_args;
+            abort_args.i32(id);
+            return rpc_call(abort, lan::vxi11::abort_program, 1, lan::vxi11::device_abort, abort_args, abort_results) ==
+                       0u &&
+                   lan::xdr_reader_t(abort_results).i32() == lan::vxi11::no_error;
+        });
+        const auto begin = std::chrono::steady_clock::now();
+        ASSERT_EQ(rpc_call(core, lan::vxi11::core_program, 1, procedure, args, results), 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, milliseconds(3000));
+        EXPECT_EQ(lan::xdr_reader_t(results).i32(), lan::vxi11::aborted);
+        EXPECT_TRUE(aborter.get());
+    }
 }
 
 TEST(portmapper_wire, answers_for_the_core_program_in_each_version) {

@@ -239,4 +239,157 @@ TEST_F(lan_io, status_byte_and_trigger_where_the_protocol_has_them) {
     }
 }
 
+// A raw socket has no lock, but its messages wait while a LAN client holds
+// the device's lock: the raw client's read times out, then its reply comes
+// once the lock is released.
+TEST_F(lan_io, raw_socket_waits_for_a_lan_clients_lock) {
+    for (protocol_t holder : instrument_protocols) {
+        SCOPED_TRACE(name_of(holder));
+        const ViSession a = open(holder);
+        const ViSession raw = open(protocol_t::socket, "localhost", 300);
+        ASSERT_EQ(viLock(a, VI_EXCLUSIVE_LOCK, 1000, nullptr, nullptr), VI_SUCCESS);
+        std::string reply;
+        EXPECT_EQ(write_text(raw, "*IDN?\n"), VI_SUCCESS);
+        EXPECT_EQ(read_text(raw, reply), VI_ERROR_TMO);
+        EXPECT_EQ(query(a, "*OPC?"), "1\n");
+        EXPECT_EQ(viUnlock(a), VI_SUCCESS);
+        EXPECT_EQ(viSetAttribute(raw, VI_ATTR_TMO_VALUE, 2000), VI_SUCCESS);
+        EXPECT_EQ(read_text(raw, reply), VI_SUCCESS);
+        EXPECT_EQ(reply, std::string(zorsim::default_identity) + "\n");
+        viClose(a);
+        viClose(raw);
+    }
+}
+
+// Reads over VXI-11 end at the term char when it is enabled (the device
+// ends them); a reply left part read is never taken for the next one's.
+TEST_F(lan_io, vxi11_read_ends_at_the_term_char) {
+    zorsim::script_t list;
+    list.message = "LIST?";
+    list.reply = "1;22;333";
+    list.times = -1;
+    analyzer->add_script(list);
+    const ViSession vi = open(protocol_t::vxi11);
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, ';'), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    ASSERT_EQ(write_text(vi, "LIST?\n"), VI_SUCCESS);
+    const struct {
+        const char* text;
+        ViStatus status;
+    } pieces[] = {{"1;", VI_SUCCESS_TERM_CHAR}, {"22;", VI_SUCCESS_TERM_CHAR}, {"333\n", VI_SUCCESS}};
+    for (const auto& p : pieces) {
+        std::string piece;
+        EXPECT_EQ(read_text(vi, piece), p.status) << p.text;
+        EXPECT_EQ(piece, p.text);
+    }
+    ASSERT_EQ(write_text(vi, "LIST?\n"), VI_SUCCESS);
+    std::string piece;
+    EXPECT_EQ(read_text(vi, piece), VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
+    EXPECT_EQ(query(vi, "LIST?"), "1;22;333\n");
+    viClose(vi);
+}
+
+// viClear from another thread ends a read that waits on the device (the
+// device is told on the abort channel), then clears.
+TEST_F(lan_io, vxi11_clear_aborts_a_waiting_read) {
+    const ViSession vi = open(protocol_t::vxi11, "127.0.0.1", 10000);
+    auto reader = std::async(std::launch::async, [&] {
+        std::string reply;
+        const auto begin = clock_type::now();
+        const ViStatus st = read_text(vi, reply);
+        return std::make_pair(st, clock_type::now() - begin);
+    });
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(viClear(vi), VI_SUCCESS);
+    const auto result = reader.get();
+    EXPECT_EQ(result.first, VI_ERROR_ABORT);
+    EXPECT_LT(result.second, milliseconds(3000));
+    EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+    viClose(vi);
+}
+
+// *OPC with ESE bit 0 and SRE bit 5 raises the summary bit: a service
+// request that viWaitOnEvent sees on each instrument protocol.
+TEST_F(lan_io, service_request_events) {
+    for (protocol_t p : instrument_protocols) {
+        SCOPED_TRACE(name_of(p));
+        const ViSession vi = open(p);
+        ViEventType type = 0;
+        ViEvent event = 0;
+        EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, &event), VI_ERROR_NENABLED);
+        ASSERT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS);
+        EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_SUCCESS_EVENT_EN);
+        EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 100, &type, &event), VI_ERROR_TMO);
+        EXPECT_EQ(event, static_cast<ViEvent>(VI_NULL));
+
+        ASSERT_EQ(write_text(vi, "*CLS;*ESE 1;*SRE 32\n"), VI_SUCCESS);
+        ASSERT_EQ(write_text(vi, "*OPC\n"), VI_SUCCESS);
+        EXPECT_EQ(viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 2000, &type, &event), VI_SUCCESS);
+        EXPECT_EQ(type, VI_EVENT_SERVICE_REQ);
+        ViEventType attribute = 0;
+        EXPECT_EQ(viGetAttribute(event, VI_ATTR_EVENT_TYPE, &attribute), VI_SUCCESS);
+        EXPECT_EQ(attribute, VI_EVENT_SERVICE_REQ);
+        EXPECT_EQ(viClose(event), VI_SUCCESS);
+        EXPECT_EQ(viClose(event), VI_ERROR_INV_OBJECT);
+        ViUInt16 stb = 0;
+        EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);
+        EXPECT_EQ(stb & 0x60, 0x60);  // ESB and the summary bit
+
+        // Each rise is an event of its own; discarding empties the queue
+        // (the request travels apart from the reply, so it is polled for).
+        const auto raise = [&] {
+            ASSERT_EQ(write_text(vi, "*CLS\n"), VI_SUCCESS);
+            ASSERT_EQ(write_text(vi, "*OPC\n"), VI_SUCCESS);
+        };
+        raise();
+        raise();
+        for (int i = 0; i < 2; ++i) {
+            const ViStatus st = viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 2000, nullptr, nullptr);
+            EXPECT_TRUE(st == VI_SUCCESS || st == VI_SUCCESS_QUEUE_NEMPTY) << st;
+        }
+        EXPECT_EQ(viDiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS_QUEUE_EMPTY);
+        raise();
+        ViStatus discarded = VI_SUCCESS_QUEUE_EMPTY;
+        for (const auto until = clock_type::now() + milliseconds(2000);
+             discarded == VI_SUCCESS_QUEUE_EMPTY && clock_type::now() < until;) {
+            std::this_thread::sleep_for(milliseconds(5));
+            discarded = viDiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE);
+        }
+        EXPECT_EQ(discarded, VI_SUCCESS);
+        EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 100, nullptr, nullptr), VI_ERROR_TMO);
+
+        EXPECT_EQ(viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS);
+        EXPECT_EQ(viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE), VI_SUCCESS_EVENT_DIS);
+        ASSERT_EQ(write_text(vi, "*CLS\n"), VI_SUCCESS);
+        ASSERT_EQ(write_text(vi, "*OPC\n"), VI_SUCCESS);
+        EXPECT_EQ(query(vi, "*OPC?"), "1\n");
+        EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 200, &type, nullptr), VI_ERROR_NENABLED);
+        viClose(vi);
+    }
+}
+
+TEST_F(lan_io, event_calls_refused_with_their_status) {
+    const ViSession raw = open(protocol_t::socket);
+    const ViSession vi = open(protocol_t::vxi11);
+    const struct {
+        const char* what;
+        ViStatus got, expected;
+    } cases[] = {
+        {"raw socket has no service request", viEnableEvent(raw, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL),
+         VI_ERROR_INV_EVENT},
+        {"unknown event", viEnableEvent(vi, 0x3FFF2009, VI_QUEUE, VI_NULL), VI_ERROR_INV_EVENT},
+        {"handler never installed", viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR, VI_NULL), VI_ERROR_HNDLR_NINSTALLED},
+        {"unknown mechanism", viEnableEvent(vi, VI_EVENT_SERVICE_REQ, 8, VI_NULL), VI_ERROR_INV_MECH},
+        {"a context", viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, 1), VI_ERROR_INV_CONTEXT},
+        {"all events cannot be enabled", viEnableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_QUEUE, VI_NULL), VI_ERROR_INV_EVENT},
+        {"not a session", viWaitOnEvent(rm, VI_EVENT_SERVICE_REQ, 0, nullptr, nullptr), VI_ERROR_INV_OBJECT},
+        {"disable what was never enabled", viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS_EVENT_DIS},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
+    viClose(raw);
+    viClose(vi);
+}
+
 }  // namespace

@@ -1,7 +1,11 @@
 #include "hislip_transport.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "net.h"
 #include "zorsim/lan_wire.h"
@@ -34,7 +38,24 @@ ViStatus receive(net::stream_t& s, hs::header_t& h, std::string& payload, const 
 class hislip_transport_t final : public transport_t {
 public:
     hislip_transport_t(std::unique_ptr<net::stream_t> sync, std::unique_ptr<net::stream_t> async, std::uint64_t max_write)
-        : sync_(std::move(sync)), async_(std::move(async)), max_write_(std::max<std::uint64_t>(max_write, 256)) {}
+        : sync_(std::move(sync)), async_(std::move(async)), max_write_(std::max<std::uint64_t>(max_write, 256)) {
+        reader_ = std::thread([this] { read_async(); });
+    }
+    ~hislip_transport_t() override {
+        async_->abort();
+        reader_.join();
+    }
+
+    ViStatus enable_service_requests(service_request_t on_request, ViUInt32) override {
+        std::lock_guard<std::mutex> lock(async_mutex_);
+        on_request_ = std::move(on_request);
+        return VI_SUCCESS;
+    }
+    ViStatus disable_service_requests(ViUInt32) override {
+        std::lock_guard<std::mutex> lock(async_mutex_);
+        on_request_ = nullptr;
+        return VI_SUCCESS;
+    }
 
     // A write begins a new exchange: the rest of a reply still being read is
     // skipped when it comes, and its further messages carry an older
@@ -217,18 +238,49 @@ private:
         }
     }
 
-    // A request on the asynchronous channel and its answer; service
-    // requests that arrive meanwhile are noted and skipped.
-    ViStatus async_call(const std::string& request, std::uint8_t answer, hs::header_t& h, const deadline_t& deadline) {
-        ViStatus st = async_->send(request, deadline);
-        if (st != VI_SUCCESS) return st;
+    // The asynchronous channel is read on a thread of its own, as a service
+    // request may come at any time: answers go to async_call, requests to
+    // the session's events.
+    void read_async() {
         std::string payload;
         for (;;) {
-            st = receive(*async_, h, payload, deadline);
-            if (st != VI_SUCCESS) return st;
-            if (h.type == answer) return VI_SUCCESS;
-            if (h.type == hs::async_service_request) ++service_requests_;
-            if (h.type == hs::fatal_error || h.type == hs::error) return VI_ERROR_IO;
+            hs::header_t h;
+            const ViStatus st = receive(*async_, h, payload, deadline_t(static_cast<ViUInt32>(VI_TMO_INFINITE)));
+            std::lock_guard<std::mutex> lock(async_mutex_);
+            if (st != VI_SUCCESS) {
+                async_failure_ = st;
+                answered_.notify_all();
+                return;
+            }
+            if (h.type == hs::async_service_request) {
+                if (on_request_) on_request_();
+                continue;
+            }
+            answers_.push_back(h);
+            answered_.notify_all();
+        }
+    }
+
+    // A request on the asynchronous channel and its answer (an answer left
+    // over from a request that timed out is dropped first).
+    ViStatus async_call(const std::string& request, std::uint8_t answer, hs::header_t& h, const deadline_t& deadline) {
+        {
+            std::lock_guard<std::mutex> lock(async_mutex_);
+            answers_.clear();
+        }
+        ViStatus st = async_->send(request, deadline);
+        if (st != VI_SUCCESS) return st;
+        std::unique_lock<std::mutex> lock(async_mutex_);
+        for (;;) {
+            while (!answers_.empty()) {
+                h = answers_.front();
+                answers_.pop_front();
+                if (h.type == answer) return VI_SUCCESS;
+                if (h.type == hs::fatal_error || h.type == hs::error) return VI_ERROR_IO;
+            }
+            if (async_failure_ != VI_SUCCESS) return async_failure_;
+            if (deadline.expired()) return VI_ERROR_TMO;
+            answered_.wait_for(lock, std::chrono::milliseconds(deadline.slice_ms()));
         }
     }
 
@@ -241,7 +293,13 @@ private:
     std::uint64_t skip_ = 0;    // payload bytes of an abandoned data message still to come
     bool in_end_ = false;       // the current data message ends the reply
     bool in_message_ = false;
-    unsigned service_requests_ = 0;
+
+    std::mutex async_mutex_;  // guards what the reader shares
+    std::condition_variable answered_;
+    std::deque<hs::header_t> answers_;
+    ViStatus async_failure_ = VI_SUCCESS;
+    service_request_t on_request_;
+    std::thread reader_;
 };
 
 }  // namespace

@@ -144,6 +144,39 @@ ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& 
     return status;
 }
 
+ViStatus listen_beside(handle_t connected, handle_t& listener, std::uint32_t& address, std::uint16_t& port) {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(connected, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET)
+        return VI_ERROR_NSUP_OPER;  // the interrupt channel names an IPv4 address
+    local.sin_port = 0;
+    const handle_t s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == invalid_handle) return VI_ERROR_SYSTEM_ERROR;
+    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 || listen(s, 4) != 0 ||
+        !set_nonblocking(s)) {
+        close_handle(s);
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+    length = sizeof local;
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &length);
+    listener = s;
+    address = ntohl(local.sin_addr.s_addr);
+    port = ntohs(local.sin_port);
+    return VI_SUCCESS;
+}
+
+handle_t accept_handle(handle_t listener) {
+    const handle_t s = accept(listener, nullptr, nullptr);
+    if (s == invalid_handle) return s;
+    if (!set_nonblocking(s)) {
+        close_handle(s);
+        return invalid_handle;
+    }
+    int one = 1;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    return s;
+}
+
 ViStatus stream_t::open(const std::string& host, std::uint16_t port, const deadline_t& deadline,
                         std::unique_ptr<stream_t>& out) {
     handle_t s = invalid_handle;

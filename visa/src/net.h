@@ -36,6 +36,12 @@ long recv_some(handle_t s, char* p, std::size_t n);
 // or unknown host: VI_ERROR_RSRC_NFOUND; no answer in time: VI_ERROR_TMO.
 ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& deadline, handle_t& out);
 
+// A listening socket on the IPv4 address the connected socket uses here,
+// on a port the system picks (for a device that calls us back).
+ViStatus listen_beside(handle_t connected, handle_t& listener, std::uint32_t& address, std::uint16_t& port);
+// The next connection on a listener, non-blocking; invalid_handle when none.
+handle_t accept_handle(handle_t listener);
+
 class stream_t {
 public:
     explicit stream_t(handle_t s) : sock_(s) {}
@@ -59,11 +65,12 @@ public:
         shutdown_handle(sock_);
     }
     bool dead() const { return dead_ || aborted_; }
+    handle_t handle() const { return sock_; }
 
 private:
     handle_t sock_;
     std::atomic<bool> aborted_{false};
-    bool dead_ = false;
+    std::atomic<bool> dead_{false};  // sends and reads may run on two threads
     std::string rx_;
     std::size_t rd_ = 0;
 };

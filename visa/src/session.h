@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,8 +17,36 @@ namespace zorvisa {
 constexpr ViUInt32 default_timeout_ms = 2000;
 constexpr ViUInt16 intf_tcpip = 6;  // VI_INTF_TCPIP
 
+// The events a session was enabled for and has received, for viWaitOnEvent.
+struct event_queue_t {
+    static constexpr std::size_t default_length = 50;  // VI_ATTR_MAX_QUEUE_LENGTH
+    std::mutex mutex;
+    std::condition_variable arrived;
+    bool enabled = false;  // for the queue mechanism
+    bool closed = false;   // the session went: waiters leave
+    std::size_t max_length = default_length;
+    std::deque<ViEventType> events;
+
+    // From the transport's thread; an event past the queue's length is lost.
+    void post(ViEventType type) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!enabled || events.size() >= max_length) return;
+            events.push_back(type);
+        }
+        arrived.notify_all();
+    }
+    void close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            closed = true;
+        }
+        arrived.notify_all();
+    }
+};
+
 struct session_t {
-    enum class kind_t { rm, instr, find_list };
+    enum class kind_t { rm, instr, find_list, event };
     kind_t kind = kind_t::rm;
     ViSession handle = 0;
     ViSession rm = 0;         // the owning resource manager (itself for an RM)
@@ -33,6 +63,9 @@ struct session_t {
     std::unique_ptr<transport_t> transport;
     std::vector<std::string> found;
     std::size_t next_found = 0;
+
+    std::shared_ptr<event_queue_t> events = std::make_shared<event_queue_t>();
+    ViEventType event_type = 0;  // of an event object
 
     // viLock nesting (guarded by the lock table).
     unsigned exclusive_locks = 0;

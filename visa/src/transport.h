@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "visa.h"
@@ -74,6 +75,20 @@ public:
     // is all there is, so success.
     virtual ViStatus lock(const std::string& /*shared_key*/, ViUInt32 /*timeout_ms*/) { return VI_SUCCESS; }
     virtual ViStatus unlock() { return VI_SUCCESS; }
+
+    // Service requests: from enable until disable, each one the device
+    // signals calls on_request (from a thread of the transport's). A
+    // protocol without them has no such event.
+    using service_request_t = std::function<void()>;
+    virtual ViStatus enable_service_requests(service_request_t /*on_request*/, ViUInt32 /*timeout_ms*/) {
+        return VI_ERROR_INV_EVENT;
+    }
+    virtual ViStatus disable_service_requests(ViUInt32 /*timeout_ms*/) { return VI_SUCCESS; }
+    // Asks the device to end the call in progress on this transport (from
+    // another thread); that call then returns VI_ERROR_ABORT.
+    virtual void interrupt() noexcept {}
+    // The read of a protocol that ends messages at the term char itself.
+    virtual void set_termchar(bool /*enabled*/, ViUInt8 /*termchar*/) {}
 };
 
 }  // namespace zorvisa

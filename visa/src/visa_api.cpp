@@ -1,6 +1,7 @@
 // The exported VISA functions. No exception leaves this file: each entry
 // point runs its body under guarded().
 #include <cstdarg>
+#include <chrono>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -218,6 +219,7 @@ extern "C" ViStatus ZOR_VISA_CALL viClose(ViObject vi) {
         // itself ends when the last user lets go of the session.
         for (const session_ptr& s : removed) {
             if (s->kind == session_t::kind_t::instr) drop_local_locks(*s);
+            s->events->close();
             if (s->transport) s->transport->abort();
         }
         return VI_SUCCESS;
@@ -264,12 +266,31 @@ extern "C" ViStatus ZOR_VISA_CALL viGetAttribute(ViObject vi, ViAttr attrName, v
             if (!is_instr) break;
             *static_cast<ViUInt16*>(attrValue) = intf_tcpip;
             return VI_SUCCESS;
+        case VI_ATTR_MAX_QUEUE_LENGTH: {
+            if (!is_instr) break;
+            std::lock_guard<std::mutex> lock(s->events->mutex);
+            *static_cast<ViUInt32*>(attrValue) = static_cast<ViUInt32>(s->events->max_length);
+            return VI_SUCCESS;
+        }
+        case VI_ATTR_EVENT_TYPE:
+            if (s->kind != session_t::kind_t::event) break;
+            *static_cast<ViEventType*>(attrValue) = s->event_type;
+            return VI_SUCCESS;
         default:
             break;
         }
         return VI_ERROR_NSUP_ATTR;
     });
 }
+
+namespace {
+// The transport learns the term char where its protocol reads to it.
+ViStatus forward_termchar(session_t& s) {
+    std::lock_guard<std::mutex> lock(s.io);
+    if (s.transport) s.transport->set_termchar(s.termchar_en.load(), s.termchar.load());
+    return VI_SUCCESS;
+}
+}  // namespace
 
 extern "C" ViStatus ZOR_VISA_CALL viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue) {
     return guarded([&]() -> ViStatus {
@@ -288,12 +309,19 @@ extern "C" ViStatus ZOR_VISA_CALL viSetAttribute(ViObject vi, ViAttr attrName, V
             if (!is_instr) break;
             if (attrValue > 0xFF) return VI_ERROR_NSUP_ATTR_STATE;
             s->termchar = static_cast<ViUInt8>(attrValue);
-            return VI_SUCCESS;
+            return forward_termchar(*s);
         case VI_ATTR_TERMCHAR_EN:
             if (!is_instr) break;
             if (!boolean) return VI_ERROR_NSUP_ATTR_STATE;
             s->termchar_en = attrValue == VI_TRUE;
+            return forward_termchar(*s);
+        case VI_ATTR_MAX_QUEUE_LENGTH: {
+            if (!is_instr) break;
+            if (attrValue < 1 || attrValue > 0xFFFFFFFFull) return VI_ERROR_NSUP_ATTR_STATE;
+            std::lock_guard<std::mutex> lock(s->events->mutex);
+            s->events->max_length = static_cast<std::size_t>(attrValue);
             return VI_SUCCESS;
+        }
         case VI_ATTR_SEND_END_EN:
             if (!is_instr) break;
             if (!boolean) return VI_ERROR_NSUP_ATTR_STATE;
@@ -478,7 +506,12 @@ ViStatus instrument_call(ViSession vi, F&& operation) {
 
 }  // namespace
 
+// A call stuck on the session (a long read in another thread) is asked to
+// end first, so the clear need not wait for its time-out.
 extern "C" ViStatus ZOR_VISA_CALL viClear(ViSession vi) {
+    if (const session_ptr s = instrument(vi)) {
+        if (!locked_out(*s)) s->transport->interrupt();
+    }
     return instrument_call(vi, [](session_t& s) { return s.transport->clear(s.timeout_ms.load()); });
 }
 
@@ -538,5 +571,126 @@ extern "C" ViStatus ZOR_VISA_CALL viUnlock(ViSession vi) {
         if (st != VI_SUCCESS || !last) return st;
         std::lock_guard<std::mutex> io(s->io);
         return s->transport->unlock();
+    });
+}
+
+// ---------------------------------------------------------------- events
+
+namespace {
+
+// Service requests are the one event; the queue the one mechanism (there
+// is no viInstallHandler, so a handler is never installed).
+ViStatus check_event(ViEventType type, bool all_allowed) {
+    return type == VI_EVENT_SERVICE_REQ || (all_allowed && type == VI_ALL_ENABLED_EVENTS) ? VI_SUCCESS
+                                                                                         : VI_ERROR_INV_EVENT;
+}
+ViStatus check_mechanism(ViUInt16 mechanism, bool all_allowed) {
+    if (mechanism == VI_QUEUE || (all_allowed && mechanism == VI_ALL_MECH)) return VI_SUCCESS;
+    if (mechanism == VI_HNDLR || mechanism == VI_SUSPEND_HNDLR) return VI_ERROR_HNDLR_NINSTALLED;
+    return VI_ERROR_INV_MECH;
+}
+
+}  // namespace
+
+extern "C" ViStatus ZOR_VISA_CALL viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism,
+                                                ViEventFilter context) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        ViStatus st = check_event(eventType, false);
+        if (st == VI_SUCCESS) st = check_mechanism(mechanism, false);
+        if (st != VI_SUCCESS) return st;
+        if (context != VI_NULL) return VI_ERROR_INV_CONTEXT;
+        const std::shared_ptr<event_queue_t> queue = s->events;
+        {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            if (queue->enabled) return VI_SUCCESS_EVENT_EN;
+        }
+        std::lock_guard<std::mutex> io(s->io);
+        // Enabled before the device is told, so the first request is kept.
+        {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            queue->enabled = true;
+        }
+        std::weak_ptr<event_queue_t> weak = queue;
+        st = s->transport->enable_service_requests(
+            [weak] {
+                if (const auto q = weak.lock()) q->post(VI_EVENT_SERVICE_REQ);
+            },
+            s->timeout_ms.load());
+        if (st != VI_SUCCESS) {
+            std::lock_guard<std::mutex> lock(queue->mutex);
+            queue->enabled = false;
+        }
+        return st;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        const ViStatus st = check_event(eventType, true);
+        if (st != VI_SUCCESS) return st;
+        const ViStatus mech = check_mechanism(mechanism, true);
+        if (mech == VI_ERROR_HNDLR_NINSTALLED) return VI_SUCCESS_EVENT_DIS;
+        if (mech != VI_SUCCESS) return mech;
+        {
+            std::lock_guard<std::mutex> lock(s->events->mutex);
+            if (!s->events->enabled) return VI_SUCCESS_EVENT_DIS;
+            s->events->enabled = false;  // what is queued stays for viWaitOnEvent
+        }
+        std::lock_guard<std::mutex> io(s->io);
+        return s->transport->disable_service_requests(s->timeout_ms.load());
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism) {
+    return guarded([&]() -> ViStatus {
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        ViStatus st = check_event(eventType, true);
+        if (st == VI_SUCCESS) st = check_mechanism(mechanism, true);
+        if (st != VI_SUCCESS) return st;
+        std::lock_guard<std::mutex> lock(s->events->mutex);
+        const bool empty = s->events->events.empty();
+        s->events->events.clear();
+        return empty ? VI_SUCCESS_QUEUE_EMPTY : VI_SUCCESS;
+    });
+}
+
+// The next queued event, as an event object the caller closes (none made
+// when outContext is null).
+extern "C" ViStatus ZOR_VISA_CALL viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout,
+                                                ViEventType* outEventType, ViEvent* outContext) {
+    return guarded([&]() -> ViStatus {
+        if (outEventType != nullptr) *outEventType = 0;
+        if (outContext != nullptr) *outContext = VI_NULL;
+        const session_ptr s = instrument(vi);
+        if (!s) return VI_ERROR_INV_OBJECT;
+        const ViStatus st = check_event(inEventType, true);
+        if (st != VI_SUCCESS) return st;
+        event_queue_t& q = *s->events;
+        std::unique_lock<std::mutex> lock(q.mutex);
+        if (!q.enabled && q.events.empty()) return VI_ERROR_NENABLED;
+        const auto ready = [&] { return q.closed || !q.events.empty(); };
+        if (timeout == static_cast<ViUInt32>(VI_TMO_INFINITE)) q.arrived.wait(lock, ready);
+        else if (!q.arrived.wait_for(lock, std::chrono::milliseconds(timeout), ready)) return VI_ERROR_TMO;
+        if (q.events.empty()) return VI_ERROR_INV_OBJECT;  // closed while waiting
+        const ViEventType type = q.events.front();
+        q.events.pop_front();
+        const bool more = !q.events.empty();
+        lock.unlock();
+        if (outEventType != nullptr) *outEventType = type;
+        if (outContext != nullptr) {
+            auto e = std::make_shared<session_t>();
+            e->kind = session_t::kind_t::event;
+            e->rm = s->rm;  // closed with its resource manager
+            e->event_type = type;
+            const ViStatus rs = register_session(e);
+            if (rs != VI_SUCCESS) return rs;
+            *outContext = e->handle;
+        }
+        return more ? VI_SUCCESS_QUEUE_NEMPTY : VI_SUCCESS;
     });
 }

@@ -31,7 +31,7 @@ public:
 
 private:
     struct impl_t;
-    std::unique_ptr<impl_t> impl_;
+    std::shared_ptr<impl_t> impl_;
 };
 
 class hislip_server_t {

@@ -167,6 +167,9 @@ constexpr std::uint32_t ipproto_tcp = 6;
 
 namespace vxi11 {
 constexpr std::uint32_t core_program = 0x0607AF, abort_program = 0x0607B0, program_version = 1;
+// The interrupt channel: the device calls the client's program.
+constexpr std::uint32_t interrupt_program = 0x0607B1, device_intr_srq = 30;
+constexpr std::uint32_t family_tcp = 0;
 enum procedure_t : std::uint32_t {
     create_link = 10,
     device_write = 11,

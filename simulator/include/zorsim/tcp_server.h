@@ -4,19 +4,21 @@
 
 #include <zorsim/analyzer.h>
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace zorsim {
+
+namespace lan {
+class connection_t;
+class listener_t;
+}  // namespace lan
 
 // Cuts a byte stream into program messages: a message ends at '\n' outside
 // a definite-length block (#NDDD<bytes>, whose bytes may hold '\n'); a
@@ -66,29 +68,19 @@ public:
     // to call more than once, or without start().
     void stop();
 
-    bool running() const { return running_; }
-    std::uint16_t port() const { return port_; }
+    bool running() const;
+    std::uint16_t port() const;
     std::size_t connection_count() const;  // connections open now
     void set_observer(observer_t observer);  // before start()
 
     std::shared_ptr<analyzer_t> analyzer() const { return analyzer_; }
 
 private:
-    struct connection_t;
-    void accept_loop();
-    void serve(connection_t& connection);
-    void reap_finished();  // joins the threads of closed connections
+    void serve(lan::connection_t& connection);
 
     std::shared_ptr<analyzer_t> analyzer_;
     observer_t observer_;
-    std::intptr_t listener_ = -1;  // a SOCKET on Windows
-    std::uint16_t port_ = 0;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stopping_{false};
-    std::thread accept_thread_;
-    mutable std::mutex mutex_;
-    std::vector<std::unique_ptr<connection_t>> connections_;
-    std::uint64_t next_connection_ = 1;
+    std::unique_ptr<lan::listener_t> listener_;
 };
 
 }  // namespace zorsim
