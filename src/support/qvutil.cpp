@@ -293,6 +293,43 @@ void parse_block(std::string& text) {
     }
 }
 
+const char* parse_real64_block(std::string_view reply, std::vector<complex_pair_t>& pairs) {
+    pairs.clear();
+    if (reply.size() < 2 || reply[0] != '#' || reply[1] < '1' || reply[1] > '9')
+        return "The reply is not a definite-length block";
+    const std::size_t digits = static_cast<std::size_t>(reply[1] - '0');
+    if (reply.size() < 2 + digits) return "The block header is cut short";
+    std::size_t length = 0;
+    for (std::size_t i = 2; i < 2 + digits; ++i) {
+        if (reply[i] < '0' || reply[i] > '9') return "The block header holds no byte count";
+        length = length * 10 + static_cast<std::size_t>(reply[i] - '0');
+    }
+    const std::string_view after = reply.substr(2 + digits);
+    if (after.size() < length) return "The block is shorter than its header says";
+    const std::string_view rest = after.substr(length);
+    if (!rest.empty() && rest != "\n" && rest != "\r\n") return "The block is longer than its header says";
+    if (length % sizeof(double) != 0) return "The block does not hold whole 64-bit values";
+    const std::size_t count = length / (2 * sizeof(double));
+    pairs.resize(count);
+    // The wire order is little-endian: on such a host a value is its 8 bytes.
+    const std::uint16_t probe = 1;
+    unsigned char low = 0;
+    std::memcpy(&low, &probe, 1);
+    const bool swap = low != 1;
+    auto take = [swap](const char* bytes) {
+        unsigned char ordered[sizeof(double)];
+        std::memcpy(ordered, bytes, sizeof ordered);
+        if (swap) std::reverse(ordered, ordered + sizeof ordered);
+        double value = 0;
+        std::memcpy(&value, ordered, sizeof value);
+        return value;
+    };
+    const char* p = after.data();
+    for (std::size_t k = 0; k < count; ++k, p += 2 * sizeof(double))
+        pairs[k] = {take(p), take(p + sizeof(double))};
+    return nullptr;
+}
+
 bool read_file(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) return false;
