@@ -1,7 +1,7 @@
 // The driver against the plainest way to do the same work, pair by pair, in
 // one process: each pair's two sides run in alternating rounds, and the table
 // gives the best time of each side and their ratio.
-//   zor_ratio_bench <vna-sim port> [rounds]
+//   zor_ratio_bench <vna-sim port> [rounds [name filter]]
 // (scripts/bench starts vna-sim and runs this.) Linux only: the raw client
 // uses POSIX sockets.
 #include <benchmark/benchmark.h>
@@ -296,8 +296,10 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("parse_fast", parse_fast);
     benchmark::RegisterBenchmark("parse_strtod", parse_strtod);
     benchmark::RegisterBenchmark("selector_parse", selector_parse);
-    int bench_argc = 1;
-    char* bench_argv[] = {argv[0], nullptr};
+    // A third argument picks benchmarks by name (a profiler's run).
+    std::string filter = argc > 3 ? std::string("--benchmark_filter=") + argv[3] : "";
+    int bench_argc = argc > 3 ? 2 : 1;
+    char* bench_argv[] = {argv[0], filter.data(), nullptr};
     benchmark::Initialize(&bench_argc, bench_argv);
     best_of_t best;
     // Rounds: every benchmark once per round, so both sides of a pair see the

@@ -435,7 +435,7 @@ char* put_real(char* p, double value) {
     if (exponent < -280 || exponent > 280) return general();  // far outside trace data
     auto scaled = [&] { return magnitude * powers(12 - exponent); };
     double product = scaled();
-    if (product + 0.5 >= 1e13) {
+    if (product >= 1e13) {  // the estimate was one too small
         ++exponent;
         product = scaled();
     }

@@ -261,7 +261,8 @@ TEST(TextReplies, FastNumbersReadAsTheGeneralConversion) {
     // as checked above).
     EXPECT_EQ(ties, 0);
 #endif
-    for (double v : {0.0, -0.0, 1.0, -9.9999999999999e-5, 1e300, 1e-300, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+    for (double v : {0.0, -0.0, 1.0, -9.9999999999999e-5, 9.9999999999995e22, -9.9999999999995e-7, 1e300, 1e-300,
+                     HUGE_VAL, -HUGE_VAL, std::nan("")}) {
         std::string fast;
         zorsim::append_real(fast, v);
         EXPECT_EQ(fast, zorsim::scpi::format_real(v)) << v;
