@@ -285,6 +285,11 @@ ZOR_API ViStatus ZOR_CALL ZOR_close(ViSession vi) {
         engine::lock_session(vi, nullptr);
         engine::unlock_session(vi, nullptr);
         status_t ignored = 0;
+        // A binary session leaves the analyzer as it found it: sending text.
+        if (data_format_of(vi) == data_format_t::real64) {
+            scope.api.set(ignored, ":FORMat:DATA ASCii");
+            scope.api.set(ignored, ":FORMat:BORDer NORMal");
+        }
         scope.api.close(ignored);
         const status_t status = engine::dispose(vi);
         forget_setup(vi);

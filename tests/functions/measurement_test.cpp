@@ -223,6 +223,9 @@ TEST_F(Measurement, Real64SessionsReadTheValuesTextSessionsRead) {
     testing::internal::CaptureStdout();
     ZOR_close(binary);
     testing::internal::GetCapturedStdout();
+    // The analyzer sends text again, for the text session.
+    EXPECT_EQ(raw_query(":FORMat:DATA?;:FORMat:BORDer?"), "ASC;NORM");
+    EXPECT_EQ(query(vi, "Channel1:Trace1", 1, 2 * points), text_written);
 }
 
 TEST_F(Measurement, Real64BlocksOfTheWrongLengthAreErrorsNotData) {
