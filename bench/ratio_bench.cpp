@@ -1,7 +1,7 @@
 // The driver against the plainest way to do the same work, pair by pair, in
 // one process: each pair's two sides run in alternating rounds, and the table
 // gives the best time of each side and their ratio.
-//   zor_ratio_bench <vna-sim port> [rounds]
+//   zor_ratio_bench <vna-sim port> [rounds [name filter | scaling | pyvisa]]
 // (scripts/bench starts vna-sim and runs this.) Linux only: the raw client
 // uses POSIX sockets.
 #include <benchmark/benchmark.h>
@@ -12,12 +12,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ZOR.h"
@@ -94,13 +99,13 @@ private:
     std::vector<char> buffer_;
 };
 
-ViSession open_driver(const std::string& resource) {
+ViSession open_driver(const std::string& resource, const char* options = "") {
     ViSession vi = 0;
-    if (ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, "", &vi) < 0) std::abort();
+    if (ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, options, &vi) < 0) std::abort();
     return vi;
 }
 
-std::string socket_resource() { return "TCPIP::127.0.0.1::" + std::to_string(sim_port) + "::SOCKET"; }
+std::string socket_resource(int port = sim_port) { return "TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
 // ---- loopback: a get, and a set+get pair
 void loopback_get_driver(benchmark::State& state) {
@@ -170,6 +175,21 @@ void trace_driver(benchmark::State& state) {
         ZOR_MeasurementQueryData(vi, "Channel1:Trace1", 1, static_cast<ViInt32>(data.size()), data.data(), &count);
     if (count != static_cast<ViInt32>(data.size())) state.SkipWithError("wrong value count");
     ZOR_close(vi);
+}
+// The same fetch with DriverSetup=DataFormat:REAL64; the analyzer goes back
+// to text afterwards for the other benchmarks.
+void trace_driver_real64(benchmark::State& state) {
+    set_points(state.range(0));
+    const ViSession vi = open_driver(socket_resource(), "DriverSetup=DataFormat:REAL64");
+    std::vector<ViReal64> data(static_cast<std::size_t>(state.range(0)) * 2);
+    ViInt32 count = 0;
+    for (auto _ : state)
+        ZOR_MeasurementQueryData(vi, "Channel1:Trace1", 1, static_cast<ViInt32>(data.size()), data.data(), &count);
+    if (count != static_cast<ViInt32>(data.size())) state.SkipWithError("wrong value count");
+    ZOR_close(vi);
+    raw_client_t client;
+    client.send_text(":FORMat:DATA ASCii;:FORMat:BORDer NORMal\n");
+    client.query_number("*OPC?\n");
 }
 void trace_raw(benchmark::State& state) {
     set_points(state.range(0));
@@ -250,6 +270,12 @@ const pair_t pairs[] = {
     {"trace 1,601 points vs C client+strtod", "trace_driver/1601", "trace_raw/1601", ""},
     {"trace 10,001 points vs C client+strtod", "trace_driver/10001", "trace_raw/10001", ""},
     {"trace 100,001 points vs C client+strtod", "trace_driver/100001", "trace_raw/100001", "<= 1.15"},
+    {"trace 100,001 REAL64 vs C client+strtod", "trace_driver_real64/100001", "trace_raw/100001", ""},
+    {"loopback get vs PyVISA-py", "loopback_get_driver", "pyvisa_get", ""},
+    {"loopback set+get vs PyVISA-py", "loopback_set_get_driver", "pyvisa_set_get", ""},
+    {"trace 100,001 vs PyVISA-py ASCII", "trace_driver/100001", "pyvisa_trace_ascii", "<= 0.33"},
+    {"trace 100,001 REAL64 vs PyVISA-py ASCII", "trace_driver_real64/100001", "pyvisa_trace_ascii", "<= 0.10"},
+    {"trace 100,001 REAL64 vs PyVISA-py REAL64", "trace_driver_real64/100001", "pyvisa_trace_real64", ""},
     {"format_complex_list vs snprintf", "format_fast", "format_printf", "<= 0.25"},
     {"parse_complex_list vs strtod", "parse_fast", "parse_strtod", "<= 0.25"},
 };
@@ -272,6 +298,65 @@ public:
     }
 };
 
+// PyVISA's pure-Python backend doing the same work against the same vna-sim
+// (bench/pyvisa_peer.py under Debian's Python): its best times, in ns, kept
+// with the others. Nothing when it is not installed.
+void run_pyvisa_peer(best_of_t& best) {
+    const std::string command = std::string("/usr/bin/python3 ") + ZOR_BENCH_SOURCE_DIR + "/pyvisa_peer.py " +
+                                std::to_string(sim_port) + " 100001 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::istringstream fields(line);
+        std::string name;
+        double seconds = 0;
+        if (!(fields >> name >> seconds) || seconds <= 0) continue;
+        const double ns = seconds * 1e9;
+        auto [it, added] = best.best_ns.emplace("pyvisa_" + name, ns);
+        if (!added && ns < it->second) it->second = ns;
+    }
+    ::pclose(pipe);
+}
+
+// Attribute gets per second with `sessions` driver sessions, one thread
+// each, spread over `ports` (one vna-sim, or one each).
+double gets_per_second(std::size_t sessions, const std::vector<int>& ports) {
+    constexpr int calls = 1000;
+    std::vector<ViSession> vis;
+    for (std::size_t i = 0; i < sessions; ++i) vis.push_back(open_driver(socket_resource(ports[i % ports.size()])));
+    std::atomic<std::size_t> ready{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (ViSession vi : vis) {
+        threads.emplace_back([vi, &ready, &go] {
+            ViReal64 value = 0;
+            ++ready;
+            while (!go) std::this_thread::yield();
+            for (int k = 0; k < calls; ++k) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
+        });
+    }
+    while (ready < sessions) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    go = true;
+    for (auto& t : threads) t.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (ViSession vi : vis) ZOR_close(vi);
+    return static_cast<double>(sessions * calls) / seconds;
+}
+
+// Separate analyzers' ports, from ZOR_BENCH_PORTS ("p1,p2,..."), which
+// scripts/bench sets.
+std::vector<int> separate_ports() {
+    std::vector<int> ports;
+    if (const char* text = std::getenv("ZOR_BENCH_PORTS")) {
+        std::istringstream list(text);
+        for (std::string piece; std::getline(list, piece, ',');)
+            if (const int port = std::atoi(piece.c_str()); port > 0) ports.push_back(port);
+    }
+    return ports;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -291,18 +376,36 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("trace_driver", trace_driver)->Arg(points)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("trace_raw", trace_raw)->Arg(points)->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("trace_driver_real64", trace_driver_real64)->Arg(100001)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("format_fast", format_fast);
     benchmark::RegisterBenchmark("format_printf", format_printf);
     benchmark::RegisterBenchmark("parse_fast", parse_fast);
     benchmark::RegisterBenchmark("parse_strtod", parse_strtod);
     benchmark::RegisterBenchmark("selector_parse", selector_parse);
-    int bench_argc = 1;
-    char* bench_argv[] = {argv[0], nullptr};
+    // A third argument picks benchmarks by name (a profiler's run), or
+    // "scaling" or "pyvisa" those runs alone.
+    std::string filter = argc > 3 ? std::string("--benchmark_filter=") + argv[3] : "";
+    int bench_argc = argc > 3 ? 2 : 1;
+    char* bench_argv[] = {argv[0], filter.data(), nullptr};
     benchmark::Initialize(&bench_argc, bench_argv);
     best_of_t best;
     // Rounds: every benchmark once per round, so both sides of a pair see the
     // same machine load over the run.
-    for (int round = 0; round < rounds; ++round) benchmark::RunSpecifiedBenchmarks(&best);
+    // The peer and the scaling runs take their turn in every round too,
+    // unless a filter picked benchmarks by name.
+    const std::vector<int> ports = separate_ports();
+    const std::size_t session_counts[] = {1, 2, 4, 8};
+    std::map<std::size_t, double> one_sim, separate_sims;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string only = argc > 3 ? argv[3] : "";
+        if (only != "scaling" && only != "pyvisa") benchmark::RunSpecifiedBenchmarks(&best);
+        if (only.empty() || only == "pyvisa") run_pyvisa_peer(best);
+        if (!only.empty() && only != "scaling") continue;
+        for (std::size_t n : session_counts) {
+            one_sim[n] = std::max(one_sim[n], gets_per_second(n, {sim_port}));
+            if (ports.size() >= n) separate_sims[n] = std::max(separate_sims[n], gets_per_second(n, ports));
+        }
+    }
 
     std::printf("%-44s %14s %14s %8s  %s\n", "pair (driver vs baseline)", "driver", "baseline", "ratio", "goal");
     auto shown = [](double ns) {
@@ -322,5 +425,15 @@ int main(int argc, char** argv) {
     if (auto s = best.best_ns.find("selector_parse"); s != best.best_ns.end())
         std::printf("%-44s %14s %14s %8s  %s\n", "selector Channel1:Trace1 to records", shown(s->second).c_str(), "", "",
                     "< 1 us");
+    if (!one_sim.empty()) {
+        std::printf("\n%-10s %22s %8s %22s %8s\n", "sessions", "one vna-sim (gets/s)", "x 1", "own vna-sim (gets/s)",
+                    "x 1");
+        for (std::size_t n : session_counts) {
+            std::printf("%-10zu %22.0f %8.2f", n, one_sim[n], one_sim[n] / one_sim[1]);
+            if (separate_sims.count(n) != 0)
+                std::printf(" %22.0f %8.2f", separate_sims[n], separate_sims[n] / separate_sims[1]);
+            std::printf("\n");
+        }
+    }
     return 0;
 }

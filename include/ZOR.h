@@ -76,7 +76,7 @@ extern "C" {
 ZOR_API ViStatus ZOR_CALL ZOR_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViSession* vi);
 /**
  * Opens a session on an analyzer with options.
- * The option string holds Name=Value items separated by commas: Simulate, QueryInstrStatus, RangeCheck, Cache, RecordCoercions, InterchangeCheck (1/0, true/false) and DriverSetup=... (last). With Simulate=1 nothing is sent to resourceName: the session talks to an in-process simulated analyzer of its own (this needs the bundled VISA library).
+ * The option string holds Name=Value items separated by commas: Simulate, QueryInstrStatus, RangeCheck, Cache, RecordCoercions, InterchangeCheck (1/0, true/false) and DriverSetup=... (last). DriverSetup holds Name:Value items separated by commas or semicolons; the driver's own is DataFormat:ASCII (the default) or DataFormat:REAL64, with which the open switches the analyzer to ":FORMat:DATA REAL,64" and ":FORMat:BORDer SWAPped" and ZOR_MeasurementQueryData reads trace data as little-endian 64-bit definite-length blocks (any other value fails the open with IVI_ERROR_INVALID_OPTION_STRING). With Simulate=1 nothing is sent to resourceName: the session talks to an in-process simulated analyzer of its own (this needs the bundled VISA library).
  * @param resourceName VISA resource name ("TCPIP::host::5025::SOCKET", "SIM::name::INSTR") or a logical name
  * @param idQuery VI_TRUE checks that the instrument answers "*IDN?" as a ZOR analyzer
  * @param resetDevice VI_TRUE resets the instrument ("*RST") after opening

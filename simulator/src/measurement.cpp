@@ -523,18 +523,23 @@ char* put_real(char* p, double value) {
     int binary = 0;
     std::frexp(magnitude, &binary);
     int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
-    if (exponent < -280 || exponent > 280) {  // far outside trace data: the general path
+    auto general = [&] {
         const auto r = std::to_chars(p, p + 24, magnitude, std::chars_format::scientific, 12);
         for (char* c = p; c != r.ptr; ++c)
             if (*c == 'e') *c = 'E';
         return r.ptr;
-    }
-    auto scaled = [&] { return static_cast<std::uint64_t>(magnitude * powers(12 - exponent) + 0.5); };
-    std::uint64_t digits = scaled();
-    if (digits >= 10000000000000ull) {
+    };
+    if (exponent < -280 || exponent > 280) return general();  // far outside trace data
+    auto scaled = [&] { return magnitude * powers(12 - exponent); };
+    double product = scaled();
+    if (product >= 1e13) {  // the estimate was one too small
         ++exponent;
-        digits = scaled();
+        product = scaled();
     }
+    // The product is a few thousandths off the exact one: near half-way
+    // between two last digits only the exact conversion rounds as printf.
+    if (std::fabs(product - std::floor(product) - 0.5) < 1.0 / 64) return general();
+    std::uint64_t digits = static_cast<std::uint64_t>(product + 0.5);
     if (digits >= 10000000000000ull) {  // rounded up to the next power of ten
         digits /= 10;
         ++exponent;

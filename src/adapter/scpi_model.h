@@ -4,6 +4,9 @@
 // model_base_t directly.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,13 +25,36 @@ struct scpi_row_t {
     const typename keyword_map_of<T>::type* keywords = nullptr;
 };
 
+// A record's numbers for a command's fields, held in place: a command costs
+// no allocation for them. Holds up to five; more are dropped.
+class indices_t {
+public:
+    indices_t() = default;
+    indices_t(std::initializer_list<std::int32_t> values) {
+        for (std::int32_t v : values) push_back(v);
+    }
+    void push_back(std::int32_t value) {
+        if (count_ < capacity) values_[count_++] = value;
+    }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    std::int32_t operator[](std::size_t i) const { return values_[i]; }
+    const std::int32_t* begin() const { return values_; }
+    const std::int32_t* end() const { return values_ + count_; }
+
+private:
+    static constexpr std::size_t capacity = 5;
+    std::int32_t values_[capacity] = {};
+    std::size_t count_ = 0;
+};
+
 // The numbers of the current record, in the order `indices` names them.
-std::vector<std::int32_t> resolve_indices(model_t& model, const char* indices);
+indices_t resolve_indices(model_t& model, const char* indices);
 // printf with up to three index numbers followed by the value's own field.
-std::string format_command(const char* format, const std::vector<std::int32_t>& indices);
-std::string format_command(const char* format, const std::vector<std::int32_t>& indices, double value);
-std::string format_command(const char* format, const std::vector<std::int32_t>& indices, std::int32_t value);
-std::string format_command(const char* format, const std::vector<std::int32_t>& indices, const std::string& value);
+std::string format_command(const char* format, const indices_t& indices);
+std::string format_command(const char* format, const indices_t& indices, double value);
+std::string format_command(const char* format, const indices_t& indices, std::int32_t value);
+std::string format_command(const char* format, const indices_t& indices, const std::string& value);
 
 // The three exchanges through the session's command object.
 status_t write_command(model_t& model, const std::string& command);

@@ -2,6 +2,7 @@
 // model, run its typed slot once per selector record.
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "ZOR.h"
 #include "adapter/registry.h"
@@ -48,11 +49,12 @@ status_t for_each_record(ViSession vi, ViConstString selector, ViAttr attribute_
     model->session = &scope;
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
-    const auto& records = identifier.records();
+    identifier.records();
     if (identifier.status != 0) return identifier.status;
     status = 0;
-    for (const auto& record : records) {
-        model->rep_cap = record;
+    // The records are this call's own: each moves into the model.
+    for (auto& record : identifier.expanded) {
+        model->rep_cap = std::move(record);
         status = dispatch(*model);
         if (status < 0) break;
     }

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "ZOR.h"
+#include "frame/driver_setup.h"
 #include "frame/export_guard.h"
 #include "frame/engine_binding.h"
 #include "io/visa_library.h"
@@ -40,10 +41,28 @@ void teardown(session_scope_t& scope) {
     status_t ignored = 0;
     scope.api.close(ignored);
     engine::dispose(scope.vi);
+    forget_setup(scope.vi);
     // The caller gets no handle to close, so say here that the session went.
     log_message(log_info, util::string_format("ivi session %d disposed: the open failed\n", static_cast<int>(scope.vi)));
     scope.vi = 0;
     scope.lock_held = false;
+}
+
+// The driver's items of DriverSetup, as the engine holds the option (a
+// logical name's configured text merged with the caller's).
+status_t read_driver_setup(std::uint32_t vi) {
+    char text[name_capacity] = {};
+    if (engine::get_attribute_vi_string(vi, nullptr, IVI_ATTR_DRIVER_SETUP, 0, sizeof text, text) < 0) text[0] = '\0';
+    text[name_capacity - 1] = '\0';
+    driver_setup_t setup;
+    std::string bad;
+    if (!parse_driver_setup(text, setup, bad)) {
+        engine::set_error_info(VI_NULL, true, IVI_ERROR_INVALID_OPTION_STRING, 0,
+                               ("DriverSetup item \"" + bad + "\": DataFormat is ASCII or REAL64").c_str());
+        return IVI_ERROR_INVALID_OPTION_STRING;
+    }
+    remember_setup(vi, setup);
+    return 0;
 }
 
 }  // namespace
@@ -167,6 +186,11 @@ status_t create_session(const std::string& prefix, const std::string& resource_n
         teardown(scope);
         return zor_error_invalid_session;
     }
+    status = read_driver_setup(scope.vi);
+    if (status < 0) {
+        teardown(scope);
+        return status;
+    }
     if (!resolved.is_logical_name) {
         ViInt32 flags = 0;
         engine::get_attribute_flags(scope.vi, attr_io_resource_descriptor, &flags);
@@ -190,6 +214,11 @@ status_t create_session(const std::string& prefix, const std::string& resource_n
             teardown(scope);
             return status;
         }
+    }
+    status = apply_data_format(scope);
+    if (status < 0) {
+        teardown(scope);
+        return status;
     }
     status = 0;
     if (engine::query_instr_status(scope.vi) && engine::need_to_check_status(scope.vi) &&
@@ -256,8 +285,14 @@ ZOR_API ViStatus ZOR_CALL ZOR_close(ViSession vi) {
         engine::lock_session(vi, nullptr);
         engine::unlock_session(vi, nullptr);
         status_t ignored = 0;
+        // A binary session leaves the analyzer as it found it: sending text.
+        if (data_format_of(vi) == data_format_t::real64) {
+            scope.api.set(ignored, ":FORMat:DATA ASCii");
+            scope.api.set(ignored, ":FORMat:BORDer NORMal");
+        }
         scope.api.close(ignored);
         const status_t status = engine::dispose(vi);
+        forget_setup(vi);
         scope.vi = 0;
         return status;
     });

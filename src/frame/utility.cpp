@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "adapter/models_system.h"
+#include "frame/driver_setup.h"
 #include "functions/action.h"
 #include "io/visa_library.h"
 
@@ -254,6 +255,8 @@ ZOR_API ViStatus ZOR_CALL ZOR_reset(ViSession vi) {
             // afterwards reports what went wrong on the instrument.
             status_t ignored = 0;
             scope.api.reset(ignored);
+            // The reset went back to text: binary sessions switch again.
+            apply_data_format(scope);
             engine::invalidate_all_attributes(vi);
             engine::set_need_to_check_status(vi, true);
         }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ZOR.h"
@@ -67,10 +68,11 @@ template <typename Model, typename Body>
 status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on rule = stop_on::not_zero) {
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
-    const auto& records = identifier.records();
+    identifier.records();
     if (identifier.status != 0) return identifier.status;
-    for (const auto& record : records) {
-        model.rep_cap = record;
+    // The records are this call's own: each moves into the model.
+    for (auto& record : identifier.expanded) {
+        model.rep_cap = std::move(record);
         const status_t status = body(model);
         if (rule == stop_on::not_zero ? status != 0 : status < 0) return status;
     }

@@ -3,9 +3,11 @@
 // equation check.
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "frame/driver_setup.h"
 #include "functions/action.h"
 
 using namespace qvdriver;
@@ -23,13 +25,33 @@ const char* data_command(ViInt32 data_type) {
     }
 }
 
-// Writes a query and reads its data reply whole into this thread's reply
-// buffer (bounded, within the time-out: see visa_resource_t).
-status_t query_data(session_scope_t& scope, const std::string& command, std::string_view& reply) {
+// Writes a trace-data query and reads its reply whole into this thread's
+// reply buffer (bounded, within the time-out: see visa_resource_t), then
+// decodes it into pairs. A binary session takes a block; text (which an
+// analyzer reset behind the driver's back sends) is read as text.
+status_t query_data(session_scope_t& scope, data_format_t format, const std::string& command,
+                    std::vector<util::complex_pair_t>& points) {
     status_t status = send(scope, command);
     if (status < 0) return status;
-    scope.api.resource.read_view(status, reply);
-    return status;
+    std::string_view reply;
+    if (format == data_format_t::real64) {
+        scope.api.resource.read_raw_view(status, reply);
+        if (status != 0) return status;
+        if (!reply.empty() && reply[0] == '#') {
+            if (const char* fault = util::parse_real64_block(reply, points)) {
+                engine::set_error_info(scope.vi, false, VI_ERROR_INV_LENGTH, 0, fault);
+                return VI_ERROR_INV_LENGTH;
+            }
+            return 0;
+        }
+        while (!reply.empty() && reply.back() != '\0' && std::strchr(util::white_space, reply.back()) != nullptr)
+            reply.remove_suffix(1);
+    } else {
+        scope.api.resource.read_view(status, reply);
+        if (status != 0) return status;
+    }
+    util::parse_complex_list(reply, points);
+    return 0;
 }
 
 ViStatus set_statistics_range(ViSession vi, ViConstString measurementName, const char* command, ViReal64 value) {
@@ -101,14 +123,13 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementQueryData(ViSession vi, ViConstString m
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         std::vector<util::complex_pair_t> points;
-        std::string_view reply;
+        const data_format_t format = data_format_of(scope.vi);
         return per_record(model, measurementName, [&](local_model_t<>& m) -> status_t {
             points.clear();
             if (const char* header = data_command(dataType)) {
                 const status_t status =
-                    query_data(scope, format_command(header, resolve_indices(m, "CT")) + "?", reply);
+                    query_data(scope, format, format_command(header, resolve_indices(m, "CT")) + "?", points);
                 if (status != 0) return status;
-                util::parse_complex_list(reply, points);
             }
             // Whole points only, and never beyond the caller's buffer.
             const std::size_t room = static_cast<std::size_t>(dataBufferSize) / 2;

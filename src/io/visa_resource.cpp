@@ -94,7 +94,7 @@ bool elapsed_beyond(std::chrono::steady_clock::time_point start, ViUInt32 timeou
 
 }  // namespace
 
-void visa_resource_t::read_view(status_t& status, std::string_view& reply) {
+void visa_resource_t::read_raw_view(status_t& status, std::string_view& reply) {
     reply = std::string_view();
     const auto& visa = visa::api();
     reply_buffer_t& buffer = reply_buffer;
@@ -137,10 +137,16 @@ void visa_resource_t::read_view(status_t& status, std::string_view& reply) {
             return;
         }
     }
-    const char* data = buffer.data.get();
-    while (size > 0 && std::strchr(util::white_space, data[size - 1]) != nullptr && data[size - 1] != '\0') --size;
-    reply = std::string_view(data, size);
+    reply = std::string_view(buffer.data.get(), size);
     status = 0;
+}
+
+void visa_resource_t::read_view(status_t& status, std::string_view& reply) {
+    read_raw_view(status, reply);
+    if (status != 0) return;
+    std::size_t size = reply.size();
+    while (size > 0 && std::strchr(util::white_space, reply[size - 1]) != nullptr && reply[size - 1] != '\0') --size;
+    reply = reply.substr(0, size);
 }
 
 void visa_resource_t::read(status_t& status, std::string& reply) {

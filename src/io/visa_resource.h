@@ -35,6 +35,9 @@ public:
     // The same into a buffer of the calling thread, valid until that
     // thread's next read: long replies are neither copied nor zero-filled.
     void read_view(status_t& status, std::string_view& reply);
+    // The same with nothing removed: a binary block may end in bytes that
+    // look like white space.
+    void read_raw_view(status_t& status, std::string_view& reply);
     void query(status_t& status, const std::string& command, std::string& reply);
 };
 

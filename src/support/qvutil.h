@@ -64,6 +64,12 @@ void parse_complex_list(std::string_view text, std::vector<complex_pair_t>& pair
 // IEEE 488.2 definite-length blocks: "#" + digit count + length + bytes.
 void make_block(std::string& text);
 void parse_block(std::string& text);
+// A reply that is one definite-length block of little-endian 64-bit reals,
+// followed by nothing but its terminator ("\n" or "\r\n"), taken in pairs
+// (an odd last value is dropped, as from a text list). Null on success,
+// else why the reply is not such a block; `pairs` is then empty. A block
+// whose header disagrees with the bytes that came is a fault, not data.
+const char* parse_real64_block(std::string_view reply, std::vector<complex_pair_t>& pairs);
 
 bool read_file(const std::string& path, std::string& text);
 bool write_file(const std::string& path, const std::string& text);

@@ -53,6 +53,18 @@ double from_bits(std::uint64_t b) {
     std::mt19937_64 random(12345);
     for (int i = 0; i < 20000; ++i) values.push_back(from_bits(random()));
     for (int i = 0; i < 2000; ++i) values.push_back(from_bits(random() & 0x800FFFFFFFFFFFFFull));  // subnormals
+    // Measurement-sized values, and values a hair from half-way between two
+    // 13-digit texts (where a fast path must round as the exact one).
+    std::uniform_real_distribution<double> mantissa(-10, 10), exponent(-30, 30);
+    for (int i = 0; i < 20000; ++i) values.push_back(mantissa(random) * std::pow(10.0, std::round(exponent(random))));
+    for (int i = 0; i < 5000; ++i) {
+        const double half_way = (std::floor(std::fabs(mantissa(random)) * 1e12) + 0.5) * 1e-12;
+        values.push_back(std::nextafter(half_way, i % 2 ? 0.0 : 10.0) * std::pow(10.0, std::round(exponent(random))));
+    }
+    for (int k = -40; k <= 40; ++k) {  // half-way below the next power of ten
+        const double edge = 9.9999999999995 * std::pow(10.0, k);
+        values.insert(values.end(), {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e300)});
+    }
     return values;
 }
 

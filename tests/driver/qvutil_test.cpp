@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "support/qvutil.h"
 #include "support/status.h"
@@ -154,6 +156,57 @@ TEST(Blocks, MakeAndParse) {
         u::parse_block(text);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(text, c.out) << c.in;
+    }
+}
+
+// Little-endian bytes of `values` behind a block header claiming `claimed`
+// bytes (the true count when negative), then `tail`.
+std::string real64_block(const std::vector<double>& values, long claimed, const std::string& tail) {
+    std::string bytes;
+    for (double v : values) {
+        unsigned char b[8];
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, 8);
+        for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(bits >> (8 * i));
+        bytes.append(reinterpret_cast<const char*>(b), 8);
+    }
+    const std::string length = std::to_string(claimed < 0 ? static_cast<long>(bytes.size()) : claimed);
+    return "#" + std::to_string(length.size()) + length + bytes + tail;
+}
+
+TEST(Blocks, Real64BlocksDecodeBitForBitAndWrongLengthsAreFaults) {
+    // Values ending in a line feed or a space byte must survive: a reply
+    // trimmed as text would lose them.
+    double line_feed_end = 0, space_end = 0;
+    const std::uint64_t lf_bits = 0x0A00000000000001ull, sp_bits = 0x2000000000000002ull;
+    std::memcpy(&line_feed_end, &lf_bits, 8);
+    std::memcpy(&space_end, &sp_bits, 8);
+    const std::vector<double> values = {-0.0, std::numeric_limits<double>::denorm_min(), 1e308, -2.5e-300,
+                                        std::numeric_limits<double>::infinity(), line_feed_end, 0.1, space_end};
+    for (const std::string tail : {"", "\n", "\r\n"}) {
+        std::vector<u::complex_pair_t> pairs;
+        ASSERT_EQ(u::parse_real64_block(real64_block(values, -1, tail), pairs), nullptr);
+        ASSERT_EQ(pairs.size(), 4u);
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(std::memcmp(&pairs[k].first, &values[2 * k], 8), 0) << k;
+            EXPECT_EQ(std::memcmp(&pairs[k].second, &values[2 * k + 1], 8), 0) << k;
+        }
+    }
+    std::vector<u::complex_pair_t> odd;
+    EXPECT_EQ(u::parse_real64_block(real64_block({1, 2, 3}, -1, "\n"), odd), nullptr);
+    EXPECT_EQ(odd.size(), 1u);  // an odd last value is dropped, as from text
+
+    const std::string faulty[] = {
+        real64_block(values, 56, "\n"),   // claims one value less than came
+        real64_block(values, 72, "\n"),   // claims one value more
+        real64_block(values, 64, "x\n"),  // something after the block
+        "#212" + std::string(12, 'A') + "\n",  // not whole values
+        "1.0,2.0\n", "#", "#0\n", "#3", "#2x6abcdefgh", "#9999999999",
+    };
+    for (const auto& reply : faulty) {
+        std::vector<u::complex_pair_t> pairs{{1.0, 2.0}};
+        EXPECT_NE(u::parse_real64_block(reply, pairs), nullptr) << reply.substr(0, 12);
+        EXPECT_TRUE(pairs.empty());
     }
 }
 

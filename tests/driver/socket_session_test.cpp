@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -113,6 +116,40 @@ TEST_P(SocketSession, TraceFetchGivesTheAnalyzersData) {
     const std::vector<double> held = numbers(analyzer->receive(":CALCulate1:TRACe1:DATA:SDATa?").reply);
     EXPECT_EQ(data, held);
     EXPECT_EQ(close(vi), 0);
+}
+
+// The same trace through a DataFormat:REAL64 session: every bit of the
+// analyzer's values, whose 13-digit text a text session reads.
+TEST_P(SocketSession, Real64TraceFetchGivesTheAnalyzersValuesBitForBit) {
+    ViSession text = 0, binary = 0;
+    ASSERT_EQ(init("", &text), 0);
+    constexpr ViInt32 points = 20001;
+    ASSERT_EQ(ZOR_SetChannelStandardStimulusSweepNumberOfPoints(text, "Channel1", points), 0);
+    std::vector<double> from_text(2 * points), from_binary(2 * points);
+    ViInt32 count = -1;
+    EXPECT_EQ(ZOR_MeasurementQueryData(text, "Channel1:Trace1", 1, 2 * points, from_text.data(), &count), 0);
+    EXPECT_EQ(close(text), 0);
+
+    ASSERT_EQ(init("DriverSetup=DataFormat:REAL64", &binary), 0);
+    ASSERT_EQ(ZOR_SetChannelStandardStimulusSweepNumberOfPoints(binary, "Channel1", points), 0);
+    EXPECT_EQ(ZOR_MeasurementQueryData(binary, "Channel1:Trace1", 1, 2 * points, from_binary.data(), &count), 0);
+    EXPECT_EQ(count, 2 * points);
+    const std::string block = analyzer->receive(":CALCulate1:TRACe1:DATA:SDATa?").reply;
+    const std::string header = "#6" + std::to_string(16 * points);
+    ASSERT_EQ(block.size(), header.size() + 16 * points + 1);
+    EXPECT_EQ(block.substr(0, header.size()), header);
+    char digits[32];
+    for (std::size_t i = 0; i < from_binary.size(); ++i) {
+        unsigned char bytes[8];
+        std::memcpy(bytes, block.data() + header.size() + 8 * i, 8);
+        std::uint64_t wire = 0, got = 0;
+        for (int b = 7; b >= 0; --b) wire = wire << 8 | bytes[b];
+        std::memcpy(&got, &from_binary[i], 8);
+        ASSERT_EQ(got, wire) << i;
+        std::snprintf(digits, sizeof digits, "%.12e", from_binary[i]);
+        ASSERT_EQ(std::strtod(digits, nullptr), from_text[i]) << i;
+    }
+    EXPECT_EQ(close(binary), 0);
 }
 
 TEST_P(SocketSession, IdentityMismatchOverTheWire) {

@@ -3,7 +3,11 @@
 // the simulated analyzer's own trace data.
 #include <cmath>
 #include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "function_fixture.h"
@@ -151,6 +155,139 @@ TEST_F(Measurement, HundredThousandPointsRoundTrip) {
     for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<double>(i % 2001) * 0.25 - 250;
     EXPECT_EQ(ZOR_MeasurementWriteData(vi, "Channel1:Trace1", 1, 2 * points, sent.data()), 0);
     EXPECT_EQ(read_trace("Channel1:Trace1", 1, 2 * points), sent);
+}
+
+// ---- binary trace data: DriverSetup=DataFormat:REAL64
+
+// A second session on the same analyzer with `options`; its open status.
+ViStatus open_second(const std::string& resource, const char* options, ViSession* second) {
+    testing::internal::CaptureStdout();
+    const ViStatus status = ZOR_InitWithOptions(const_cast<char*>(resource.c_str()), VI_FALSE, VI_FALSE, options, second);
+    testing::internal::GetCapturedStdout();
+    return status;
+}
+
+values query(ViSession session, const char* name, ViInt32 type, ViInt32 size, ViStatus expected = 0) {
+    values data(static_cast<std::size_t>(size), -99.0);
+    ViInt32 count = -1;
+    EXPECT_EQ(ZOR_MeasurementQueryData(session, name, type, size, data.data(), &count), expected);
+    if (expected == 0) {
+        EXPECT_EQ(count, size);
+    }
+    return data;
+}
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST_F(Measurement, Real64SessionsReadTheValuesTextSessionsRead) {
+    constexpr ViInt32 points = 1601;
+    set_points("Channel1", points);
+    // Values of 13 significant digits go through text exactly.
+    values written(2 * points);
+    std::mt19937_64 random(3);
+    std::uniform_real_distribution<double> any(-1e3, 1e3);
+    char digits[32];
+    for (double& v : written) {
+        std::snprintf(digits, sizeof digits, "%.12e", any(random) * 1e-5);
+        v = std::strtod(digits, nullptr);
+    }
+    ASSERT_EQ(ZOR_MeasurementWriteData(vi, "Channel1:Trace1", 1, 2 * points, written.data()), 0);
+    const values text_written = query(vi, "Channel1:Trace1", 1, 2 * points);
+    const values text_measured = query(vi, "Channel1:Trace2", 0, 2 * points);
+
+    ViSession binary = 0;
+    ASSERT_EQ(open_second(resource, "DriverSetup=DataFormat:REAL64", &binary), 0);
+    EXPECT_EQ(raw_query(":FORMat:DATA?;:FORMat:BORDer?"), "REAL,64;SWAP");
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "after the open" : "after a reset");
+        const values binary_written = query(binary, "Channel1:Trace1", 1, 2 * points);
+        const values binary_measured = query(binary, "Channel1:Trace2", 0, 2 * points);
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            ASSERT_TRUE(same_bits(binary_written[i], written[i])) << i;
+            ASSERT_TRUE(same_bits(text_written[i], written[i])) << i;
+            // Text carries 13 digits of the analyzer's value, a block all of it.
+            std::snprintf(digits, sizeof digits, "%.12e", binary_measured[i]);
+            ASSERT_TRUE(same_bits(std::strtod(digits, nullptr), text_measured[i])) << i << " " << digits;
+            differing += binary_measured[i] != text_measured[i];
+        }
+        EXPECT_GT(differing, written.size() / 4);
+        // A reset puts the analyzer back to text; the session switches again.
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ZOR_reset(binary), 0);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(raw_query(":FORMat:DATA?;:FORMat:BORDer?"), "REAL,64;SWAP");
+        set_points("Channel1", points);
+        ASSERT_EQ(ZOR_MeasurementWriteData(vi, "Channel1:Trace1", 1, 2 * points, written.data()), 0);
+    }
+    testing::internal::CaptureStdout();
+    ZOR_close(binary);
+    testing::internal::GetCapturedStdout();
+    // The analyzer sends text again, for the text session.
+    EXPECT_EQ(raw_query(":FORMat:DATA?;:FORMat:BORDer?"), "ASC;NORM");
+    EXPECT_EQ(query(vi, "Channel1:Trace1", 1, 2 * points), text_written);
+}
+
+TEST_F(Measurement, Real64BlocksOfTheWrongLengthAreErrorsNotData) {
+    ViSession binary = 0;
+    ASSERT_EQ(open_second(resource, "DriverSetup=DataFormat:REAL64", &binary), 0);
+    const std::string sixteen(16, 'A');  // two values of 0x4141...: 2.26e6
+    const struct {
+        std::string reply;
+        ViStatus status;
+    } cases[] = {
+        {"#216" + sixteen, 0},
+        {"#232" + sixteen, VI_ERROR_INV_LENGTH},
+        {"#18" + sixteen, VI_ERROR_INV_LENGTH},
+        {"#212" + sixteen.substr(0, 12), VI_ERROR_INV_LENGTH},
+        {"#0" + sixteen, VI_ERROR_INV_LENGTH},
+        {"1.5,2.5", 0},  // text, as after a reset sent round the driver
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        script(":CALCulate1:TRACe1:DATA:SDATa?", c.reply.c_str());
+        const values data = query(binary, "Channel1:Trace1", 1, 2, c.status);
+        if (c.status != 0) {
+            EXPECT_EQ(data, values(2, -99.0));
+        } else if (c.reply[0] == '#') {
+            EXPECT_EQ(data[0], data[1]);
+            EXPECT_NEAR(data[0], 2.26e6, 1e4);
+        } else {
+            EXPECT_EQ(data, (values{1.5, 2.5}));
+        }
+    }
+    ViInt32 trace = 0;  // the session goes on
+    EXPECT_EQ(ZOR_MeasurementGetTraceNumber(binary, "", &trace), 0);
+    testing::internal::CaptureStdout();
+    ZOR_close(binary);
+    testing::internal::GetCapturedStdout();
+}
+
+TEST_F(Measurement, DataFormatOptionIsCheckedAtOpen) {
+    const struct {
+        const char* options;
+        ViStatus status;
+        const char* format;  // the analyzer's after the open
+    } cases[] = {
+        {"DriverSetup=DataFormat:REAL32", IVI_ERROR_INVALID_OPTION_STRING, "ASC"},
+        {"DriverSetup=Model:ZOR24, DataFormat:", IVI_ERROR_INVALID_OPTION_STRING, "ASC"},
+        {"DriverSetup=DataFormat:ASCII", 0, "ASC"},
+        {"DriverSetup=Model:ZOR24; dataformat : real64", 0, "REAL,64"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        raw_query(":FORMat:DATA ASCii");
+        ViSession second = 123;
+        EXPECT_EQ(open_second(resource, c.options, &second), c.status);
+        EXPECT_EQ(raw_query(":FORMat:DATA?"), c.format);
+        if (c.status == 0) {
+            testing::internal::CaptureStdout();
+            ZOR_close(second);
+            testing::internal::GetCapturedStdout();
+        } else {
+            EXPECT_EQ(second, VI_NULL);
+        }
+    }
 }
 
 // ---- reading trace data

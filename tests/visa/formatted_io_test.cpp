@@ -1,8 +1,12 @@
 // viPrintf, viScanf and viQueryf against scripted replies of a simulated analyzer.
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "visa_test_support.h"
 
@@ -160,6 +164,37 @@ TEST_F(formatted_io, error_queue_reply) {
     EXPECT_EQ(code, -113);
     EXPECT_STREQ(message, "Undefined header");
     EXPECT_EQ(wire_log(), ":SYST:ERR?\n");
+}
+
+// Replies of every shape an analyzer writes read as strtold reads them,
+// bit for bit, whichever way the reader takes.
+TEST_F(formatted_io, long_double_replies_read_as_strtold_reads_them) {
+    std::mt19937_64 random(11);
+    std::uniform_int_distribution<int> exponent(-40, 40), digits(1, 21);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::vector<std::string> replies = {"0", "-0.0", "+0.000000000000E+00", "1.", ".5", "9.9E37", "12345678901234567890",
+                                        "1234567890123456789", "0.0000000000000000000000000001234", "1e27", "1e28",
+                                        "-1e-27", "7e-28", "5.5E+3 V", "3e+"};
+    for (int i = 0; i < 400; ++i) {
+        std::string text = i % 2 ? "-" : "+";
+        const int n = digits(random);
+        for (int k = 0; k < n; ++k) {
+            if (k == 1) text += '.';
+            text += static_cast<char>('0' + digit(random));
+        }
+        text += "E" + std::to_string(exponent(random));
+        replies.push_back(text);
+    }
+    for (const std::string& reply : replies) {
+        answer(reply);
+        ViLongDouble read = -1;
+        ASSERT_EQ(viQueryf(vi, "Q?\n", "%Le", &read), VI_SUCCESS) << reply;
+        const ViLongDouble expected = sizeof(ViLongDouble) == sizeof(double)
+                                          ? static_cast<ViLongDouble>(std::strtod(reply.c_str(), nullptr))
+                                          : static_cast<ViLongDouble>(std::strtold(reply.c_str(), nullptr));
+        EXPECT_EQ(read, expected) << reply;
+        EXPECT_EQ(std::signbit(read), std::signbit(expected)) << reply;
+    }
 }
 
 TEST_F(formatted_io, error_queue_message_is_cut_at_the_width) {

@@ -1,6 +1,7 @@
 #include "formatted_io.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -118,8 +119,71 @@ bool store(T* dest, T value) {
 // from_chars for long double may rest on strtold, which reads up to a NUL
 // rather than to the end of the view: the text it may read is copied into a
 // terminated buffer first (on the stack for any sensible number).
+// The common reply, a decimal of at most 19 digits and a small exponent,
+// without strtold: its digits and the power of ten are both exact in a long
+// double, so one multiplication or division rounds once, to the value
+// strtold gives. False (nothing read) for anything else.
+bool scan_plain_long_double(std::string_view text, std::size_t& pos, long double& value) {
+    constexpr int digits = std::numeric_limits<long double>::digits;
+    // The largest n with 5^n below 2^digits: 10^n is then exact.
+    constexpr int exact_powers = digits >= 113 ? 48 : digits >= 64 ? 27 : digits >= 53 ? 22 : -1;
+    if (exact_powers < 0) return false;
+    static const auto powers = [] {
+        std::array<long double, 49> p{};
+        p[0] = 1;
+        for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+        return p;
+    }();
+    std::size_t i = pos;
+    const std::size_t n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t mantissa = 0;
+    int significant = 0, exponent = 0;
+    bool any = false;
+    auto take = [&](char c, bool fraction) {
+        any = true;
+        if (mantissa == 0 && c == '0') {
+            if (fraction) --exponent;
+            return;
+        }
+        ++significant;
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        if (fraction) --exponent;
+    };
+    while (i < n && is_digit(text[i])) take(text[i++], false);
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && is_digit(text[i])) take(text[i++], true);
+    }
+    if (!any || significant > 19) return false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        bool negative_exponent = false;
+        if (j < n && (text[j] == '+' || text[j] == '-')) negative_exponent = text[j++] == '-';
+        if (j >= n || !is_digit(text[j])) return false;
+        int e = 0;
+        while (j < n && is_digit(text[j])) {
+            e = e * 10 + (text[j++] - '0');
+            if (e > 100000) return false;
+        }
+        exponent += negative_exponent ? -e : e;
+        i = j;
+    }
+    if (digits < 64 && (mantissa >> (digits < 64 ? digits : 0)) != 0) return false;
+    long double v = static_cast<long double>(mantissa);
+    if (mantissa != 0) {
+        if (exponent > exact_powers || exponent < -exact_powers) return false;
+        v = exponent >= 0 ? v * powers[static_cast<std::size_t>(exponent)] : v / powers[static_cast<std::size_t>(-exponent)];
+    }
+    value = negative ? -v : v;
+    pos = i;
+    return true;
+}
+
 template <>
 [[maybe_unused]] bool scan_real<long double>(std::string_view text, std::size_t& pos, long double& value) {
+    if (scan_plain_long_double(text, pos, value)) return true;
     // Only a run of characters a number can hold (digits, signs, point,
     // exponent, "inf", "nan(...)") is copied, so a long reply is not.
     std::size_t n = 0;

@@ -466,12 +466,22 @@ extern "C" ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString
         session_ptr s;
         const ViStatus us = usable(vi, s);
         if (us != VI_SUCCESS) return us;
-        // Both formats are checked before anything goes on the wire.
-        std::vector<read_directive_t> directives;
-        ViStatus fs = parse_read_format(readFmt, directives);
-        if (fs != VI_SUCCESS) return fs;
-        std::string message;
-        fs = format_message(writeFmt, &ap, message);
+        // Both formats are checked before anything goes on the wire. A
+        // driver asks with the same read format again and again: this
+        // thread keeps the last one parsed, and the message's memory.
+        thread_local std::string parsed_format;
+        thread_local std::vector<read_directive_t> directives;
+        thread_local std::string message;
+        if (readFmt == nullptr || directives.empty() || parsed_format != readFmt) {
+            parsed_format.clear();
+            const ViStatus ps = parse_read_format(readFmt, directives);
+            if (ps != VI_SUCCESS) {
+                directives.clear();
+                return ps;
+            }
+            parsed_format = readFmt;
+        }
+        const ViStatus fs = format_message(writeFmt, &ap, message);
         if (fs != VI_SUCCESS) return fs;
         message_buffer_t reply;
         {
