@@ -330,6 +330,7 @@ TEST_F(Memory, ScreenDumpUploadsAnImageOfTheDisplay) {
     for (const auto& c : cases) {
         EXPECT_EQ(ZOR_MemorySaveScreenDump(vi, c.name), 0) << c.name;
 #ifdef _WIN32
+        (void)u32;
         EXPECT_EQ(next_error().substr(0, 5), "-241,") << c.name;
         EXPECT_EQ(catalog("/USER"), "NO CATALOG");
 #else
