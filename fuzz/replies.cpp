@@ -76,5 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)e->call(plan);
     zsim_clear_scripts(analyzer);
+    zsim_clear_wire_log(analyzer);
     return 0;
 }
