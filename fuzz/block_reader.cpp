@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zsim_clear_scripts(analyzer);
     zsim_script(analyzer, ":MMEMory:TRANsfer? \"f\"", reply.c_str(), 0, 0, 1);
     (void)ZOR_MemoryUploadData(vi, "f", "/dev/null");
+    // Nothing of the run stays behind (the wire log would grow every run).
     zsim_clear_scripts(analyzer);
+    zsim_clear_wire_log(analyzer);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame/export_guard.h"
 #include "frame/session.h"
 #include "support/logger.h"
 #include "support/qvutil.h"
@@ -94,10 +95,15 @@ std::int32_t model_t::trace_index() {
     return query_number(session, ":DISPlay:TRACe:SELect?", index) ? index : 1;
 }
 
+// Windows are addressed by number alone: a guessed window would act on the
+// wrong one silently, so a failed query ends the call with its status.
 std::int32_t model_t::window_index() {
     std::int32_t index = 0;
     if (rep_cap.find_index("Window", index) == 0) return index;
-    return query_number(session, ":DISPlay:WINDow:SELect?", index) ? index : 1;
+    if (session == nullptr) throw qvdriver::call_failed_t{qvdriver::zor_error_rep_cap_not_found};
+    status_t status = 0;
+    if (session->api.number_query(status, ":DISPlay:WINDow:SELect?", index) < 0) throw qvdriver::call_failed_t{status};
+    return index;
 }
 
 std::int32_t model_t::channel_index() {

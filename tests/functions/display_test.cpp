@@ -266,6 +266,52 @@ TEST_F(Display, FailedQueriesLeaveTheCallersValuesAlone) {
     EXPECT_TRUE(lockable_from_another_thread());
 }
 
+// Calls that address the active window, and how its query can fail: the
+// failure is the call's status and no command goes out for a guessed window.
+// The next call (the analyzer answering again) works.
+TEST_F(Display, AFailedActiveWindowQueryEndsTheCall) {
+    ViBoolean present = 9;
+    const sent_t calls[] = {
+        {"autoscale", [](ViSession s) { return ZOR_DisplayWindowAutoscaleAll(s, ""); }, {}},
+        {"delete trace 2", [](ViSession s) { return ZOR_MeasurementTraceDelete(s, "Trace2"); }, {}},
+        {"presence", [&](ViSession s) { return ZOR_DisplayWindowIsPresent(s, "", &present); },
+         {":DISPlay:WINDow:LIST?"}},
+        {"shown attribute",
+         [](ViSession s) { return ZOR_SetAttributeViBoolean(s, "", ZOR_ATTR_DISPLAY_WINDOW_ENABLED, VI_TRUE); }, {}},
+        {"limit data", [](ViSession s) { return ZOR_MeasurementLimitDeleteData(s, "Trace1"); }, {}},
+    };
+    struct fault_t {
+        const char* what;
+        const char* reply;
+        ViStatus read_status;
+    } const faults[] = {{"time-out", nullptr, VI_ERROR_TMO}, {"I/O error", nullptr, VI_ERROR_IO},
+                        {"not a number", "window one", 0}};
+    // The driver's console lines stay out of the test's output.
+    const auto quietly = [&](const call_t& call) {
+        testing::internal::CaptureStdout();
+        const ViStatus status = call(vi);
+        testing::internal::GetCapturedStdout();
+        return status;
+    };
+    for (const auto& call : calls) {
+        for (const auto& fault : faults) {
+            SCOPED_TRACE(std::string(call.what) + ", " + fault.what);
+            script(":DISPlay:WINDow:SELect?", fault.reply, fault.read_status);
+            clear_log();
+            const ViStatus status = quietly(call.call);
+            if (fault.read_status != 0) EXPECT_EQ(status, fault.read_status);
+            else EXPECT_LT(status, 0);
+            strings wire = call.wire;
+            wire.push_back(":DISPlay:WINDow:SELect?");
+            EXPECT_EQ(log(), wire);
+            EXPECT_EQ(present, 9);
+            EXPECT_EQ(quietly(call.call), 0);
+            present = 9;
+        }
+    }
+    EXPECT_TRUE(lockable_from_another_thread());
+}
+
 struct catalog_t {
     ViInt32 size;
     const char* reply;
