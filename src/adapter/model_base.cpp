@@ -57,6 +57,17 @@ bool query_number(qvdriver::session_scope_t* session, const std::string& command
     return session->api.number_query(status, command, value) >= 0;
 }
 
+// The instrument's active selection. A guessed number would act on the
+// wrong trace, channel or window silently, so a failed query ends the call
+// with its status (see export_guard.h).
+std::int32_t active_index(qvdriver::session_scope_t* session, const char* command) {
+    if (session == nullptr) throw qvdriver::call_failed_t{qvdriver::zor_error_rep_cap_not_found};
+    status_t status = 0;
+    std::int32_t index = 0;
+    if (session->api.number_query(status, command, index) < 0) throw qvdriver::call_failed_t{status};
+    return index;
+}
+
 bool query_list(qvdriver::session_scope_t* session, const std::string& command, std::vector<std::int32_t>& list) {
     if (session == nullptr) return false;
     status_t status = 0;
@@ -92,18 +103,13 @@ std::int32_t model_t::port_index() {
 std::int32_t model_t::trace_index() {
     std::int32_t index = 0;
     if (rep_cap.find_index("Trace", index) == 0) return index;
-    return query_number(session, ":DISPlay:TRACe:SELect?", index) ? index : 1;
+    return active_index(session, ":DISPlay:TRACe:SELect?");
 }
 
-// Windows are addressed by number alone: a guessed window would act on the
-// wrong one silently, so a failed query ends the call with its status.
 std::int32_t model_t::window_index() {
     std::int32_t index = 0;
     if (rep_cap.find_index("Window", index) == 0) return index;
-    if (session == nullptr) throw qvdriver::call_failed_t{qvdriver::zor_error_rep_cap_not_found};
-    status_t status = 0;
-    if (session->api.number_query(status, ":DISPlay:WINDow:SELect?", index) < 0) throw qvdriver::call_failed_t{status};
-    return index;
+    return active_index(session, ":DISPlay:WINDow:SELect?");
 }
 
 std::int32_t model_t::channel_index() {
@@ -111,7 +117,7 @@ std::int32_t model_t::channel_index() {
     if (rep_cap.find_index("Channel", index) == 0) return index;
     std::int32_t trace = 0;
     if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, index)) return index;
-    return query_number(session, ":DISPlay:CHANnel:SELect?", index) ? index : 1;
+    return active_index(session, ":DISPlay:CHANnel:SELect?");
 }
 
 std::int32_t model_t::marker_index() {

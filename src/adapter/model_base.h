@@ -66,9 +66,9 @@ public:
     virtual status_t getter(std::string& value);
 
     // Numbers of the current record; fall back on the instrument's active
-    // selection. The last resort is 1, except for windows: when the query for
-    // the active window fails, window_index throws call_failed_t with the
-    // query's status (see export_guard.h).
+    // selection. When the query for the active trace, channel or window
+    // fails, these throw call_failed_t with the query's status (see
+    // export_guard.h); ports and markers fall back on 1.
     std::int32_t port_index();
     std::int32_t marker_index();
     std::int32_t trace_index();

@@ -312,6 +312,26 @@ TEST_F(Display, AFailedActiveWindowQueryEndsTheCall) {
     EXPECT_TRUE(lockable_from_another_thread());
 }
 
+// The active trace and channel are looked up the same way: a failed lookup
+// ends the call and nothing acts on a guessed trace 1 or channel 1.
+TEST_F(Display, AFailedActiveTraceOrChannelQueryEndsTheCall) {
+    const struct {
+        const char* failing;
+        strings wire;
+    } cases[] = {{":DISPlay:TRACe:SELect?", {":DISPlay:TRACe:SELect?"}},
+                 {":DISPlay:CHANnel:SELect?", {":DISPlay:TRACe:SELect?", ":DISPlay:CHANnel:SELect?"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failing);
+        script(c.failing, nullptr, VI_ERROR_TMO);
+        clear_log();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ZOR_SetSystemActiveMarker(vi, 3), VI_ERROR_TMO);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(log(), c.wire);
+        EXPECT_EQ(ZOR_SetSystemActiveMarker(vi, 3), 0);
+    }
+}
+
 struct catalog_t {
     ViInt32 size;
     const char* reply;
