@@ -5,7 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
+
+// The comma-separated numbers of a reply's text.
+inline std::vector<double> split_numbers(const std::string& text) {
+    std::vector<double> out;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) out.push_back(std::stod(item));
+    return out;
+}
 
 class AnalyzerTest : public ::testing::Test {
 protected:
@@ -24,6 +34,8 @@ protected:
         EXPECT_FALSE(r.has_reply) << message << " -> " << r.reply;
     }
     std::string next_error() { return query("SYST:ERR?"); }
+    // The numbers a query answers.
+    std::vector<double> numbers(const std::string& message) { return split_numbers(query(message)); }
 
     zorsim::analyzer_t analyzer;
 };

@@ -54,12 +54,6 @@ TEST_F(Calibration, KitsDefineTheirStandards) {
 class Calibrating : public AnalyzerTest {
 protected:
     void SetUp() override { write(":SYST:SIM:NOIS OFF;:SYST:SIM:SPE INST;:SENS1:SWE:POIN 21"); }
-    std::vector<double> numbers(const std::string& message) {
-        std::vector<double> values;
-        std::stringstream text(query(message));
-        for (std::string item; std::getline(text, item, ',');) values.push_back(std::stod(item));
-        return values;
-    }
     // Largest distance of trace 1's corrected data from a constant.
     double off_by(const char* parameter, double re, double im) {
         write(std::string(":CALC1:PAR1:DEF ") + parameter);

@@ -10,12 +10,6 @@ namespace {
 
 class DisplaySnapshot : public AnalyzerTest {
 protected:
-    std::vector<double> numbers(const std::string& q) {
-        std::vector<double> out;
-        std::stringstream ss(query(q));
-        for (std::string item; std::getline(ss, item, ',');) out.push_back(std::stod(item));
-        return out;
-    }
 };
 
 TEST_F(DisplaySnapshot, FollowsTheLayoutAndTheDataTheQueriesAnswer) {

@@ -21,12 +21,6 @@ std::string text(double value) {
 class TimeDomainCommands : public AnalyzerTest {
 protected:
     void SetUp() override { write(":SYST:SIM:NOIS OFF;:SYST:SIM:SPE INST;:SYST:SIM:ERR OFF"); }
-    std::vector<double> numbers(const std::string& message) {
-        std::vector<double> values;
-        std::stringstream text(query(message));
-        for (std::string item; std::getline(text, item, ',');) values.push_back(std::stod(item));
-        return values;
-    }
     double number(const std::string& message) { return std::stod(query(message)); }
 };
 

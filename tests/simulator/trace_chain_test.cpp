@@ -11,39 +11,31 @@
 
 namespace {
 
-std::vector<double> numbers(const std::string& text) {
-    std::vector<double> out;
-    std::stringstream in(text);
-    for (std::string item; std::getline(in, item, ',');) out.push_back(std::stod(item));
-    return out;
-}
-
 class TraceChain : public AnalyzerTest {
 protected:
     void SetUp() override { write(":SYST:SIM:SPE INST;:SENS1:SWE:POIN 201;:SENS1:SWE:MODE HOLD;:INIT1"); }
-    std::vector<double> values(const std::string& q) { return numbers(query(q)); }
     std::string error_class() { return next_error().substr(0, 5); }
 };
 
 TEST_F(TraceChain, EquationReplacesTheTraceData) {
-    const auto s11 = values(":CALC1:TRAC1:DATA:SDAT?");
-    const auto s21 = values(":CALC1:TRAC2:DATA:SDAT?");
+    const auto s11 = numbers(":CALC1:TRAC1:DATA:SDAT?");
+    const auto s21 = numbers(":CALC1:TRAC2:DATA:SDAT?");
     // On before its text: no equation yet, the data as measured.
     write(":CALC1:TRAC1:FORM SCOM;:CALC1:TRAC1:EQU ON");
-    EXPECT_EQ(values(":CALC1:TRAC1:DATA:FDAT?"), s11);
+    EXPECT_EQ(numbers(":CALC1:TRAC1:DATA:FDAT?"), s11);
     write(":CALC1:TRAC1:EQU:TEXT \"S21/S11\"");
     EXPECT_EQ(next_error(), "0,\"No error\"");
-    const auto f = values(":CALC1:TRAC1:DATA:FDAT?");
+    const auto f = numbers(":CALC1:TRAC1:DATA:FDAT?");
     ASSERT_EQ(f.size(), s11.size());
     for (std::size_t k = 0; k < f.size(); k += 2) {
         const std::complex<double> q = std::complex<double>(s21[k], s21[k + 1]) / std::complex<double>(s11[k], s11[k + 1]);
         ASSERT_NEAR(f[k], q.real(), 1e-9 * std::abs(q)) << k;
         ASSERT_NEAR(f[k + 1], q.imag(), 1e-9 * std::abs(q)) << k;
     }
-    EXPECT_EQ(values(":CALC1:TRAC1:DATA:SDAT?"), s11) << "the measured parameter stays";
+    EXPECT_EQ(numbers(":CALC1:TRAC1:DATA:SDAT?"), s11) << "the measured parameter stays";
     // The memory and the trace's own data take part.
     write(":CALC1:TRAC1:MATH:MEM;:CALC1:TRAC1:EQU:TEXT \"data - mem\"");
-    for (double v : values(":CALC1:TRAC1:DATA:FDAT?")) ASSERT_EQ(v, 0);
+    for (double v : numbers(":CALC1:TRAC1:DATA:FDAT?")) ASSERT_EQ(v, 0);
 
     // A faulty text is stored while off and refused while on.
     write(":CALC1:TRAC1:EQU OFF;:CALC1:TRAC1:EQU:TEXT \"S21 /\"");
@@ -60,8 +52,8 @@ TEST_F(TraceChain, EquationReplacesTheTraceData) {
 
 TEST_F(TraceChain, GroupDelayIsThePhaseSlopeOverTheSmoothingAperture) {
     write(":CALC1:TRAC2:FORM UPH");
-    const auto phase = values(":CALC1:TRAC2:DATA:FDAT?");
-    const auto f = values(":SENS1:FREQ:DATA?");
+    const auto phase = numbers(":CALC1:TRAC2:DATA:FDAT?");
+    const auto f = numbers(":SENS1:FREQ:DATA?");
     const std::size_t n = f.size();
     ASSERT_EQ(phase.size(), 2 * n);
     // Smoothing off: over the neighbours; on: over the aperture (% of the points).
@@ -72,7 +64,7 @@ TEST_F(TraceChain, GroupDelayIsThePhaseSlopeOverTheSmoothingAperture) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.smoothing);
         write(std::string(":CALC1:TRAC2:FORM GDEL;:CALC1:TRAC2:SMO ") + row.smoothing);
-        const auto delay = values(":CALC1:TRAC2:DATA:FDAT?");
+        const auto delay = numbers(":CALC1:TRAC2:DATA:FDAT?");
         ASSERT_EQ(delay.size(), 2 * n);
         for (std::size_t k = 0; k < n; ++k) {
             const std::size_t lo = k >= row.half ? k - row.half : 0, hi = std::min(n - 1, k + row.half);
@@ -84,8 +76,8 @@ TEST_F(TraceChain, GroupDelayIsThePhaseSlopeOverTheSmoothingAperture) {
 
 TEST_F(TraceChain, TrackingMarkersSearchEverySweep) {
     auto x_of_max = [&] {
-        const auto y = values(":CALC1:TRAC2:DATA:FDAT?");
-        const auto x = values(":CALC1:TRAC2:DATA:XAX?");
+        const auto y = numbers(":CALC1:TRAC2:DATA:FDAT?");
+        const auto x = numbers(":CALC1:TRAC2:DATA:XAX?");
         std::size_t best = 0;
         for (std::size_t k = 0; k < x.size(); ++k)
             if (y[2 * k] > y[2 * best]) best = k;
@@ -114,10 +106,10 @@ TEST_F(TraceChain, DeltaMarkersReadAgainstTheReferenceMarkerWhileItIsOn) {
     EXPECT_EQ(query(":CALC1:TRAC2:MARK10?"), "0");
     write(":CALC1:TRAC2:MARK1:DELT ON");
     EXPECT_EQ(query(":CALC1:TRAC2:MARK10?"), "1") << "delta mode turns the reference marker on";
-    const double delta = values(":CALC1:TRAC2:MARK1:Y?").at(0);
-    const double reference = values(":CALC1:TRAC2:MARK10:Y?").at(0);
+    const double delta = numbers(":CALC1:TRAC2:MARK1:Y?").at(0);
+    const double reference = numbers(":CALC1:TRAC2:MARK10:Y?").at(0);
     write(":CALC1:TRAC2:MARK10 OFF");
-    const double absolute = values(":CALC1:TRAC2:MARK1:Y?").at(0);
+    const double absolute = numbers(":CALC1:TRAC2:MARK1:Y?").at(0);
     EXPECT_NEAR(delta, absolute - reference, 1e-9);
     EXPECT_GT(std::fabs(delta - absolute), 1) << "the markers read different values";
     // Reference mode needs the reference marker too.
