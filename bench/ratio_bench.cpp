@@ -166,9 +166,11 @@ void set_points(long points) {
     client.send_text(":SENSe1:SWEep:POINts " + std::to_string(points) + "\n");
     client.query_number("*OPC?\n");
 }
-void trace_driver(benchmark::State& state) {
+// The fetch through the export; with DriverSetup=DataFormat:REAL64 in the
+// options it moves binary blocks (closing puts the analyzer back to text).
+void fetch_trace(benchmark::State& state, const char* options) {
     set_points(state.range(0));
-    const ViSession vi = open_driver(socket_resource());
+    const ViSession vi = open_driver(socket_resource(), options);
     std::vector<ViReal64> data(static_cast<std::size_t>(state.range(0)) * 2);
     ViInt32 count = 0;
     for (auto _ : state)
@@ -176,21 +178,8 @@ void trace_driver(benchmark::State& state) {
     if (count != static_cast<ViInt32>(data.size())) state.SkipWithError("wrong value count");
     ZOR_close(vi);
 }
-// The same fetch with DriverSetup=DataFormat:REAL64; the analyzer goes back
-// to text afterwards for the other benchmarks.
-void trace_driver_real64(benchmark::State& state) {
-    set_points(state.range(0));
-    const ViSession vi = open_driver(socket_resource(), "DriverSetup=DataFormat:REAL64");
-    std::vector<ViReal64> data(static_cast<std::size_t>(state.range(0)) * 2);
-    ViInt32 count = 0;
-    for (auto _ : state)
-        ZOR_MeasurementQueryData(vi, "Channel1:Trace1", 1, static_cast<ViInt32>(data.size()), data.data(), &count);
-    if (count != static_cast<ViInt32>(data.size())) state.SkipWithError("wrong value count");
-    ZOR_close(vi);
-    raw_client_t client;
-    client.send_text(":FORMat:DATA ASCii;:FORMat:BORDer NORMal\n");
-    client.query_number("*OPC?\n");
-}
+void trace_driver(benchmark::State& state) { fetch_trace(state, ""); }
+void trace_driver_real64(benchmark::State& state) { fetch_trace(state, "DriverSetup=DataFormat:REAL64"); }
 void trace_raw(benchmark::State& state) {
     set_points(state.range(0));
     raw_client_t client;
