@@ -249,7 +249,10 @@ void normalise(record_t& record) {
     bool nested = false;
     for (const record_t& child : record.children) nested = nested || child.kind == record_t::list;
     if (!nested) return;
+    std::size_t flat_size = 0;
+    for (const record_t& child : record.children) flat_size += child.kind == record_t::list ? child.children.size() : 1;
     std::vector<record_t> flat;
+    flat.reserve(flat_size);
     for (record_t& child : record.children) {
         if (child.kind == record_t::list) {
             flat.insert(flat.end(), std::make_move_iterator(child.children.begin()),
@@ -279,25 +282,25 @@ std::uint64_t product_count(const record_t& compound) {
 }
 
 // Every combination of the parts: the elements of each list part in turn,
-// earlier parts varying fastest.
-void append_product(const record_t& compound, std::vector<record_t>& out) {
-    std::vector<record_t> partials(1, make_child(record_t::compound, std::string()));
-    for (const record_t& part : compound.children) {
-        if (part.kind == record_t::list) {
-            std::vector<record_t> next;
-            next.reserve(partials.size() * part.children.size());
-            for (const record_t& element : part.children) {
-                for (const record_t& partial : partials) {
-                    next.push_back(partial);
-                    next.back().children.push_back(element);
-                }
+// earlier parts varying fastest. Each record is built once, in place, with
+// room for exactly its parts: a large product costs one allocation per
+// record and no intermediate copies.
+void append_product(const record_t& compound, std::uint64_t records, std::vector<record_t>& out) {
+    for (std::uint64_t r = 0; r < records; ++r) {
+        record_t& record = out.emplace_back();
+        record.kind = record_t::compound;
+        record.children.reserve(compound.children.size());
+        std::uint64_t rest = r;  // mixed-radix digits of r, one per list part
+        for (const record_t& part : compound.children) {
+            if (part.kind != record_t::list) {
+                record.children.push_back(part);
+                continue;
             }
-            partials.swap(next);
-        } else {
-            for (record_t& partial : partials) partial.children.push_back(part);
+            const std::uint64_t size = part.children.size();
+            record.children.push_back(part.children[static_cast<std::size_t>(rest % size)]);
+            rest /= size;
         }
     }
-    out.insert(out.end(), std::make_move_iterator(partials.begin()), std::make_move_iterator(partials.end()));
 }
 
 constexpr std::uint64_t over_node_limit = static_cast<std::uint64_t>(rep_cap_max_nodes) + 1;
@@ -335,8 +338,8 @@ std::uint64_t product_nodes(const record_t& compound, std::uint64_t records) {
 
 // The records of a normalised root list, or false when they would be more
 // than the limits allow (then nothing is added). Everything is counted
-// before anything is built.
-bool expand(const record_t& root, std::vector<record_t>& out) {
+// before anything is built. Singles are moved out of `root`.
+bool expand(record_t& root, std::vector<record_t>& out) {
     std::uint64_t total = 0;
     std::uint64_t nodes = 0;
     for (const record_t& child : root.children) {
@@ -354,10 +357,9 @@ bool expand(const record_t& root, std::vector<record_t>& out) {
         if (nodes > static_cast<std::uint64_t>(rep_cap_max_nodes)) return false;
     }
     out.reserve(static_cast<std::size_t>(total));
-    for (const record_t& child : root.children) {
-        if (child.kind == record_t::single) out.push_back(child);
-        // A product of nothing (an empty list part) makes no partials either.
-        if (child.kind == record_t::compound && product_count(child) > 0) append_product(child, out);
+    for (record_t& child : root.children) {
+        if (child.kind == record_t::single) out.push_back(std::move(child));
+        if (child.kind == record_t::compound) append_product(child, product_count(child), out);
     }
     return true;
 }
