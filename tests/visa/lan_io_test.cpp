@@ -91,6 +91,11 @@ TEST_F(lan_io, read_times_out_on_time_and_the_session_goes_on) {
         EXPECT_GE(elapsed, milliseconds(280));
         EXPECT_LT(elapsed, milliseconds(1500));
         EXPECT_EQ(query(vi, "*IDN?"), std::string(zorsim::default_identity) + "\n");
+        // A shorter time-out after a longer one is kept to, not the wait before.
+        EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 40), VI_SUCCESS);
+        const auto short_begin = clock_type::now();
+        EXPECT_EQ(read_text(vi, reply), VI_ERROR_TMO);
+        EXPECT_LT(clock_type::now() - short_begin, milliseconds(280));
         viClose(vi);
     }
 }

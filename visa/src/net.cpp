@@ -58,12 +58,20 @@ long send_some(handle_t s, const char* p, std::size_t n) {
 long recv_some(handle_t s, char* p, std::size_t n) {
     return recv(s, p, static_cast<int>(std::min<std::size_t>(n, 1u << 30)), 0);
 }
+// Sockets stay non-blocking here: try, wait, try again.
+long recv_waiting(handle_t s, char* p, std::size_t n, int ms, int& /*timeout_ms*/) {
+    const long got = recv_some(s, p, n);
+    if (got >= 0 || !would_block(last_error()) || ms <= 0) return got;
+    if (wait_handle(s, false, ms) < 0) return -1;
+    return recv_some(s, p, n);
+}
+static bool set_stream_mode(handle_t s) { return set_nonblocking(s); }
 #else
 const handle_t invalid_handle = -1;
 #if defined(MSG_NOSIGNAL)
-constexpr int send_flags = MSG_NOSIGNAL;  // a dead peer gives EPIPE, not SIGPIPE
+constexpr int send_flags = MSG_NOSIGNAL | MSG_DONTWAIT;  // a dead peer gives EPIPE, not SIGPIPE
 #else
-constexpr int send_flags = 0;
+constexpr int send_flags = MSG_DONTWAIT;
 #endif
 
 bool ready() { return true; }
@@ -83,7 +91,31 @@ int wait_handle(handle_t s, bool for_write, int ms) {
     return r > 0 ? 1 : 0;  // POLLERR/POLLHUP count as ready: the next call reports them
 }
 long send_some(handle_t s, const char* p, std::size_t n) { return ::send(s, p, n, send_flags); }
-long recv_some(handle_t s, char* p, std::size_t n) { return ::recv(s, p, n, 0); }
+long recv_some(handle_t s, char* p, std::size_t n) { return ::recv(s, p, n, MSG_DONTWAIT); }
+// Connected sockets block, each call that must not wait says so, and a wait
+// for a reply is the receive itself, bounded by the socket's receive
+// time-out. A time-out shorter than asked is kept (the caller looks at its
+// clock and waits again), unless it is under half of it.
+long recv_waiting(handle_t s, char* p, std::size_t n, int ms, int& timeout_ms) {
+    if (ms <= 0) return recv_some(s, p, n);
+    if (timeout_ms > ms || timeout_ms * 2 < ms) {
+        timeval tv{};
+        tv.tv_sec = ms / 1000;
+        tv.tv_usec = (ms % 1000) * 1000;
+        if (setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
+            timeout_ms = -1;
+            if (wait_handle(s, false, ms) < 0) return -1;
+            return recv_some(s, p, n);
+        }
+        timeout_ms = ms;
+    }
+    return ::recv(s, p, n, 0);
+}
+// Blocking, so that recv_waiting can wait in the receive.
+static bool set_stream_mode(handle_t s) {
+    const int flags = fcntl(s, F_GETFL, 0);
+    return flags >= 0 && fcntl(s, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
 #endif
 
 namespace {
@@ -129,6 +161,7 @@ ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& 
                 }
             }
         }
+        if (connected && !set_stream_mode(s)) connected = false;
         if (!connected) {
             close_handle(s);
             if (status == VI_ERROR_TMO) break;
@@ -168,7 +201,7 @@ ViStatus listen_beside(handle_t connected, handle_t& listener, std::uint32_t& ad
 handle_t accept_handle(handle_t listener) {
     const handle_t s = accept(listener, nullptr, nullptr);
     if (s == invalid_handle) return s;
-    if (!set_nonblocking(s)) {
+    if (!set_stream_mode(s)) {
         close_handle(s);
         return invalid_handle;
     }
@@ -222,7 +255,7 @@ ViStatus stream_t::fill(std::size_t n, const deadline_t& deadline) {
         const std::size_t old = rx_.size();
         const std::size_t want = std::max(chunk, n - buffered());
         rx_.resize(old + want);
-        const long got = recv_some(sock_, &rx_[old], want);
+        const long got = recv_waiting(sock_, &rx_[old], want, deadline.slice_ms(), receive_timeout_ms_);
         const int err = got < 0 ? last_error() : 0;
         rx_.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
         if (got > 0) continue;
@@ -232,10 +265,6 @@ ViStatus stream_t::fill(std::size_t n, const deadline_t& deadline) {
         }
         if (interrupted(err)) continue;
         if (deadline.expired()) return VI_ERROR_TMO;
-        if (wait_handle(sock_, false, deadline.slice_ms()) < 0) {
-            dead_ = true;
-            return VI_ERROR_CONN_LOST;
-        }
     }
     return VI_SUCCESS;
 }

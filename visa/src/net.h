@@ -29,17 +29,24 @@ void close_handle(handle_t s);
 void shutdown_handle(handle_t s);
 // 1 ready, 0 time-out, -1 error.
 int wait_handle(handle_t s, bool for_write, int ms);
+// Neither waits: what the socket takes or holds now, else would_block.
 long send_some(handle_t s, const char* p, std::size_t n);
 long recv_some(handle_t s, char* p, std::size_t n);
+// What has come, waiting up to `ms` for the first byte: on a time-out -1
+// with would_block(last_error()). A reply is then taken by the wait itself,
+// in one system call, not by a failed read, a wait and a read again.
+// `timeout_ms` keeps the socket's receive time-out (start it at -1), so waits
+// of one length set it once.
+long recv_waiting(handle_t s, char* p, std::size_t n, int ms, int& timeout_ms);
 
-// A non-blocking connection with no Nagle delay and keep-alive on. Refused
+// A connection with no Nagle delay and keep-alive on. Refused
 // or unknown host: VI_ERROR_RSRC_NFOUND; no answer in time: VI_ERROR_TMO.
 ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& deadline, handle_t& out);
 
 // A listening socket on the IPv4 address the connected socket uses here,
 // on a port the system picks (for a device that calls us back).
 ViStatus listen_beside(handle_t connected, handle_t& listener, std::uint32_t& address, std::uint16_t& port);
-// The next connection on a listener, non-blocking; invalid_handle when none.
+// The next connection on a listener; invalid_handle when none.
 handle_t accept_handle(handle_t listener);
 
 class stream_t {
@@ -69,6 +76,7 @@ public:
 
 private:
     handle_t sock_;
+    int receive_timeout_ms_ = -1;  // for recv_waiting
     std::atomic<bool> aborted_{false};
     std::atomic<bool> dead_{false};  // sends and reads may run on two threads
     std::string rx_;

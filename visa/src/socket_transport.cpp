@@ -82,6 +82,7 @@ private:
     void compact();
 
     handle_t sock_;
+    int receive_timeout_ms_ = -1;  // for net::recv_waiting
     std::atomic<bool> aborted_{false};
     bool dead_ = false;
 
@@ -186,7 +187,7 @@ ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
     for (;;) {
         if (aborted_) return VI_ERROR_CONN_LOST;
         const std::size_t room = rx_.reserve_tail(recv_chunk);
-        const auto n = net::recv_some(sock_, rx_.tail(), room);
+        const auto n = net::recv_waiting(sock_, rx_.tail(), room, deadline.slice_ms(), receive_timeout_ms_);
         const int err = n < 0 ? net::last_error() : 0;
         if (n > 0) {
             rx_.commit(static_cast<std::size_t>(n));
@@ -199,10 +200,6 @@ ViStatus socket_transport_t::receive_more(const deadline_t& deadline) {
         }
         if (net::interrupted(err)) continue;
         if (deadline.expired()) return VI_ERROR_TMO;
-        if (net::wait_handle(sock_, false, deadline.slice_ms()) < 0) {
-            dead_ = true;
-            return VI_ERROR_CONN_LOST;
-        }
     }
 }
 
