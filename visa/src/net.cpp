@@ -244,21 +244,20 @@ ViStatus stream_t::send(std::string_view data, const deadline_t& deadline) {
 }
 
 ViStatus stream_t::fill(std::size_t n, const deadline_t& deadline) {
-    constexpr std::size_t chunk = 64 * 1024;
     if (buffered() >= n) return VI_SUCCESS;
     if (rd_ > 0 && rd_ >= rx_.size() / 2) {  // drop consumed bytes: linear cost for long replies
-        rx_.erase(0, rd_);
+        rx_.erase_front(rd_);
         rd_ = 0;
     }
     while (buffered() < n) {
         if (dead()) return VI_ERROR_CONN_LOST;
-        const std::size_t old = rx_.size();
-        const std::size_t want = std::max(chunk, n - buffered());
-        rx_.resize(old + want);
-        const long got = recv_waiting(sock_, &rx_[old], want, deadline.slice_ms(), receive_timeout_ms_);
+        const std::size_t room = rx_.reserve_tail(n - buffered());
+        const long got = recv_waiting(sock_, rx_.tail(), room, deadline.slice_ms(), receive_timeout_ms_);
         const int err = got < 0 ? last_error() : 0;
-        rx_.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
-        if (got > 0) continue;
+        if (got > 0) {
+            rx_.commit(static_cast<std::size_t>(got));
+            continue;
+        }
         if (got == 0 || !would_block(err)) {
             dead_ = true;  // orderly close, reset or any other failure: the link is gone
             return VI_ERROR_CONN_LOST;

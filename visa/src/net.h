@@ -3,9 +3,11 @@
 // data across time-outs, so a framed protocol never loses its place.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,6 +51,48 @@ ViStatus listen_beside(handle_t connected, handle_t& listener, std::uint32_t& ad
 // The next connection on a listener; invalid_handle when none.
 handle_t accept_handle(handle_t listener);
 
+// Received bytes: grows geometrically and is never zero-filled. A buffer
+// past kept_capacity is given back once emptied; a smaller one is kept, so
+// long replies read one after another need no new memory.
+class byte_buffer_t {
+public:
+    static constexpr std::size_t chunk = 64 * 1024;
+    static constexpr std::size_t kept_capacity = std::size_t{16} << 20;
+
+    char* data() { return data_.get(); }
+    const char* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+    // Room for at least n more bytes after size(); the room may be larger.
+    std::size_t reserve_tail(std::size_t n) {
+        if (capacity_ - size_ < n) {
+            const std::size_t wanted = std::max({size_ + n, capacity_ * 2, chunk});
+            std::unique_ptr<char[]> bigger(new char[wanted]);
+            if (size_ != 0) std::memcpy(bigger.get(), data_.get(), size_);
+            data_ = std::move(bigger);
+            capacity_ = wanted;
+        }
+        return capacity_ - size_;
+    }
+    char* tail() { return data_.get() + size_; }
+    void commit(std::size_t n) { size_ += n; }
+    void erase_front(std::size_t n) {
+        std::memmove(data_.get(), data_.get() + n, size_ - n);
+        size_ -= n;
+    }
+    void clear() {
+        size_ = 0;
+        if (capacity_ > kept_capacity) {
+            data_.reset();
+            capacity_ = 0;
+        }
+    }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 class stream_t {
 public:
     explicit stream_t(handle_t s) : sock_(s) {}
@@ -79,7 +123,7 @@ private:
     int receive_timeout_ms_ = -1;  // for recv_waiting
     std::atomic<bool> aborted_{false};
     std::atomic<bool> dead_{false};  // sends and reads may run on two threads
-    std::string rx_;
+    byte_buffer_t rx_;
     std::size_t rd_ = 0;
 };
 

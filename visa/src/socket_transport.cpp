@@ -13,47 +13,8 @@ namespace {
 
 using net::handle_t;
 
-constexpr std::size_t recv_chunk = 64 * 1024;
-// A receive buffer beyond this is given back once emptied; below it, it is
-// kept so that long replies read one after another need no new memory.
-constexpr std::size_t kept_capacity = std::size_t{16} << 20;
+constexpr std::size_t recv_chunk = net::byte_buffer_t::chunk;
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
-
-// Received bytes: grows geometrically and is never zero-filled.
-class byte_buffer_t {
-public:
-    char* data() { return data_.get(); }
-    std::size_t size() const { return size_; }
-    // Room for at least n more bytes after size(); the room may be larger.
-    std::size_t reserve_tail(std::size_t n) {
-        if (capacity_ - size_ < n) {
-            const std::size_t wanted = std::max({size_ + n, capacity_ * 2, recv_chunk});
-            std::unique_ptr<char[]> bigger(new char[wanted]);
-            if (size_ != 0) std::memcpy(bigger.get(), data_.get(), size_);
-            data_ = std::move(bigger);
-            capacity_ = wanted;
-        }
-        return capacity_ - size_;
-    }
-    char* tail() { return data_.get() + size_; }
-    void commit(std::size_t n) { size_ += n; }
-    void erase_front(std::size_t n) {
-        std::memmove(data_.get(), data_.get() + n, size_ - n);
-        size_ -= n;
-    }
-    void clear() {
-        size_ = 0;
-        if (capacity_ > kept_capacity) {
-            data_.reset();
-            capacity_ = 0;
-        }
-    }
-
-private:
-    std::unique_ptr<char[]> data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-};
 
 class socket_transport_t final : public transport_t {
 public:
@@ -89,7 +50,7 @@ private:
     // Received bytes not yet delivered: rx_[rd_, size). The scanner looks for
     // the end of the current message and remembers where it stopped, so each
     // byte is examined once however the reply is fragmented.
-    byte_buffer_t rx_;
+    net::byte_buffer_t rx_;
     std::size_t rd_ = 0;
     std::size_t scan_ = 0;
     std::size_t msg_end_ = npos;  // one past the line feed that ends the current message
