@@ -1,6 +1,9 @@
 // The driver against the plainest way to do the same work, pair by pair, in
 // one process: each pair's two sides run in alternating rounds, and the table
-// gives the best time of each side and their ratio.
+// gives the best time of each side, the ratio of those bests, and the median
+// over rounds of each round's own ratio. The two sides of a round run one
+// after the other, so that median is the steadier figure on a machine whose
+// speed drifts between rounds (a shared or virtual one).
 //   zor_ratio_bench <vna-sim port> [rounds [name filter | scaling | pyvisa]]
 // (scripts/bench starts vna-sim and runs this.) Linux only: the raw client
 // uses POSIX sockets.
@@ -18,7 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -107,34 +112,49 @@ ViSession open_driver(const std::string& resource, const char* options = "") {
 
 std::string socket_resource(int port = sim_port) { return "TCPIP::127.0.0.1::" + std::to_string(port) + "::SOCKET"; }
 
-// ---- loopback: a get, and a set+get pair
-void loopback_get_driver(benchmark::State& state) {
+// ---- loopback: a get, and a set+get pair. Each side is a batch of calls;
+// the sides take turns batch by batch (see interleave below), so a
+// pair shares the machine's state within milliseconds, not seconds.
+using batch_t = std::function<void(int calls)>;
+
+struct loopback_sides_t {
+    batch_t driver, raw;
+    std::function<void()> close;
+};
+
+loopback_sides_t loopback_get() {
     const ViSession vi = open_driver(socket_resource());
-    ViReal64 value = 0;
-    for (auto _ : state) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
-    ZOR_close(vi);
+    auto client = std::make_shared<raw_client_t>();
+    return {[vi](int calls) {
+                ViReal64 value = 0;
+                for (int i = 0; i < calls; ++i) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
+            },
+            [client](int calls) {
+                for (int i = 0; i < calls; ++i)
+                    benchmark::DoNotOptimize(client->query_number(":SENSe1:FREQuency:STARt?\n"));
+            },
+            [vi] { ZOR_close(vi); }};
 }
-void loopback_get_raw(benchmark::State& state) {
-    raw_client_t client;
-    for (auto _ : state) benchmark::DoNotOptimize(client.query_number(":SENSe1:FREQuency:STARt?\n"));
-}
-void loopback_set_get_driver(benchmark::State& state) {
+
+loopback_sides_t loopback_set_get() {
     const ViSession vi = open_driver(socket_resource());
-    ViReal64 value = 0;
-    for (auto _ : state) {
-        ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 1.0e6);
-        ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
-    }
-    ZOR_close(vi);
-}
-void loopback_set_get_raw(benchmark::State& state) {
-    raw_client_t client;
-    char command[128];
-    for (auto _ : state) {
-        std::snprintf(command, sizeof command, ":SENSe1:FREQuency:STARt %.12e\n", 1.0e6);
-        client.send_text(command);
-        benchmark::DoNotOptimize(client.query_number(":SENSe1:FREQuency:STARt?\n"));
-    }
+    auto client = std::make_shared<raw_client_t>();
+    return {[vi](int calls) {
+                ViReal64 value = 0;
+                for (int i = 0; i < calls; ++i) {
+                    ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 1.0e6);
+                    ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
+                }
+            },
+            [client](int calls) {
+                char command[128];
+                for (int i = 0; i < calls; ++i) {
+                    std::snprintf(command, sizeof command, ":SENSe1:FREQuency:STARt %.12e\n", 1.0e6);
+                    client->send_text(command);
+                    benchmark::DoNotOptimize(client->query_number(":SENSe1:FREQuency:STARt?\n"));
+                }
+            },
+            [] {}};
 }
 
 // ---- in process: a typed get against the same text through VISA directly
@@ -269,10 +289,11 @@ const pair_t pairs[] = {
     {"parse_complex_list vs strtod", "parse_fast", "parse_strtod", "<= 0.25"},
 };
 
-// Keeps the best time per benchmark over all rounds.
+// Keeps the best time per benchmark over all rounds, and each round's time.
 class best_of_t : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> best_ns;
+    std::map<std::string, std::vector<double>> round_ns;
     bool ReportContext(const Context&) override { return true; }
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
@@ -281,9 +302,26 @@ public:
                 continue;
             }
             const double ns = run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMicrosecond ? 1e3 : run.time_unit == benchmark::kMillisecond ? 1e6 : 1.0);
-            auto [it, added] = best_ns.emplace(run.benchmark_name(), ns);
-            if (!added && ns < it->second) it->second = ns;
+            add(run.benchmark_name(), ns);
         }
+    }
+    void add(const std::string& name, double ns) {
+        auto [it, added] = best_ns.emplace(name, ns);
+        if (!added && ns < it->second) it->second = ns;
+        round_ns[name].push_back(ns);
+    }
+    // Median of driver/baseline over the rounds both ran in; 0 without any.
+    double median_ratio(const std::string& driver, const std::string& baseline) const {
+        const auto d = round_ns.find(driver);
+        const auto b = round_ns.find(baseline);
+        if (d == round_ns.end() || b == round_ns.end()) return 0;
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < d->second.size() && i < b->second.size(); ++i)
+            ratios.push_back(d->second[i] / b->second[i]);
+        if (ratios.empty()) return 0;
+        std::sort(ratios.begin(), ratios.end());
+        const std::size_t mid = ratios.size() / 2;
+        return ratios.size() % 2 != 0 ? ratios[mid] : (ratios[mid - 1] + ratios[mid]) / 2;
     }
 };
 
@@ -302,10 +340,38 @@ void run_pyvisa_peer(best_of_t& best) {
         double seconds = 0;
         if (!(fields >> name >> seconds) || seconds <= 0) continue;
         const double ns = seconds * 1e9;
-        auto [it, added] = best.best_ns.emplace("pyvisa_" + name, ns);
-        if (!added && ns < it->second) it->second = ns;
+        best.add("pyvisa_" + name, ns);
     }
     ::pclose(pipe);
+}
+
+// One round of a loopback pair: batches of `calls` calls, the two sides
+// taking turns (which goes first alternates), each side's time per call
+// recorded under its name. A side whose name lacks `only` does not run.
+void interleave(best_of_t& best, const std::string& name, loopback_sides_t (*open)(), const std::string& only) {
+    const std::string driver_name = name + "_driver", raw_name = name + "_raw";
+    const bool run_driver = driver_name.find(only) != std::string::npos;
+    const bool run_raw = raw_name.find(only) != std::string::npos;
+    if (!run_driver && !run_raw) return;
+    constexpr int batches = 40, calls = 100;
+    loopback_sides_t sides = open();
+    sides.driver(calls);  // warm both paths
+    sides.raw(calls);
+    std::chrono::steady_clock::duration driver_time{}, raw_time{};
+    auto timed = [](const batch_t& batch, std::chrono::steady_clock::duration& total) {
+        const auto t0 = std::chrono::steady_clock::now();
+        batch(calls);
+        total += std::chrono::steady_clock::now() - t0;
+    };
+    for (int b = 0; b < batches; ++b) {
+        if (b % 2 == 0 && run_driver) timed(sides.driver, driver_time);
+        if (run_raw) timed(sides.raw, raw_time);
+        if (b % 2 != 0 && run_driver) timed(sides.driver, driver_time);
+    }
+    sides.close();
+    const double per = 1.0 / (batches * calls);
+    if (run_driver) best.add(driver_name, std::chrono::duration<double, std::nano>(driver_time).count() * per);
+    if (run_raw) best.add(raw_name, std::chrono::duration<double, std::nano>(raw_time).count() * per);
 }
 
 // Attribute gets per second with `sessions` driver sessions, one thread
@@ -355,10 +421,6 @@ int main(int argc, char** argv) {
     }
     sim_port = std::atoi(argv[1]);
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    benchmark::RegisterBenchmark("loopback_get_driver", loopback_get_driver);
-    benchmark::RegisterBenchmark("loopback_get_raw", loopback_get_raw);
-    benchmark::RegisterBenchmark("loopback_set_get_driver", loopback_set_get_driver);
-    benchmark::RegisterBenchmark("loopback_set_get_raw", loopback_set_get_raw);
     benchmark::RegisterBenchmark("in_process_get_driver", in_process_get_driver);
     benchmark::RegisterBenchmark("in_process_get_visa", in_process_get_visa);
     for (long points : {1601L, 10001L, 100001L}) {
@@ -387,7 +449,11 @@ int main(int argc, char** argv) {
     std::map<std::size_t, double> one_sim, separate_sims;
     for (int round = 0; round < rounds; ++round) {
         const std::string only = argc > 3 ? argv[3] : "";
-        if (only != "scaling" && only != "pyvisa") benchmark::RunSpecifiedBenchmarks(&best);
+        if (only != "scaling" && only != "pyvisa") {
+            interleave(best, "loopback_get", loopback_get, only);
+            interleave(best, "loopback_set_get", loopback_set_get, only);
+            benchmark::RunSpecifiedBenchmarks(&best);
+        }
         if (only.empty() || only == "pyvisa") run_pyvisa_peer(best);
         if (!only.empty() && only != "scaling") continue;
         for (std::size_t n : session_counts) {
@@ -396,7 +462,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("%-44s %14s %14s %8s  %s\n", "pair (driver vs baseline)", "driver", "baseline", "ratio", "goal");
+    std::printf("%-44s %14s %14s %8s %8s  %s\n", "pair (driver vs baseline)", "driver", "baseline", "of bests",
+                "median", "goal");
     auto shown = [](double ns) {
         char text[32];
         if (ns >= 1e6) std::snprintf(text, sizeof text, "%.2f ms", ns / 1e6);
@@ -408,12 +475,12 @@ int main(int argc, char** argv) {
         const auto d = best.best_ns.find(p.driver);
         const auto b = best.best_ns.find(p.baseline);
         if (d == best.best_ns.end() || b == best.best_ns.end()) continue;
-        std::printf("%-44s %14s %14s %8.2f  %s\n", p.name, shown(d->second).c_str(), shown(b->second).c_str(),
-                    d->second / b->second, p.goal);
+        std::printf("%-44s %14s %14s %8.2f %8.2f  %s\n", p.name, shown(d->second).c_str(), shown(b->second).c_str(),
+                    d->second / b->second, best.median_ratio(p.driver, p.baseline), p.goal);
     }
     if (auto s = best.best_ns.find("selector_parse"); s != best.best_ns.end())
-        std::printf("%-44s %14s %14s %8s  %s\n", "selector Channel1:Trace1 to records", shown(s->second).c_str(), "", "",
-                    "< 1 us");
+        std::printf("%-44s %14s %14s %8s %8s  %s\n", "selector Channel1:Trace1 to records", shown(s->second).c_str(), "",
+                    "", "", "< 1 us");
     if (!one_sim.empty()) {
         std::printf("\n%-10s %22s %8s %22s %8s\n", "sessions", "one vna-sim (gets/s)", "x 1", "own vna-sim (gets/s)",
                     "x 1");

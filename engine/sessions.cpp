@@ -23,6 +23,9 @@ session_table_t& table() {
 
 // Waits until nobody else holds the lock. Called with data held through lk.
 ViStatus wait_until_free(const session_ptr& s, std::unique_lock<std::mutex>& lk) {
+    // The usual case, a free session, needs no deadline and so no clock.
+    if (s->disposed) return VI_ERROR_INV_SESSION;
+    if (s->depth == 0) return VI_SUCCESS;
     bool free = s->lock_cv.wait_for(lk, lock_timeout(), [&] { return s->disposed || s->depth == 0; });
     if (s->disposed) return VI_ERROR_INV_SESSION;
     return free ? VI_SUCCESS : status_lock_timeout;

@@ -466,7 +466,11 @@ void rep_cap_identifier_t::parse(const char* selector) {
     root = rep_cap_record_t();
     if (selector != nullptr && *selector != '\0') {
         root.kind = rep_cap_record_t::list;
-        root.text = std::string("[") + selector + "]";
+        const std::size_t length = std::strlen(selector);
+        root.text.reserve(length + 2);  // one allocation at most, on every call's path
+        root.text += '[';
+        root.text.append(selector, length);
+        root.text += ']';
     }
 }
 

@@ -67,12 +67,11 @@ status_t read_driver_setup(std::uint32_t vi) {
 
 }  // namespace
 
+// Every call needs the I/O session; only opening needs the resource
+// manager's, so id_query reads that one.
 session_scope_t::session_scope_t(std::uint32_t session) : vi(session) {
-    ViSession rm = 0;
     ViSession io = 0;
-    if (engine::get_attribute_vi_session(vi, nullptr, attr_visa_rm_session, 0, &rm) < 0) rm = 0;
     if (engine::get_attribute_vi_session(vi, nullptr, attr_io_session, 0, &io) < 0) io = 0;
-    api.resource.rm = rm;
     api.resource.io = io;
 }
 
@@ -108,6 +107,9 @@ resolved_name_t resolve_resource_name(const std::string& resource_name, const st
 
 status_t id_query(session_scope_t& scope, const std::string& resource_name, bool id_query) {
     status_t status = 0;
+    ViSession rm = 0;
+    if (engine::get_attribute_vi_session(scope.vi, nullptr, attr_visa_rm_session, 0, &rm) < 0) rm = 0;
+    scope.api.resource.rm = rm;
     if (scope.api.open(status, resource_name, VI_NO_LOCK, open_timeout_ms) < 0) return status;
     status = engine::set_attribute_vi_session(scope.vi, nullptr, attr_io_session, 0, scope.api.resource.io);
     if (status < 0) return status;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "net.h"
 
@@ -243,9 +244,12 @@ ViStatus socket_transport_t::discard_stale(const deadline_t& deadline) {
 ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) {
     *sent = 0;
     if (dead_) return VI_ERROR_CONN_LOST;
-    const deadline_t deadline(timeout_ms);
+    // The clock is read only when something must wait: most commands go
+    // out whole on the first send.
+    std::optional<deadline_t> deadline;
     if (owed_ || rd_ != rx_.size()) {
-        const ViStatus st = discard_stale(deadline);
+        deadline.emplace(timeout_ms);
+        const ViStatus st = discard_stale(*deadline);
         if (st != VI_SUCCESS) return st;
     }
     // A socket has no END signal: the line feed ends the message.
@@ -280,11 +284,12 @@ ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size
         const int err = net::last_error();
         if (n < 0 && net::would_block(err)) {
             if (net::interrupted(err)) continue;
-            if (deadline.expired()) {
+            if (!deadline) deadline.emplace(timeout_ms);
+            if (deadline->expired()) {
                 status = VI_ERROR_TMO;
                 break;
             }
-            if (net::wait_handle(sock_, true, deadline.slice_ms()) >= 0) continue;
+            if (net::wait_handle(sock_, true, deadline->slice_ms()) >= 0) continue;
         }
         dead_ = true;
         status = VI_ERROR_CONN_LOST;
