@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,15 +43,22 @@ ZOR_VISA_FUNCTIONS(ZOR_BENCH_DECLARE)
 namespace {
 
 int sim_port = 0;
+// The loopback pairs' analyzer and the core it is pinned to (scripts/bench
+// sets ZOR_BENCH_PINNED="port:cpu"); the pairs then run on the other cores.
+// Left to the scheduler, each connection's server thread lands near or far
+// from the client from one round to the next, and a round's two sides
+// differed by up to 1.7 times for that alone.
+int pair_port = 0;
+int pair_cpu = -1;
 
 // A minimal C client: one blocking socket, a reused buffer, strtod.
 class raw_client_t {
 public:
-    raw_client_t() {
+    explicit raw_client_t(int port = sim_port) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<std::uint16_t>(sim_port));
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) std::abort();
         int one = 1;
@@ -123,8 +131,8 @@ struct loopback_sides_t {
 };
 
 loopback_sides_t loopback_get() {
-    const ViSession vi = open_driver(socket_resource());
-    auto client = std::make_shared<raw_client_t>();
+    const ViSession vi = open_driver(socket_resource(pair_port));
+    auto client = std::make_shared<raw_client_t>(pair_port);
     return {[vi](int calls) {
                 ViReal64 value = 0;
                 for (int i = 0; i < calls; ++i) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
@@ -137,8 +145,8 @@ loopback_sides_t loopback_get() {
 }
 
 loopback_sides_t loopback_set_get() {
-    const ViSession vi = open_driver(socket_resource());
-    auto client = std::make_shared<raw_client_t>();
+    const ViSession vi = open_driver(socket_resource(pair_port));
+    auto client = std::make_shared<raw_client_t>(pair_port);
     return {[vi](int calls) {
                 ViReal64 value = 0;
                 for (int i = 0; i < calls; ++i) {
@@ -354,6 +362,13 @@ void interleave(best_of_t& best, const std::string& name, loopback_sides_t (*ope
     const bool run_raw = raw_name.find(only) != std::string::npos;
     if (!run_driver && !run_raw) return;
     constexpr int batches = 40, calls = 100;
+    cpu_set_t before;
+    const bool pinned = pair_cpu >= 0 && sched_getaffinity(0, sizeof before, &before) == 0;
+    if (pinned) {
+        cpu_set_t others = before;
+        CPU_CLR(pair_cpu, &others);
+        if (CPU_COUNT(&others) > 0) sched_setaffinity(0, sizeof others, &others);
+    }
     loopback_sides_t sides = open();
     sides.driver(calls);  // warm both paths
     sides.raw(calls);
@@ -369,9 +384,15 @@ void interleave(best_of_t& best, const std::string& name, loopback_sides_t (*ope
         if (b % 2 != 0 && run_driver) timed(sides.driver, driver_time);
     }
     sides.close();
+    if (pinned) sched_setaffinity(0, sizeof before, &before);
     const double per = 1.0 / (batches * calls);
-    if (run_driver) best.add(driver_name, std::chrono::duration<double, std::nano>(driver_time).count() * per);
-    if (run_raw) best.add(raw_name, std::chrono::duration<double, std::nano>(raw_time).count() * per);
+    const double driver_ns = std::chrono::duration<double, std::nano>(driver_time).count() * per;
+    const double raw_ns = std::chrono::duration<double, std::nano>(raw_time).count() * per;
+    if (run_driver) best.add(driver_name, driver_ns);
+    if (run_raw) best.add(raw_name, raw_ns);
+    if (std::getenv("ZOR_BENCH_ROUNDS") != nullptr)  // each round's figures, to see a run's spread
+        std::fprintf(stderr, "round: %s %.2f us, %s %.2f us\n", driver_name.c_str(), driver_ns / 1e3, raw_name.c_str(),
+                     raw_ns / 1e3);
 }
 
 // Attribute gets per second with `sessions` driver sessions, one thread
@@ -420,6 +441,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     sim_port = std::atoi(argv[1]);
+    pair_port = sim_port;
+    if (const char* pinned = std::getenv("ZOR_BENCH_PINNED")) {
+        int port = 0, cpu = -1;
+        if (std::sscanf(pinned, "%d:%d", &port, &cpu) == 2 && port > 0 && cpu >= 0 && cpu < CPU_SETSIZE) {
+            pair_port = port;
+            pair_cpu = cpu;
+        }
+    }
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     benchmark::RegisterBenchmark("in_process_get_driver", in_process_get_driver);
     benchmark::RegisterBenchmark("in_process_get_visa", in_process_get_visa);
@@ -452,7 +481,7 @@ int main(int argc, char** argv) {
         if (only != "scaling" && only != "pyvisa") {
             interleave(best, "loopback_get", loopback_get, only);
             interleave(best, "loopback_set_get", loopback_set_get, only);
-            benchmark::RunSpecifiedBenchmarks(&best);
+            if (only.rfind("loopback", 0) != 0) benchmark::RunSpecifiedBenchmarks(&best);
         }
         if (only.empty() || only == "pyvisa") run_pyvisa_peer(best);
         if (!only.empty() && only != "scaling") continue;
