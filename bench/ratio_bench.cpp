@@ -22,9 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <map>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -123,46 +121,30 @@ std::string socket_resource(int port = sim_port) { return "TCPIP::127.0.0.1::" +
 // ---- loopback: a get, and a set+get pair. Each side is a batch of calls;
 // the sides take turns batch by batch (see interleave below), so a
 // pair shares the machine's state within milliseconds, not seconds.
-using batch_t = std::function<void(int calls)>;
+using driver_batch_t = void (*)(ViSession vi, int calls);
+using raw_batch_t = void (*)(raw_client_t& client, int calls);
 
-struct loopback_sides_t {
-    batch_t driver, raw;
-    std::function<void()> close;
-};
-
-loopback_sides_t loopback_get() {
-    const ViSession vi = open_driver(socket_resource(pair_port));
-    auto client = std::make_shared<raw_client_t>(pair_port);
-    return {[vi](int calls) {
-                ViReal64 value = 0;
-                for (int i = 0; i < calls; ++i) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
-            },
-            [client](int calls) {
-                for (int i = 0; i < calls; ++i)
-                    benchmark::DoNotOptimize(client->query_number(":SENSe1:FREQuency:STARt?\n"));
-            },
-            [vi] { ZOR_close(vi); }};
+void get_driver(ViSession vi, int calls) {
+    ViReal64 value = 0;
+    for (int i = 0; i < calls; ++i) ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
 }
-
-loopback_sides_t loopback_set_get() {
-    const ViSession vi = open_driver(socket_resource(pair_port));
-    auto client = std::make_shared<raw_client_t>(pair_port);
-    return {[vi](int calls) {
-                ViReal64 value = 0;
-                for (int i = 0; i < calls; ++i) {
-                    ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 1.0e6);
-                    ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
-                }
-            },
-            [client](int calls) {
-                char command[128];
-                for (int i = 0; i < calls; ++i) {
-                    std::snprintf(command, sizeof command, ":SENSe1:FREQuency:STARt %.12e\n", 1.0e6);
-                    client->send_text(command);
-                    benchmark::DoNotOptimize(client->query_number(":SENSe1:FREQuency:STARt?\n"));
-                }
-            },
-            [] {}};
+void get_raw(raw_client_t& client, int calls) {
+    for (int i = 0; i < calls; ++i) benchmark::DoNotOptimize(client.query_number(":SENSe1:FREQuency:STARt?\n"));
+}
+void set_get_driver(ViSession vi, int calls) {
+    ViReal64 value = 0;
+    for (int i = 0; i < calls; ++i) {
+        ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 1.0e6);
+        ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &value);
+    }
+}
+void set_get_raw(raw_client_t& client, int calls) {
+    char command[128];
+    for (int i = 0; i < calls; ++i) {
+        std::snprintf(command, sizeof command, ":SENSe1:FREQuency:STARt %.12e\n", 1.0e6);
+        client.send_text(command);
+        benchmark::DoNotOptimize(client.query_number(":SENSe1:FREQuency:STARt?\n"));
+    }
 }
 
 // ---- in process: a typed get against the same text through VISA directly
@@ -356,7 +338,8 @@ void run_pyvisa_peer(best_of_t& best) {
 // One round of a loopback pair: batches of `calls` calls, the two sides
 // taking turns (which goes first alternates), each side's time per call
 // recorded under its name. A side whose name lacks `only` does not run.
-void interleave(best_of_t& best, const std::string& name, loopback_sides_t (*open)(), const std::string& only) {
+void interleave(best_of_t& best, const std::string& name, driver_batch_t driver, raw_batch_t raw,
+                const std::string& only) {
     const std::string driver_name = name + "_driver", raw_name = name + "_raw";
     const bool run_driver = driver_name.find(only) != std::string::npos;
     const bool run_raw = raw_name.find(only) != std::string::npos;
@@ -369,21 +352,23 @@ void interleave(best_of_t& best, const std::string& name, loopback_sides_t (*ope
         CPU_CLR(pair_cpu, &others);
         if (CPU_COUNT(&others) > 0) sched_setaffinity(0, sizeof others, &others);
     }
-    loopback_sides_t sides = open();
-    sides.driver(calls);  // warm both paths
-    sides.raw(calls);
+    const ViSession vi = open_driver(socket_resource(pair_port));
+    raw_client_t client(pair_port);
+    driver(vi, calls);  // warm both paths
+    raw(client, calls);
     std::chrono::steady_clock::duration driver_time{}, raw_time{};
-    auto timed = [](const batch_t& batch, std::chrono::steady_clock::duration& total) {
+    auto timed = [](auto&& batch, std::chrono::steady_clock::duration& total) {
         const auto t0 = std::chrono::steady_clock::now();
-        batch(calls);
+        batch();
         total += std::chrono::steady_clock::now() - t0;
     };
+    auto driver_turn = [&] { timed([&] { driver(vi, calls); }, driver_time); };
     for (int b = 0; b < batches; ++b) {
-        if (b % 2 == 0 && run_driver) timed(sides.driver, driver_time);
-        if (run_raw) timed(sides.raw, raw_time);
-        if (b % 2 != 0 && run_driver) timed(sides.driver, driver_time);
+        if (b % 2 == 0 && run_driver) driver_turn();
+        if (run_raw) timed([&] { raw(client, calls); }, raw_time);
+        if (b % 2 != 0 && run_driver) driver_turn();
     }
-    sides.close();
+    ZOR_close(vi);
     if (pinned) sched_setaffinity(0, sizeof before, &before);
     const double per = 1.0 / (batches * calls);
     const double driver_ns = std::chrono::duration<double, std::nano>(driver_time).count() * per;
@@ -479,8 +464,8 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         const std::string only = argc > 3 ? argv[3] : "";
         if (only != "scaling" && only != "pyvisa") {
-            interleave(best, "loopback_get", loopback_get, only);
-            interleave(best, "loopback_set_get", loopback_set_get, only);
+            interleave(best, "loopback_get", get_driver, get_raw, only);
+            interleave(best, "loopback_set_get", set_get_driver, set_get_raw, only);
             if (only.rfind("loopback", 0) != 0) benchmark::RunSpecifiedBenchmarks(&best);
         }
         if (only.empty() || only == "pyvisa") run_pyvisa_peer(best);
