@@ -63,16 +63,19 @@ def test_trace_data_are_numpy_arrays(vna):
     assert f.size == 21 and f[0] == vna.attrs["Channel1"].FREQUENCY_START
 
 
-def test_network_is_a_two_port_and_the_trace_is_put_back(vna):
+def test_network_takes_all_four_from_one_sweep(vna):
     skrf = pytest.importorskip("skrf")
     vna.attrs["Channel1"].SWEEP_NUMBER_OF_POINTS = 11
-    before = vna.get("MEASUREMENT_PARAMETER", "Trace1")
+    vna.attrs["Channel1"].SWEEP_TRIGGER_MODE = zor.VAL_SWEEP_TRIGGER_MODE_HOLD
     network = vna.network(channel=1)
-    assert isinstance(network, skrf.Network)
-    assert network.s.shape == (11, 2, 2)
+    assert isinstance(network, skrf.Network) and network.s.shape == (11, 2, 2)
     np.testing.assert_allclose(network.f, vna.frequencies(1))
-    np.testing.assert_allclose(network.s[:, 1, 0], vna.corrected("Trace1") if before == "S21" else network.s[:, 1, 0])
-    assert vna.get("MEASUREMENT_PARAMETER", "Trace1") == before
+    assert vna.get("MEASUREMENT_PARAMETER", "Channel1:Trace1") == "S11"  # put back
+    # The channel still holds the sweep network() took; noise differs from
+    # sweep to sweep, so equal columns mean one sweep gave all four.
+    for row, column in ((0, 0), (1, 0), (0, 1), (1, 1)):
+        vna.set("MEASUREMENT_PARAMETER", f"S{row + 1}{column + 1}", "Channel1:Trace1")
+        np.testing.assert_array_equal(vna.corrected("Channel1:Trace1"), network.s[:, row, column])
 
 
 def test_simulated_session_answers_without_the_named_resource():
