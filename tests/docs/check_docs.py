@@ -9,8 +9,8 @@ Fenced blocks of a page:
                `status = ...;` must succeed (unless the next line tests
                status), and the analyzer's error queue must be empty after it
   ```python    run with the driver of this build
-  ```output    what the block just before prints: the same text, numbers
-               within 2 % (or 0.05); the driver's console lines ([INFO] ...)
+  ```output    what the block just before prints: the same text, whole numbers
+               exact, others within 2 % (or two units of the last digit shown); the driver's console lines ([INFO] ...)
                are left out on both sides
   c norun / python norun: compiled only.
 
@@ -43,6 +43,13 @@ def blocks(page):
     return out
 
 
+def last_digit(number):
+    """The value of one unit in the last digit shown: 0.01 for "-7.29"."""
+    mantissa, _, exponent = number.lower().partition("e")
+    decimals = len(mantissa.partition(".")[2])
+    return 10.0 ** (int(exponent or 0) - decimals)
+
+
 def same_output(expected, actual):
     """Line by line: the words equal, the numbers near."""
     def lines(text):
@@ -53,9 +60,11 @@ def same_output(expected, actual):
     for w, g in zip(want, got):
         if NUMBER.sub("#", w) != NUMBER.sub("#", g):
             return False
-        for a, b in zip(NUMBER.findall(w), NUMBER.findall(g)):
-            a, b = float(a), float(b)
-            if abs(a - b) > max(0.05, 0.02 * abs(a)):
+        for shown, printed in zip(NUMBER.findall(w), NUMBER.findall(g)):
+            if re.fullmatch(r"[-+]?\d+", shown):  # counts, statuses: exact
+                if shown != printed:
+                    return False
+            elif abs(float(shown) - float(printed)) > max(0.02 * abs(float(shown)), 2 * last_digit(shown)):
                 return False
     return True
 
