@@ -93,16 +93,6 @@ def test_over_tcp_against_vna_sim(vna_sim_port):
         assert vna.formatted("Trace1").shape[1] == 2
 
 
-def test_pip_installs_the_package(tmp_path):
-    package = os.path.join(os.path.dirname(__file__), "..")
-    subprocess.run([sys.executable, "-m", "pip", "install", "--quiet", "--no-deps", "--no-build-isolation",
-                    "--no-index", "--target", str(tmp_path), package], check=True)
-    out = subprocess.run([sys.executable, "-c", "import zor; print(zor.__file__, len(zor.ATTRIBUTES))"],
-                         check=True, capture_output=True, text=True, cwd=tmp_path,
-                         env={**os.environ, "PYTHONPATH": str(tmp_path)}).stdout
-    assert out.startswith(str(tmp_path)) and out.split()[1] == str(len(zor.ATTRIBUTES))
-
-
 def test_example_measures_and_plots(tmp_path):
     example = os.path.join(os.path.dirname(__file__), "..", "examples", "measure_and_plot.py")
     out = tmp_path / "plot.png"
