@@ -100,7 +100,11 @@ int main(int argc, char** argv) {
                  "zor-measure"};
     app.option_defaults()->always_capture_default();
     app.add_option("-r,--resource", settings.resource,
-                   "VISA resource: SIM::<name>::INSTR (simulated, in this process) or TCPIP::<host>::<port>::SOCKET");
+                   "VISA resource of the analyzer:\n"
+                   "  SIM::<name>::INSTR               simulated, in this process\n"
+                   "  TCPIP::<host>::<port>::SOCKET    raw SCPI socket (an analyzer: port 5025; vna-sim --port)\n"
+                   "  TCPIP::<host>::inst0::INSTR      VXI-11 (vna-sim --vxi11)\n"
+                   "  TCPIP::<host>::hislip0::INSTR    HiSLIP, port 4880 (hislip0,<port> for another; vna-sim --hislip)");
     app.add_option("--start", start, "start frequency, Hz; prefixes k, M, G allowed");
     app.add_option("--stop", stop, "stop frequency, Hz");
     app.add_option("-n,--points", settings.points, "sweep points")->check(CLI::Range(2, 1000000));
@@ -128,6 +132,9 @@ int main(int argc, char** argv) {
     app.add_flag("--no-plot", no_plot, "no plot");
     app.add_flag("--calibrate", settings.calibrate,
                  "full two-port SOLT calibration before measuring (a real analyzer also needs --yes)");
+    app.add_flag("--calibrate-simulated", settings.calibrate_simulated,
+                 "calibrate first (as --calibrate) when the analyzer is simulated, which connects the standards "
+                 "itself; a real analyzer is measured as it is");
     app.add_option("--cal-kit", settings.cal_kit, "calibration kit, by name (default: the one selected)");
     app.add_flag("--yes", settings.confirmed,
                  "calibrate a real analyzer: asks for each standard to be connected, then the device");
