@@ -161,6 +161,12 @@ class MeasuredFiles(unittest.TestCase):
             png = f.read()
         self.assertEqual(png[:8], b"\x89PNG\r\n\x1a\n")
         self.assertEqual(struct.unpack(">II", png[16:24]), (1200, 860))
+        root = ElementTree.parse(self.file("local", "svg")).getroot()
+        self.assertTrue(root.tag.endswith("svg"))
+        self.assertEqual((root.get("width"), root.get("height")), ("1200px", "860px"), "sized as the PNG")
+        self.assertGreater(len(list(root.iter("{http://www.w3.org/2000/svg}path"))), 10)
+        texts = [t.text for t in root.iter("{http://www.w3.org/2000/svg}text")]
+        self.assertIn("S21 limit test: PASS", texts, "texts are text, not outlines")
         try:
             from PIL import Image
         except ImportError:
@@ -169,9 +175,6 @@ class MeasuredFiles(unittest.TestCase):
         colors = image.getcolors(1 << 20)
         self.assertGreater(len(colors), 20, "the picture is nearly blank")
         self.assertGreater(sum(n for n, c in colors if c == S21_COLOR), 200, "no S21 trace drawn")
-        root = ElementTree.parse(self.file("local", "svg")).getroot()
-        self.assertTrue(root.tag.endswith("svg"))
-        self.assertGreater(len(list(root.iter("{http://www.w3.org/2000/svg}path"))), 10)
 
 
 class Calibrated(unittest.TestCase):

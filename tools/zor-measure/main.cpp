@@ -8,6 +8,7 @@
 // failed, 1 anything went wrong (the driver's description is printed).
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     std::string output = "zor-measure-output", name = "measurement", format = "ri";
     std::vector<std::string> limits;
     bool no_limit = false, plot = false, no_plot = false;
+    std::vector<std::string> phase{"S21"};
 
     CLI::App app{"Measures a two-port with the analyzer: sweeps, reads the corrected S-parameters, finds the peak\n"
                  "and the bandwidth, runs a limit test, and writes Touchstone, CSV and a plot.\n"
@@ -130,6 +132,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"ri", "db"}));
     app.add_flag("--plot", plot, plot_available() ? "draw the plot (the default)" : "draw the plot (not built in)");
     app.add_flag("--no-plot", no_plot, "no plot");
+    app.add_option("--phase", phase, "parameters whose phase the plot shows (unwrapped), comma separated, or none")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"S11", "S21", "S12", "S22", "none"}));
     app.add_flag("--calibrate", settings.calibrate,
                  "full two-port SOLT calibration before measuring (a real analyzer also needs --yes)");
     app.add_flag("--calibrate-simulated", settings.calibrate_simulated,
@@ -204,9 +209,11 @@ int main(int argc, char** argv) {
         write_csv(base + ".csv", m);
         written.push_back(base + ".csv");
         if (drawing) {
+            if (std::find(phase.begin(), phase.end(), "none") != phase.end()) phase.clear();
             draw_plot(m, base + ".png", base + ".svg",
                       join(settings.parameters, ", ") + ", " + engineering(m.frequency.front(), "Hz") + " to " +
-                          engineering(m.frequency.back(), "Hz"));
+                          engineering(m.frequency.back(), "Hz"),
+                      phase);
             written.push_back(base + ".png");
             written.push_back(base + ".svg");
         } else if (!plot_available()) {
