@@ -146,9 +146,14 @@ def check_c(page, examples, args, folder):
     for k, text, _ in bodies:
         if re.search(r"\bvi[A-Z]\w*\(", text):
             source = folder / f"visa{k}.c"
-            source.write_text(f'#include "visa.h"\nvoid example(ViSession vi) {{\n{text}}}\n')
+            source.write_text('#include "visa.h"\n#define DECLARE(name, result, parameters) result ZOR_VISA_CALL name parameters;\n'
+                              "ZOR_VISA_FUNCTIONS(DECLARE)\nZOR_VISA_INSTRUMENT_FUNCTIONS(DECLARE)\n"
+                              "ViStatus viPrintf(ViSession vi, ViConstString format, ...);\n"
+                              f"void example(ViSession vi) {{\n{text}}}\n")
             run([args.cc] + flags + ["-fsyntax-only", str(source)], f"{page}: VISA example {k + 1}")
     runnable = [(k, text, expected) for k, text, expected in bodies if not re.search(r"\bvi[A-Z]\w*\(", text)]
+    if not runnable:
+        return
     source = HARNESS
     for k, text, _ in runnable:
         source += f"static int example{k}(ViSession vi) {{\n    ViStatus status = 0;\n{checked_body(text)}" \
