@@ -27,6 +27,33 @@ AREAS = [  # function table, heading, what the area is for
     ("system", "System and status", "Preset, capabilities, status registers."),
 ]
 
+# The area of a typed accessor: the first rule whose prefix starts its name
+# (after Get/Set) names it; the exceptions are attributes whose name begins
+# with another area's word.
+ACCESSOR_AREA_RULES = [
+    ("MeasurementMarker", "marker"), ("MeasurementLimit", "limit"), ("MeasurementRipple", "limit"),
+    ("MeasurementBwLimit", "limit"), ("MeasurementTimeDomain", "time_domain"), ("ChannelCorrection", "correction"),
+    ("SourcePortPowerCorrection", "correction"), ("Display", "display"), ("MeasurementTraceDisplay", "display"),
+    ("MeasurementTraceTitle", "display"), ("MeasurementTraceY", "display"),
+    ("Measurement", "measurement"), ("System", "system"), ("Status", "system"), ("Channel", "stimulus"),
+    ("Standard", "stimulus"), ("Trigger", "stimulus"),
+]
+ACCESSOR_AREA_EXCEPTIONS = {
+    "DisplayWindowTraceMemoryTraceEnabled": "measurement", "MeasurementCorrectionEnabled": "correction",
+    "SystemPowerEnabled": "stimulus", "ChannelTraceCouplingEnabled": "time_domain",
+}
+
+
+def accessor_area(name):
+    stem = re.sub(r"^ZOR_(Get|Set)?", "", name)
+    if stem in ACCESSOR_AREA_EXCEPTIONS:
+        return ACCESSOR_AREA_EXCEPTIONS[stem]
+    for prefix, area in ACCESSOR_AREA_RULES:
+        if stem.startswith(prefix):
+            return area
+    raise SystemExit(f"zor_tables.py: no area for the accessor {name}")
+
+
 ROW = re.compile(r"^(ZOR_\w+)\((.*)\)\s*(?:/\*\s*(.*?)\s*\*/)?\s*$")
 
 
@@ -337,10 +364,28 @@ def area_of(def_name):
     return m.group(1) if m else None
 
 
+# Groups of the hand-written header: the line that starts each, and the
+# group (None: the end of the last one).
+HAND_GROUPS = {
+    "/* Status codes": ("statuses", "Statuses and constants", "The driver's statuses and named values."),
+    "/* ---- Sessions": ("sessions", "Sessions", "Open, identify and close a session."),
+    "/** Attribute IDs": ("ids", "Attribute IDs and values", "The ZOR_ATTR_* IDs and the ZOR_VAL_* values."),
+    "/* ---- Generic attribute accessors": ("generic", "Generic attribute accessors",
+                                           "Any attribute by its ZOR_ATTR_* ID."),
+    "/* Typed accessors": None,
+}
+
+
+def group_open(name, title, text):
+    """A reference group (one page of the HTML) holding what follows."""
+    return [f"/** @defgroup {name} {title}", f" * {text}", " * @{ */"]
+
+
 def make_header(inc):
     attrs, accs, kws = attributes(inc), accessors(inc), keywords(inc)
     out = []
     skipping_continuation = False
+    in_group = False
     for line in (inc / "ZOR.h").read_text().splitlines():
         stripped = line.strip()
         if skipping_continuation:
@@ -352,6 +397,14 @@ def make_header(inc):
             skipping_continuation = stripped.endswith("\\")
             continue
         if stripped == '#include "zor_accessor_params.h"':
+            continue
+        # Reference groups around the hand-written parts, each up to the next.
+        for start, group in HAND_GROUPS.items():
+            if stripped.startswith(start):
+                out += ["/** @} */", ""] if in_group else []
+                out += group_open(*group) if group else []
+                in_group = group is not None
+        if stripped.startswith("/* Typed accessors"):
             continue
         m = re.match(r'#include "(zor_\w+\.def)"', stripped)
         if not m:
@@ -374,16 +427,21 @@ def make_header(inc):
                     last = k["table"]
                 out.append(f"    ZOR_VAL_{k['name']} = {k['value']}, /**< {sentence(k['doc'])} */")
         elif table == "zor_accessors.def":
-            for a in accs:
-                out += accessor_lines(a)
+            out.append("/* Each typed accessor is declared with its area below. */")
         elif area_of(table):
             area = area_of(table)
             heading = next(h for key, h, _ in AREAS if key == area)
             purpose = next(p for key, _, p in AREAS if key == area)
             out.append(f"/* ---- {heading}: {purpose} */")
+            typed = [a for a in accs if accessor_area(a["name"]) == area]
+            out += group_open(f"area_{area}", heading, purpose + (" Typed accessors first, then the actions."
+                                                                   if typed else ""))
+            for a in typed:
+                out += accessor_lines(a)
             for f in functions(inc, area):
                 out += doc_block(sentence(f["doc"]), f["name"], f["params"])
                 out += prototype(f["name"], f["params"])
+            out.append("/** @} */")
         else:
             raise SystemExit(f"zor_tables.py: no expansion for {table}")
     return "\n".join(out) + "\n"
@@ -427,8 +485,12 @@ def make_python(inc):
         lines.append(f"    {k['name']!r}: {k['value']},")
     lines += ["}", "", "# export: parameter types, from the readable header's prototypes", "FUNCTIONS = {"]
     header = make_header(inc)
-    for name, params in re.findall(r"^ZOR_API ViStatus ZOR_CALL (ZOR_\w+)\((.*?)\);", header, re.M):
-        types = [param_parts(p)[0] for p in split_top(params) if p]
+    prototypes = dict(re.findall(r"^ZOR_API ViStatus ZOR_CALL (ZOR_\w+)\((.*?)\);", header, re.M))
+    # In the tables' own order (the header groups the accessors by area).
+    listed = [a["name"] for a in accs] + [f["name"] for area, _, _ in AREAS for f in functions(inc, area)]
+    hand = [name for name in prototypes if name not in set(listed)]
+    for name in dict.fromkeys(hand + listed):
+        types = [param_parts(p)[0] for p in split_top(prototypes[name]) if p]
         lines.append(f"    {name!r}: {tuple(types)!r},")
     lines += ["}", "", "# ZOR_* constants that are not attribute IDs or ZOR_VAL_* values", "CONSTANTS = {"]
     for name, value in re.findall(r"^#define (ZOR_\w+) \(?(?:\(ViStatus\))?(-?(?:0x[0-9A-Fa-f]+|\d+))L?\)?", header,

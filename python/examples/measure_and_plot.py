@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Measures a two-port and plots its S-parameters in dB.
+"""Measures a two-port and plots its four S-parameters in dB.
 
     python3 measure_and_plot.py [resource] [--out plot.png]
 
@@ -30,11 +30,9 @@ def main():
         channel.FREQUENCY_START = args.start
         channel.FREQUENCY_STOP = args.stop
         channel.SWEEP_NUMBER_OF_POINTS = args.points
-        f = vna.frequencies(1)
-        s = {}
-        for name in ("S11", "S21", "S12", "S22"):
-            vna.set("MEASUREMENT_PARAMETER", name, "Trace1")
-            s[name] = vna.corrected("Trace1")
+        network = vna.network(channel=1)  # all four from one sweep (needs scikit-rf)
+    f = network.f
+    s = {f"S{row + 1}{column + 1}": network.s[:, row, column] for row in (0, 1) for column in (0, 1)}
 
     figure, axes = plt.subplots(figsize=(8, 4.5))
     for name, values in s.items():

@@ -32,6 +32,12 @@ def _candidates():
     if os.environ.get("ZOR_LIBRARY"):
         yield os.environ["ZOR_LIBRARY"]
         return
+    # Used from a clone (PYTHONPATH=python, or pip install -e ./python): the
+    # clone's own build, where scripts/demo and scripts/test put the driver.
+    built = Path(__file__).resolve().parents[2] / "build" / "bin"
+    for name in ("libZOR_x64.so.1", "ZOR_x64.dll"):
+        if (built / name).is_file():
+            yield str(built / name)
     if sys.platform == "win32":
         yield "ZOR_x64.dll"
         return
@@ -64,7 +70,8 @@ def library():
             function.restype = ctypes.c_int32
         _library = lib
         return lib
-    raise OSError("ZOR_x64 driver not found; tried: " + ", ".join(tried) + " (set ZOR_LIBRARY to its path)")
+    raise OSError("ZOR_x64 driver not found; tried: " + ", ".join(tried) +
+                  " (build it with scripts/demo or scripts/test, or set ZOR_LIBRARY to its path)")
 
 
 class ZorError(Exception):
@@ -184,14 +191,21 @@ class Session:
         self.call(f"ZOR_SetAttribute{vtype}", sel, attribute_id, value)
 
     # ------------------------------------------------------------ trace data
+    # The longest trace the analyzers sweep: 100,001 points, two values each.
+    # One buffer that size takes any trace in one read (numpy leaves it
+    # untouched beyond what the driver writes).
+    _MOST_VALUES = 2 * 100001
+
     def _data(self, trace, data_type):
         count = ctypes.c_int32(0)
-        probe = (ctypes.c_double * 2)()
-        self.call("ZOR_MeasurementQueryData", trace.encode(), data_type, 0, probe, ctypes.byref(count))
-        values = np.zeros(max(count.value, 2), dtype=np.float64)
+        values = np.empty(self._MOST_VALUES, dtype=np.float64)
         self.call("ZOR_MeasurementQueryData", trace.encode(), data_type, values.size,
                   values.ctypes.data_as(ctypes.POINTER(ctypes.c_double)), ctypes.byref(count))
-        return values[:count.value].reshape(-1, 2)
+        if count.value > values.size:  # a longer trace than any known: once more, to size
+            values = np.empty(count.value, dtype=np.float64)
+            self.call("ZOR_MeasurementQueryData", trace.encode(), data_type, values.size,
+                      values.ctypes.data_as(ctypes.POINTER(ctypes.c_double)), ctypes.byref(count))
+        return values[:count.value].reshape(-1, 2).copy()
 
     def formatted(self, trace="Trace1"):
         """The formatted data of a trace, as displayed: an (N, 2) array (the
@@ -199,7 +213,8 @@ class Session:
         return self._data(trace, CONSTANTS["ZOR_DATA_TYPE_FORMATTED"])
 
     def corrected(self, trace="Trace1"):
-        """The corrected data of a trace as a complex array of N points."""
+        """The corrected data of a trace as a complex array of N points.
+        After a reset Trace1 measures S11 and Trace2 S21 (channel 1)."""
         pairs = self._data(trace, CONSTANTS["ZOR_DATA_TYPE_CORRECTED"])
         return pairs[:, 0] + 1j * pairs[:, 1]
 
@@ -212,22 +227,43 @@ class Session:
             return np.geomspace(start, stop, n)
         return np.linspace(start, stop, n)
 
-    def network(self, channel=1, trace=None, name=None):
+    def sweep(self, channel=1, timeout_ms=60000):
+        """Takes one sweep of the channel and returns when it is done; the
+        channel then holds, so its data stay those of this sweep."""
+        sel = f"Channel{channel}"
+        self.set("SWEEP_TRIGGER_MODE", VALUES["SWEEP_TRIGGER_MODE_HOLD"], sel)
+        self.set("SWEEP_TRIGGER_MODE", VALUES["SWEEP_TRIGGER_MODE_SINGLE"], sel)
+        self.call("ZOR_SystemWaitForOperationComplete", timeout_ms)
+
+    def network(self, channel=1, trace=None, name=None, timeout_ms=60000):
         """The channel's two-port S-parameters as an skrf.Network (needs
-        scikit-rf). Measured by pointing one trace at S11, S21, S12 and S22 in
-        turn; the trace's parameter is put back afterwards."""
+        scikit-rf), all four from one sweep: the channel holds, sweeps once,
+        and one of its traces is pointed at S11, S21, S12 and S22 in turn.
+        The session is locked meanwhile; the trace's parameter and the
+        channel's trigger mode are put back afterwards."""
         try:
             import skrf
         except ImportError as missing:
-            raise ImportError("Session.network needs scikit-rf (pip install scikit-rf)") from missing
-        trace = trace or f"Trace{2 * channel - 1}"  # the channel's first trace in the default layout
-        before = self.get("MEASUREMENT_PARAMETER", trace)
-        f = self.frequencies(channel)
-        s = np.zeros((f.size, 2, 2), dtype=complex)
+            raise ImportError("Session.network needs scikit-rf (Debian: python3-scikit-rf)") from missing
+        sel = f"Channel{channel}"
+        # The channel's first trace in the default layout.
+        trace = f"{sel}:{trace or f'Trace{2 * channel - 1}'}"
+        had_lock = ctypes.c_uint16(0)
+        self.call("ZOR_LockSession", ctypes.byref(had_lock))
         try:
-            for (row, column) in ((0, 0), (1, 0), (0, 1), (1, 1)):
-                self.set("MEASUREMENT_PARAMETER", f"S{row + 1}{column + 1}", trace)
-                s[:, row, column] = self.corrected(trace)[: f.size]
+            mode = self.get("SWEEP_TRIGGER_MODE", sel)
+            before = self.get("MEASUREMENT_PARAMETER", trace)
+            f = self.frequencies(channel)
+            s = np.zeros((f.size, 2, 2), dtype=complex)
+            try:
+                self.sweep(channel, timeout_ms)
+                for (row, column) in ((0, 0), (1, 0), (0, 1), (1, 1)):
+                    self.set("MEASUREMENT_PARAMETER", f"S{row + 1}{column + 1}", trace)
+                    s[:, row, column] = self.corrected(trace)[: f.size]
+            finally:
+                self.set("MEASUREMENT_PARAMETER", before, trace)
+                if mode == VALUES["SWEEP_TRIGGER_MODE_CONTINUOUS"]:
+                    self.set("SWEEP_TRIGGER_MODE", mode, sel)
         finally:
-            self.set("MEASUREMENT_PARAMETER", before, trace)
+            self.call("ZOR_UnlockSession", ctypes.byref(had_lock))
         return skrf.Network(frequency=skrf.Frequency.from_f(f, unit="hz"), s=s, name=name or self.resource)

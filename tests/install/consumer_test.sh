@@ -19,7 +19,7 @@ consumer() {
     cmake -S "$source/tests/install/consumer" -B "$work/$name" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" "$@" >"$work/$name.log" 2>&1 \
         || { cat "$work/$name.log"; exit 1; }
     cmake --build "$work/$name" >>"$work/$name.log" 2>&1 || { cat "$work/$name.log"; exit 1; }
-    out="$(cd "$work" && LD_LIBRARY_PATH="$libdir" ZOR_QUIET=1 "$work/$name/zor_consumer")"
+    out="$(cd "$work" && ZOR_QUIET=1 "$work/$name/zor_consumer")"
     echo "$name: $out"
     [ "$out" = "consumer ok 1500000000" ]
 }
@@ -47,3 +47,11 @@ grep -q 'ZOR_API ViStatus ZOR_CALL ZOR_MeasurementQueryData(ViSession vi' "$pref
 
 consumer "$prefix" find_package
 PKG_CONFIG_PATH="$libdir/pkgconfig" consumer "$prefix" pkg_config -DUSE_PKGCONFIG=ON
+
+# The plain compiler line of the install guide, run from elsewhere: the
+# search path comes from the .pc file, no LD_LIBRARY_PATH.
+cc "$source/tests/install/consumer/consumer.c" $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs zor) \
+    -o "$work/plain_cc"
+out="$(cd / && ZOR_QUIET=1 "$work/plain_cc")"
+echo "plain cc: $out"
+[ "$out" = "consumer ok 1500000000" ]

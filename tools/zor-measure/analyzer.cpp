@@ -16,6 +16,8 @@ constexpr std::size_t message_size = ZOR_MESSAGE_BUFFER_SIZE;  // ZOR_error_mess
 constexpr std::size_t text_size = 1024;  // sized exports (catalogs, serial number, ZOR_GetError): cut to fit
 constexpr double not_a_number = 9.9e37;     // an analyzer's "no value" is 9.91E37
 constexpr int max_queued_errors = 32;      // read at most this many at a time
+// VISA's VI_ERROR_INV_RSRC_NAME: the driver passes VISA's statuses on.
+constexpr ViStatus visa_invalid_resource_name = static_cast<ViStatus>(0xBFFF0012UL);
 
 constexpr int channel = 1;  // every parameter is measured by channel 1, in one sweep
 
@@ -327,6 +329,35 @@ std::string chosen(const settings_t& settings, const std::string& asked) {
     return settings.parameters.front();
 }
 
+// One line: what failed, the driver's words, and what to do about it.
+std::string open_failure(const std::string& resource, ViStatus status) {
+    // The record of a failed open belongs to no session; it says most when
+    // the driver left one, else the status's description.
+    ViStatus code = 0;
+    ViChar record[text_size] = {};
+    std::string text;
+    if (ZOR_GetError(VI_NULL, &code, static_cast<ViInt32>(sizeof record), record) >= 0 && code == status)
+        text = record;
+    if (text.empty()) {
+        ViChar message[message_size] = {};
+        ZOR_error_message(VI_NULL, status, message);
+        text = message;
+    }
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::string advice;
+    const bool lan = resource.rfind("TCPIP", 0) == 0;
+    if (status == visa_invalid_resource_name)
+        advice = "zor-measure --help lists the resource forms";
+    else if (lan)
+        advice = "is the analyzer (or vna-sim) running and reachable at that address? "
+                 "SIM::name::INSTR needs neither";
+    else
+        advice = "check the resource; zor-measure --help lists the forms";
+    return "cannot open " + resource + ": " + text + " (status " + hex(status) + "); " + advice;
+}
+
 }  // namespace
 
 session_t::session_t(const std::string& resource) {
@@ -336,12 +367,9 @@ session_t::session_t(const std::string& resource) {
     ViSession vi = 0;
     const ViStatus status = ZOR_InitWithOptions(name.data(), VI_TRUE, VI_TRUE, "QueryInstrStatus=1", &vi);
     if (status < 0) {
-        // No session to ask: the driver still describes the status.
-        ViChar message[message_size] = {};
-        ZOR_error_message(VI_NULL, status, message);
         // A failed open may still hand back the session it began: close it.
         if (vi != 0) ZOR_close(vi);
-        throw driver_error("cannot open " + resource + ": " + message + " (status " + hex(status) + ")", status);
+        throw driver_error(open_failure(resource, status), status);
     }
     vi_ = vi;
 }
@@ -425,7 +453,7 @@ measurement_t measure(const settings_t& settings, const progress_t& progress,
 
     set_stimulus(s, settings);
     s.check_analyzer("set up the sweep");
-    if (settings.calibrate) calibrate(s, settings, simulated, report);
+    if (settings.calibrate || (settings.calibrate_simulated && simulated)) calibrate(s, settings, simulated, report);
     lay_out(s, settings.parameters);
     s.check_analyzer("lay out the traces");
     const std::string searched = chosen(settings, settings.search_parameter);

@@ -8,6 +8,7 @@
 // failed, 1 anything went wrong (the driver's description is printed).
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     std::string output = "zor-measure-output", name = "measurement", format = "ri";
     std::vector<std::string> limits;
     bool no_limit = false, plot = false, no_plot = false;
+    std::vector<std::string> phase{"S21"};
 
     CLI::App app{"Measures a two-port with the analyzer: sweeps, reads the corrected S-parameters, finds the peak\n"
                  "and the bandwidth, runs a limit test, and writes Touchstone, CSV and a plot.\n"
@@ -100,7 +102,11 @@ int main(int argc, char** argv) {
                  "zor-measure"};
     app.option_defaults()->always_capture_default();
     app.add_option("-r,--resource", settings.resource,
-                   "VISA resource: SIM::<name>::INSTR (simulated, in this process) or TCPIP::<host>::<port>::SOCKET");
+                   "VISA resource of the analyzer:\n"
+                   "  SIM::<name>::INSTR               simulated, in this process\n"
+                   "  TCPIP::<host>::<port>::SOCKET    raw SCPI socket (an analyzer: port 5025; vna-sim --port)\n"
+                   "  TCPIP::<host>::inst0::INSTR      VXI-11 (vna-sim --vxi11)\n"
+                   "  TCPIP::<host>::hislip0::INSTR    HiSLIP, port 4880 (hislip0,<port> for another; vna-sim --hislip)");
     app.add_option("--start", start, "start frequency, Hz; prefixes k, M, G allowed");
     app.add_option("--stop", stop, "stop frequency, Hz");
     app.add_option("-n,--points", settings.points, "sweep points")->check(CLI::Range(2, 1000000));
@@ -126,8 +132,14 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"ri", "db"}));
     app.add_flag("--plot", plot, plot_available() ? "draw the plot (the default)" : "draw the plot (not built in)");
     app.add_flag("--no-plot", no_plot, "no plot");
+    app.add_option("--phase", phase, "parameters whose phase the plot shows (unwrapped), comma separated, or none")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"S11", "S21", "S12", "S22", "none"}));
     app.add_flag("--calibrate", settings.calibrate,
                  "full two-port SOLT calibration before measuring (a real analyzer also needs --yes)");
+    app.add_flag("--calibrate-simulated", settings.calibrate_simulated,
+                 "calibrate first (as --calibrate) when the analyzer is simulated, which connects the standards "
+                 "itself; a real analyzer is measured as it is");
     app.add_option("--cal-kit", settings.cal_kit, "calibration kit, by name (default: the one selected)");
     app.add_flag("--yes", settings.confirmed,
                  "calibrate a real analyzer: asks for each standard to be connected, then the device");
@@ -197,9 +209,11 @@ int main(int argc, char** argv) {
         write_csv(base + ".csv", m);
         written.push_back(base + ".csv");
         if (drawing) {
+            if (std::find(phase.begin(), phase.end(), "none") != phase.end()) phase.clear();
             draw_plot(m, base + ".png", base + ".svg",
                       join(settings.parameters, ", ") + ", " + engineering(m.frequency.front(), "Hz") + " to " +
-                          engineering(m.frequency.back(), "Hz"));
+                          engineering(m.frequency.back(), "Hz"),
+                      phase);
             written.push_back(base + ".png");
             written.push_back(base + ".svg");
         } else if (!plot_available()) {

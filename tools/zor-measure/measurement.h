@@ -30,6 +30,7 @@ struct settings_t {
     std::string limit_parameter;  // empty: as the search
     double timeout = 60;          // s, for each sweep
     bool calibrate = false;      // full two-port calibration before the sweep
+    bool calibrate_simulated = false;  // the same, only when the analyzer is simulated
     std::string cal_kit;         // empty: the kit selected on the analyzer
     bool confirmed = false;      // --yes: a technician connects the standards
 };

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -95,11 +97,79 @@ frequency_unit_t frequency_unit(double highest) {
     return {1, "Hz"};
 }
 
+// cairo writes SVG text as glyph outlines, which no one can search or
+// copy; the SVG pass therefore collects its texts and they are written as
+// <text> elements after cairo has drawn the rest.
+struct svg_text_t {
+    double x, y, angle_degrees, size;
+    bool bold;
+    color_t color;
+    std::string text;
+};
+std::vector<svg_text_t>* svg_texts = nullptr;  // set during the SVG pass only
+
 void text_at(cairo_t* cr, double x, double y, const std::string& text, double align_x, double align_y) {
     cairo_text_extents_t e;
     cairo_text_extents(cr, text.c_str(), &e);
-    cairo_move_to(cr, x - e.x_bearing - e.width * align_x, y - e.y_bearing - e.height * align_y);
-    cairo_show_text(cr, text.c_str());
+    const double left = x - e.x_bearing - e.width * align_x, baseline = y - e.y_bearing - e.height * align_y;
+    if (svg_texts == nullptr) {
+        cairo_move_to(cr, left, baseline);
+        cairo_show_text(cr, text.c_str());
+        return;
+    }
+    double dx = left, dy = baseline, ux = 1, uy = 0;
+    cairo_user_to_device(cr, &dx, &dy);
+    cairo_user_to_device_distance(cr, &ux, &uy);
+    cairo_matrix_t font;
+    cairo_get_font_matrix(cr, &font);
+    double r = 0, g = 0, b = 0, a = 1;
+    cairo_pattern_get_rgba(cairo_get_source(cr), &r, &g, &b, &a);
+    const bool bold = cairo_toy_font_face_get_weight(cairo_get_font_face(cr)) == CAIRO_FONT_WEIGHT_BOLD;
+    svg_texts->push_back({dx, dy, std::atan2(uy, ux) * 90 / quarter_turn, font.yy, bold, {r, g, b}, text});
+}
+
+std::string xml_escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// The collected texts go in just before the closing tag of cairo's file.
+void append_svg_texts(const std::string& path, const std::vector<svg_text_t>& texts) {
+    std::string svg;
+    {
+        std::ifstream in(path, std::ios::binary);
+        svg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::size_t end = svg.rfind("</svg>");
+    if (end == std::string::npos) throw std::runtime_error("cannot add the texts to " + path);
+    std::string elements = "<g font-family=\"sans-serif\">\n";
+    for (const auto& t : texts) {
+        char head[256];
+        std::snprintf(head, sizeof head,
+                      "<text x=\"%.2f\" y=\"%.2f\" font-size=\"%.1f\"%s fill=\"rgb(%d,%d,%d)\"", t.x, t.y, t.size,
+                      t.bold ? " font-weight=\"bold\"" : "", static_cast<int>(t.color.r * 255 + 0.5),
+                      static_cast<int>(t.color.g * 255 + 0.5), static_cast<int>(t.color.b * 255 + 0.5));
+        elements += head;
+        if (std::fabs(t.angle_degrees) > 0.01) {
+            std::snprintf(head, sizeof head, " transform=\"rotate(%.1f %.2f %.2f)\"", t.angle_degrees, t.x, t.y);
+            elements += head;
+        }
+        elements += ">" + xml_escaped(t.text) + "</text>\n";
+    }
+    elements += "</g>\n";
+    svg.insert(end, elements);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << svg;
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 // Text on a white patch, readable over grid and traces.
@@ -268,32 +338,45 @@ void draw_search(cairo_t* cr, const panel_t& p, const search_result_t& s) {
     label_at(cr, x1 + 8, yl + 14, label, 0, 0.5);
 }
 
-void draw_legend(cairo_t* cr, const panel_t& p, const measurement_t& m) {
+// One row above the data, right-aligned under the verdict: it covers nothing.
+void draw_legend(cairo_t* cr, double right, double middle, const measurement_t& m) {
     std::vector<std::pair<std::string, trace_style_t>> rows;
     for (const auto& t : m.traces) rows.push_back({t.parameter, style_of(t.parameter)});
     if (!m.mask.empty()) rows.push_back({"Limit", {"Limit", limit_color, true}});
-    const double row = 20, w = 96, h = row * static_cast<double>(rows.size()) + 10;
-    const double left = p.left + p.width - w - 10, top = p.top + p.height - h - 10;
-    cairo_set_source_rgba(cr, 1, 1, 1, 0.92);
-    cairo_rectangle(cr, left, top, w, h);
-    cairo_fill_preserve(cr);
-    set_color(cr, grid);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
+    constexpr double entry = 92, line = 30;
     cairo_set_font_size(cr, 13);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const double y = top + 5 + row * (static_cast<double>(i) + 0.5);
-        stroke_style(cr, rows[i].second);
-        cairo_move_to(cr, left + 8, y);
-        cairo_line_to(cr, left + 42, y);
+    double left = right - entry * static_cast<double>(rows.size());
+    for (const auto& row : rows) {
+        stroke_style(cr, row.second);
+        cairo_move_to(cr, left, middle);
+        cairo_line_to(cr, left + line, middle);
         cairo_stroke(cr);
         cairo_set_dash(cr, nullptr, 0, 0);
         set_color(cr, ink);
-        text_at(cr, left + 50, y, rows[i].first, 0, 0.5);
+        text_at(cr, left + line + 6, middle, row.first, 0, 0.5);
+        left += entry;
     }
 }
 
-void draw(cairo_t* cr, const measurement_t& m, double width, double height, const std::string& title) {
+// Phase without its jumps of 360 degrees: each point the turn nearest the last.
+std::vector<double> unwrapped_degrees(const std::vector<std::complex<double>>& values) {
+    std::vector<double> out;
+    double turns = 0, last = 0;
+    for (const auto& v : values) {
+        const double d = phase_degrees(v);
+        if (!std::isfinite(d)) {
+            out.push_back(d);
+            continue;
+        }
+        if (!out.empty()) turns += std::round((last - d) / 360);
+        last = d;
+        out.push_back(d + 360 * turns);
+    }
+    return out;
+}
+
+void draw(cairo_t* cr, const measurement_t& m, double width, double height, const std::string& title,
+          const std::vector<std::string>& phase_of) {
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -320,10 +403,25 @@ void draw(cairo_t* cr, const measurement_t& m, double width, double height, cons
         }
     if (top < bottom) top = bottom = 0;  // nothing finite to show
     bottom = std::max(bottom, top - 100);
-    const double left = 96, right = 30, gap = 56, head = 64, foot = 44;
-    const double mag_height = (height - head - foot - gap) * 0.6, phase_height = (height - head - foot - gap) * 0.4;
+    // The phase panel shows the unwrapped phase of the parameters asked for.
+    std::vector<std::pair<const trace_data_t*, std::vector<double>>> phases;
+    double phase_lo = 1e300, phase_hi = -1e300;
+    for (const trace_data_t* t : drawing_order(m)) {
+        if (std::find(phase_of.begin(), phase_of.end(), t->parameter) == phase_of.end()) continue;
+        phases.push_back({t, unwrapped_degrees(t->values)});
+        for (double d : phases.back().second)
+            if (std::isfinite(d)) {
+                phase_lo = std::min(phase_lo, d);
+                phase_hi = std::max(phase_hi, d);
+            }
+    }
+    if (phase_lo > phase_hi) phase_lo = phase_hi = 0;
+    const double left = 96, right = 30, head = 76, foot = 44;
+    const double gap = phases.empty() ? 0 : 56, room = height - head - foot - gap;
+    const double mag_height = phases.empty() ? room : room * 0.6, phase_height = room - mag_height;
     panel_t magnitude{left, head, width - left - right, mag_height, x, nice_axis(bottom - 2, top + 2, 8, true)};
-    panel_t phase{left, head + mag_height + gap, width - left - right, phase_height, x, {-180, 180, 90}};
+    panel_t phase{left, head + mag_height + gap, width - left - right, phase_height, x,
+                  nice_axis(phase_lo, phase_hi, 6, true)};
 
     set_color(cr, ink);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
@@ -331,7 +429,7 @@ void draw(cairo_t* cr, const measurement_t& m, double width, double height, cons
     text_at(cr, left, 22, title, 0, 0.5);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 13);
-    text_at(cr, left, 46, m.identity, 0, 0.5);
+    text_at(cr, left, 52, m.identity, 0, 0.5);
     if (m.limit.tested) {
         cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
         cairo_set_font_size(cr, 18);
@@ -342,32 +440,21 @@ void draw(cairo_t* cr, const measurement_t& m, double width, double height, cons
     }
 
     draw_frame(cr, magnitude, unit, "Magnitude (dB)", true);
-    draw_frame(cr, phase, unit, "Phase (°)", true);
     for (const trace_data_t* t : drawing_order(m)) {
-        std::vector<double> mag, deg;
-        for (const auto& v : t->values) {
-            mag.push_back(magnitude_db(v));
-            deg.push_back(phase_degrees(v));
-        }
+        std::vector<double> mag;
+        for (const auto& v : t->values) mag.push_back(magnitude_db(v));
         draw_curve(cr, magnitude, m.frequency, mag, style_of(t->parameter));
-        // Phase jumps from +180 to -180 are breaks, not lines across.
-        cairo_save(cr);
-        cairo_rectangle(cr, phase.left, phase.top, phase.width, phase.height);
-        cairo_clip(cr);
-        stroke_style(cr, style_of(t->parameter));
-        for (std::size_t i = 0; i < deg.size(); ++i) {
-            if (!std::isfinite(deg[i])) continue;
-            if (i == 0 || !(std::fabs(deg[i] - deg[i - 1]) <= 180))
-                cairo_move_to(cr, phase.px(m.frequency[i]), phase.py(deg[i]));
-            else cairo_line_to(cr, phase.px(m.frequency[i]), phase.py(deg[i]));
-        }
-        cairo_stroke(cr);
-        cairo_restore(cr);
+    }
+    if (!phases.empty()) {
+        std::string names;
+        for (const auto& p : phases) names += (names.empty() ? "" : ", ") + p.first->parameter;
+        draw_frame(cr, phase, unit, "Phase of " + names + " (°)", true);
+        for (const auto& p : phases) draw_curve(cr, phase, m.frequency, p.second, style_of(p.first->parameter));
     }
     cairo_set_dash(cr, nullptr, 0, 0);
     draw_limits(cr, magnitude, m);
     draw_search(cr, magnitude, m.search);
-    draw_legend(cr, magnitude, m);
+    draw_legend(cr, width - right, 52, m);
     set_color(cr, ink);
     cairo_set_font_size(cr, 14);
     text_at(cr, left + magnitude.width / 2, height - 14, "Frequency", 0.5, 0.5);
@@ -383,14 +470,14 @@ void check_surface(cairo_surface_t* surface, const std::string& path) {
 bool plot_available() { return true; }
 
 void draw_plot(const measurement_t& m, const std::string& png_path, const std::string& svg_path,
-               const std::string& title) {
+               const std::string& title, const std::vector<std::string>& phase) {
     if (m.frequency.size() < 2 || m.traces.empty()) throw std::runtime_error("nothing to draw");
     {
         std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
             cairo_image_surface_create(CAIRO_FORMAT_RGB24, plot_width, plot_height), cairo_surface_destroy);
         check_surface(surface.get(), png_path);
         cairo_t* cr = cairo_create(surface.get());
-        draw(cr, m, plot_width, plot_height, title);
+        draw(cr, m, plot_width, plot_height, title, phase);
         cairo_destroy(cr);
         const cairo_status_t written = cairo_surface_write_to_png(surface.get(), png_path.c_str());
         if (written != CAIRO_STATUS_SUCCESS)
@@ -400,11 +487,17 @@ void draw_plot(const measurement_t& m, const std::string& png_path, const std::s
         std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
             cairo_svg_surface_create(svg_path.c_str(), plot_width, plot_height), cairo_surface_destroy);
         check_surface(surface.get(), svg_path);
+        // Sized in pixels, as the PNG is, not in points.
+        cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
+        std::vector<svg_text_t> texts;
+        svg_texts = &texts;
         cairo_t* cr = cairo_create(surface.get());
-        draw(cr, m, plot_width, plot_height, title);
+        draw(cr, m, plot_width, plot_height, title, phase);
         cairo_destroy(cr);
+        svg_texts = nullptr;
         cairo_surface_finish(surface.get());
         check_surface(surface.get(), svg_path);
+        append_svg_texts(svg_path, texts);
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "measurement.h"
 
@@ -13,7 +14,9 @@ constexpr int plot_height = 860;
 // False in builds without cairo: draw_plot then only throws.
 bool plot_available();
 
+// `phase`: the parameters whose phase is drawn, unwrapped, below the
+// magnitudes; empty: no phase panel.
 void draw_plot(const measurement_t& m, const std::string& png_path, const std::string& svg_path,
-               const std::string& title);
+               const std::string& title, const std::vector<std::string>& phase);
 
 }  // namespace zor_measure
