@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows installer as a test station meets it, under Wine in a fresh
 # prefix:
-#  1. silent install into Program Files; a C program built with MinGW
+#  1. silent install into Program Files, holding the zip's tree; the
+#     version in the file properties; a C program built with MinGW
 #     against the installed header and import library alone, run on the
 #     in-process simulated analyzer and on the installed vna-sim.exe over
 #     TCP; a program for Microsoft's ABI (clang, lld-link) linked against the
@@ -119,7 +120,16 @@ have "$root/bin/ZOR_x64.dll" "$root/include/ZOR.h" "$root/include/zor_visatype.h
     "$root/lib/mingw/ZOR_x64.dll.a" "$root/lib/msvc/ZOR_x64.lib" "$root/lib/cmake/ZOR/ZORConfig.cmake" \
     "$root/bin/zor_x64/visa64.dll" "$root/bin/zor_x64/ivi.dll" "$root/bin/vna-sim.exe" \
     "$root/examples/identity.c" "$root/doc/LICENSE" "$root/doc/README.md" "$root/python/zor/__init__.py"
-grep -q "InstallLocation.*Program Files" "$WINEPREFIX/system.reg" || fail "no install folder in the registry"
+# Where the Python package looks for the install.
+location="$(run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZOR_x64' /v InstallLocation | tr -d '\r')"
+grep -q 'InstallLocation.*C:\\Program Files\\ZOR_x64$' <<<"$location" || fail "install folder not recorded: $location"
+# Every component was on: the zip must hold the same tree, bar the uninstaller.
+zip_tree="$(python3 -c 'import sys, zipfile
+for name in zipfile.ZipFile(sys.argv[1]).namelist():
+    if not name.endswith("/"):
+        print(name.split("/", 1)[1])' "${installer%.exe}.zip" | LC_ALL=C sort)"
+installed_tree="$(cd "$root" && find . -type f ! -name Uninstall.exe | sed 's|^\./||' | LC_ALL=C sort)"
+[ "$zip_tree" = "$installed_tree" ] || fail "the zip and the install differ: $(diff <(echo "$zip_tree") <(echo "$installed_tree") | head)"
 # The version in the file properties of the installer and of the DLL.
 version="$(basename "$installer" | sed -n 's/^ZOR_x64-\(.*\)-win64\.exe$/\1/p')"
 for f in "$installer" "$root/bin/ZOR_x64.dll"; do
