@@ -28,6 +28,36 @@ def _c_type(name):
     return ctypes.POINTER(C_TYPES[base])
 
 
+# Where the Windows installer records its folder.
+_INSTALL_KEY = r"SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ZOR_x64"
+
+
+def _installed_folder():
+    """The folder the Windows installer recorded, or None."""
+    try:
+        import winreg
+
+        with winreg.OpenKey(winreg.HKEY_LOCAL_MACHINE, _INSTALL_KEY) as key:
+            return winreg.QueryValueEx(key, "InstallLocation")[0] or None
+    except (ImportError, OSError):
+        return None
+
+
+def _windows_folders():
+    """Folders that may hold ZOR_x64.dll, nearest first: beside this package
+    (a copy, or a wheel with the DLL), the install or zip tree around it
+    (<root>\\python\\zor), the recorded install, the default install folder."""
+    here = Path(__file__).resolve().parent
+    yield here
+    yield here.parent.parent / "bin"
+    installed = _installed_folder()
+    if installed:
+        yield Path(installed) / "bin"
+    program_files = os.environ.get("ProgramW6432") or os.environ.get("ProgramFiles")
+    if program_files:
+        yield Path(program_files) / "ZOR_x64" / "bin"
+
+
 def _candidates():
     if os.environ.get("ZOR_LIBRARY"):
         yield os.environ["ZOR_LIBRARY"]
@@ -39,6 +69,14 @@ def _candidates():
         if (built / name).is_file():
             yield str(built / name)
     if sys.platform == "win32":
+        # Python looks for a bare DLL name only in its own and the system's
+        # folders (not PATH), so full paths first.
+        seen = set()
+        for folder in _windows_folders():
+            path = str(folder / "ZOR_x64.dll")
+            if path not in seen:
+                seen.add(path)
+                yield path
         yield "ZOR_x64.dll"
         return
     yield "libZOR_x64.so.1"  # the loader's own search: LD_LIBRARY_PATH, ld.so.cache

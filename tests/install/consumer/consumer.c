@@ -1,14 +1,15 @@
-/* Opens a session on an in-process simulated analyzer through an installed
- * driver, which must find its bundled engine and VISA by itself, and reads a
- * setting back. Prints "consumer ok <start frequency>" on success. */
+/* Opens a session through an installed driver, which must find its bundled
+ * engine and VISA by itself, and reads a setting back. The resource is the
+ * first argument, else an in-process simulated analyzer. Prints
+ * "consumer ok <start frequency>" on success. */
 #include <stdio.h>
 
 #include <ZOR.h>
 
-int main(void) {
+int main(int argc, char** argv) {
     ViSession vi = VI_NULL;
     ViReal64 start = 0;
-    ViStatus status = ZOR_InitWithOptions("SIM::consumer::INSTR", VI_TRUE, VI_TRUE, "", &vi);
+    ViStatus status = ZOR_InitWithOptions(argc > 1 ? argv[1] : "SIM::consumer::INSTR", VI_TRUE, VI_TRUE, "", &vi);
     if (status < 0) {
         char message[ZOR_MESSAGE_BUFFER_SIZE];
         ZOR_error_message(VI_NULL, status, message);
