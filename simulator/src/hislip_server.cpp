@@ -3,7 +3,7 @@
 // asynchronous one for locks, status, the size negotiation, the start of a
 // device clear and service requests.
 #include <zorsim/lan_servers.h>
-#include <zorsim/lan_wire.h>
+#include <protocols/hislip.h>
 
 #include "lan_socket.h"
 
@@ -15,7 +15,7 @@
 
 namespace zorsim {
 
-namespace hs = lan::hislip;
+namespace hs = zorwire::hislip;
 
 namespace {
 
@@ -50,11 +50,6 @@ bool read_payload(lan::connection_t& c, std::uint64_t length, std::uint64_t limi
     return true;
 }
 
-std::string size_payload(std::uint64_t size) {
-    std::string out(8, '\0');
-    for (int i = 0; i < 8; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>(size >> (56 - 8 * i));
-    return out;
-}
 
 }  // namespace
 
@@ -292,7 +287,7 @@ void hislip_server_t::impl_t::serve_async(hislip_session_t& s, lan::connection_t
                 std::lock_guard<std::mutex> lock(s.mutex);
                 s.client_max = size;
             }
-            answer = hs::message(hs::async_maximum_message_size_response, 0, 0, size_payload(max_message_bytes));
+            answer = hs::message(hs::async_maximum_message_size_response, 0, 0, hs::size_payload(max_message_bytes));
             break;
         case hs::async_device_clear: {
             std::lock_guard<std::mutex> lock(s.mutex);

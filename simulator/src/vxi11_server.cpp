@@ -3,7 +3,7 @@
 // clear, trigger, locks, service requests), the abort channel and the
 // interrupt channel to each client that asks for one.
 #include <zorsim/lan_servers.h>
-#include <zorsim/lan_wire.h>
+#include <protocols/vxi11.h>
 
 #include "lan_socket.h"
 
@@ -18,9 +18,10 @@
 
 namespace zorsim {
 
-namespace vxi11 = lan::vxi11;
-using lan::xdr_reader_t;
-using lan::xdr_writer_t;
+namespace wire = zorwire;
+namespace vxi11 = zorwire::vxi11;
+using wire::xdr_reader_t;
+using wire::xdr_writer_t;
 
 namespace {
 
@@ -35,27 +36,27 @@ bool read_record(lan::connection_t& c, std::string& record) {
     for (;;) {
         char mark_bytes[4];
         if (!c.read_exact(mark_bytes, 4)) return false;
-        const std::uint32_t mark = xdr_reader_t(std::string_view(mark_bytes, 4)).u32();
-        const std::size_t length = mark & 0x7FFFFFFFu;
+        const wire::rpc::fragment_t fragment = wire::rpc::read_mark(std::string_view(mark_bytes, 4));
+        const std::size_t length = fragment.length;
         if (record.size() + length > max_record_bytes) return false;
         const std::size_t old = record.size();
         record.resize(old + length);
         if (length > 0 && !c.read_exact(&record[old], length)) return false;
-        if (mark & 0x80000000u) return true;
+        if (fragment.last) return true;
     }
 }
 
 bool send_reply(lan::connection_t& c, std::uint32_t xid, std::uint32_t accept_stat, const xdr_writer_t* results) {
-    xdr_writer_t w = lan::rpc::reply_header(xid, accept_stat);
+    xdr_writer_t w = wire::rpc::reply_header(xid, accept_stat);
     if (results != nullptr) w.bytes() += const_cast<xdr_writer_t*>(results)->bytes();
-    return c.write(lan::rpc::mark_record(std::move(w.bytes())));
+    return c.write(wire::rpc::mark_record(std::move(w.bytes())));
 }
 
 // A program we serve, but not in the version asked: say which we have.
 bool send_mismatch(lan::connection_t& c, std::uint32_t xid, std::uint32_t low, std::uint32_t high) {
     xdr_writer_t range;
     range.u32(low).u32(high);
-    return send_reply(c, xid, lan::rpc::prog_mismatch, &range);
+    return send_reply(c, xid, wire::rpc::prog_mismatch, &range);
 }
 
 bool is_instrument_name(std::string_view name) {
@@ -118,7 +119,7 @@ struct vxi11_server_t::impl_t {
     void serve_core(const std::shared_ptr<lan::connection_t>& c);
     void serve_abort(const std::shared_ptr<lan::connection_t>& c);
     void call_core(const std::shared_ptr<vxi11_client_t>& client, std::vector<std::int32_t>& own,
-                   const lan::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& accept_stat);
+                   const wire::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& accept_stat);
     std::int32_t create_interrupt_channel(vxi11_client_t& client, xdr_reader_t& args, std::uint32_t& status);
     // Waits for another client's lock to go when the call may wait, in
     // slices, so that an abort or the server's end cuts the wait short.
@@ -151,10 +152,10 @@ struct vxi11_server_t::impl_t {
             vxi11_client_t& client = *link->client;
             std::lock_guard<std::mutex> lock(client.mutex);
             if (!client.interrupt) continue;
-            xdr_writer_t msg = lan::rpc::call_header(++client.xid, client.program, client.version, vxi11::device_intr_srq);
+            xdr_writer_t msg = wire::rpc::call_header(++client.xid, client.program, client.version, vxi11::device_intr_srq);
             msg.opaque(handle);
             client.interrupt->discard_pending();
-            if (!client.interrupt->write(lan::rpc::mark_record(std::move(msg.bytes())))) client.interrupt.reset();
+            if (!client.interrupt->write(wire::rpc::mark_record(std::move(msg.bytes())))) client.interrupt.reset();
         }
     }
 };
@@ -210,10 +211,10 @@ std::uint16_t vxi11_server_t::core_port() const { return impl_->core.port(); }
 void vxi11_server_t::impl_t::serve_portmapper(const std::shared_ptr<lan::connection_t>& c) {
     std::string record;
     while (read_record(*c, record)) {
-        lan::rpc::call_t call;
-        if (!lan::rpc::parse_call(record, call)) return;
-        if (call.program != lan::portmap::program) {
-            if (!send_reply(*c, call.xid, lan::rpc::prog_unavail, nullptr)) return;
+        wire::rpc::call_t call;
+        if (!wire::rpc::parse_call(record, call)) return;
+        if (call.program != wire::portmap::program) {
+            if (!send_reply(*c, call.xid, wire::rpc::prog_unavail, nullptr)) return;
             continue;
         }
         if (call.program_version < 2 || call.program_version > 4) {
@@ -221,18 +222,18 @@ void vxi11_server_t::impl_t::serve_portmapper(const std::shared_ptr<lan::connect
             continue;
         }
         xdr_writer_t out;
-        std::uint32_t status = lan::rpc::success;
-        if (call.procedure == lan::portmap::proc_null) {
-        } else if (call.program_version == 2 && call.procedure == lan::portmap::proc_getport) {
+        std::uint32_t status = wire::rpc::success;
+        if (call.procedure == wire::portmap::proc_null) {
+        } else if (call.program_version == 2 && call.procedure == wire::portmap::proc_getport) {
             const std::uint32_t program = call.args.u32();
             const std::uint32_t version = call.args.u32();
             const std::uint32_t protocol = call.args.u32();
             call.args.u32();
             const bool ours = program == vxi11::core_program && version == vxi11::program_version &&
-                              protocol == lan::portmap::ipproto_tcp;
-            if (!call.args.ok()) status = lan::rpc::garbage_args;
+                              protocol == wire::portmap::ipproto_tcp;
+            if (!call.args.ok()) status = wire::rpc::garbage_args;
             out.u32(ours ? core.port() : 0u);
-        } else if (call.procedure == lan::portmap::proc_getaddr) {
+        } else if (call.procedure == wire::portmap::proc_getaddr) {
             const std::uint32_t program = call.args.u32();
             const std::uint32_t version = call.args.u32();
             const std::string_view netid = call.args.opaque(64);
@@ -242,23 +243,23 @@ void vxi11_server_t::impl_t::serve_portmapper(const std::shared_ptr<lan::connect
             const std::string host = c->local_ipv4();
             if (program == vxi11::core_program && version == vxi11::program_version && netid == "tcp" && !host.empty())
                 address = host + "." + std::to_string(core.port() >> 8) + "." + std::to_string(core.port() & 0xFF);
-            if (!call.args.ok()) status = lan::rpc::garbage_args;
+            if (!call.args.ok()) status = wire::rpc::garbage_args;
             out.opaque(address);
         } else {
-            status = lan::rpc::proc_unavail;
+            status = wire::rpc::proc_unavail;
         }
-        if (!send_reply(*c, call.xid, status, status == lan::rpc::success ? &out : nullptr)) return;
+        if (!send_reply(*c, call.xid, status, status == wire::rpc::success ? &out : nullptr)) return;
     }
 }
 
 void vxi11_server_t::impl_t::serve_abort(const std::shared_ptr<lan::connection_t>& c) {
     std::string record;
     while (read_record(*c, record)) {
-        lan::rpc::call_t call;
-        if (!lan::rpc::parse_call(record, call)) return;
+        wire::rpc::call_t call;
+        if (!wire::rpc::parse_call(record, call)) return;
         if (call.program != vxi11::abort_program || call.procedure != vxi11::device_abort) {
-            if (!send_reply(*c, call.xid, call.program != vxi11::abort_program ? lan::rpc::prog_unavail
-                                                                               : lan::rpc::proc_unavail,
+            if (!send_reply(*c, call.xid, call.program != vxi11::abort_program ? wire::rpc::prog_unavail
+                                                                               : wire::rpc::proc_unavail,
                             nullptr))
                 return;
             continue;
@@ -267,7 +268,7 @@ void vxi11_server_t::impl_t::serve_abort(const std::shared_ptr<lan::connection_t
         if (link) link->abort = true;
         xdr_writer_t out;
         out.i32(link ? vxi11::no_error : vxi11::invalid_link);
-        if (!send_reply(*c, call.xid, lan::rpc::success, &out)) return;
+        if (!send_reply(*c, call.xid, wire::rpc::success, &out)) return;
     }
 }
 
@@ -276,12 +277,12 @@ void vxi11_server_t::impl_t::serve_core(const std::shared_ptr<lan::connection_t>
     const auto client = std::make_shared<vxi11_client_t>();
     std::string record;
     while (read_record(*c, record)) {
-        lan::rpc::call_t call;
-        if (!lan::rpc::parse_call(record, call)) break;
+        wire::rpc::call_t call;
+        if (!wire::rpc::parse_call(record, call)) break;
         xdr_writer_t out;
-        std::uint32_t status = lan::rpc::success;
+        std::uint32_t status = wire::rpc::success;
         if (call.program != vxi11::core_program) {
-            status = lan::rpc::prog_unavail;
+            status = wire::rpc::prog_unavail;
         } else if (call.program_version != vxi11::program_version) {
             if (!send_mismatch(*c, call.xid, 1, 1)) break;
             continue;
@@ -289,7 +290,7 @@ void vxi11_server_t::impl_t::serve_core(const std::shared_ptr<lan::connection_t>
             call_core(client, own, call, out, status);
             if (abort.stopping()) break;  // the server went away during the call: no answer
         }
-        if (!send_reply(*c, call.xid, status, status == lan::rpc::success ? &out : nullptr)) break;
+        if (!send_reply(*c, call.xid, status, status == wire::rpc::success ? &out : nullptr)) break;
     }
     for (std::int32_t id : own) destroy(id);
     std::lock_guard<std::mutex> lock(client->mutex);
@@ -307,7 +308,7 @@ std::int32_t vxi11_server_t::impl_t::create_interrupt_channel(vxi11_client_t& cl
     const std::uint32_t version = args.u32();
     const std::uint32_t family = args.u32();
     if (!args.ok()) {
-        status = lan::rpc::garbage_args;
+        status = wire::rpc::garbage_args;
         return vxi11::no_error;
     }
     if (family != vxi11::family_tcp || port == 0 || port > 65535) return vxi11::parameter_error;
@@ -322,7 +323,7 @@ std::int32_t vxi11_server_t::impl_t::create_interrupt_channel(vxi11_client_t& cl
 }
 
 void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& client, std::vector<std::int32_t>& own,
-                                       const lan::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& status) {
+                                       const wire::rpc::call_t& call, xdr_writer_t& out, std::uint32_t& status) {
     xdr_reader_t args = call.args;
     if (call.procedure == vxi11::create_intr_chan) {
         out.i32(create_interrupt_channel(*client, args, status));
@@ -340,7 +341,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
         const std::uint32_t lock_timeout = args.u32();
         const std::string_view device = args.opaque(256);
         if (!args.ok()) {
-            status = lan::rpc::garbage_args;
+            status = wire::rpc::garbage_args;
             return;
         }
         auto link = std::make_shared<vxi11_link_t>();
@@ -368,7 +369,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
         const std::uint32_t flags = args.u32();
         const std::string_view data = args.opaque(max_record_bytes);
         (void)io_timeout;
-        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!args.ok()) return void(status = wire::rpc::garbage_args);
         if (!link) return void(out.i32(vxi11::invalid_link).u32(0));
         const std::int32_t gate = lock_gate(*link, flags, lock_timeout);
         if (gate != vxi11::no_error) return void(out.i32(gate).u32(0));
@@ -393,7 +394,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
         const std::uint32_t lock_timeout = args.u32();
         const std::uint32_t flags = args.u32();
         const std::uint32_t term = args.u32();
-        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!args.ok()) return void(status = wire::rpc::garbage_args);
         if (!link) return void(out.i32(vxi11::invalid_link).u32(0).opaque({}));
         const std::int32_t gate = lock_gate(*link, flags, lock_timeout);
         if (gate != vxi11::no_error) return void(out.i32(gate).u32(0).opaque({}));
@@ -436,7 +437,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
         const std::uint32_t flags = args.u32();
         const std::uint32_t lock_timeout = args.u32();
         args.u32();
-        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!args.ok()) return void(status = wire::rpc::garbage_args);
         if (!link) return void(call.procedure == vxi11::device_readstb ? void(out.i32(vxi11::invalid_link).u32(0))
                                                                         : fail(vxi11::invalid_link));
         const std::int32_t gate = lock_gate(*link, flags, lock_timeout);
@@ -457,7 +458,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
     case vxi11::device_lock: {
         const std::uint32_t flags = args.u32();
         const std::uint32_t lock_timeout = args.u32();
-        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!args.ok()) return void(status = wire::rpc::garbage_args);
         if (!link) return fail(vxi11::invalid_link);
         const bool ok = analyzer->lock().acquire(link->owner, std::string(),
                                                  (flags & vxi11::flag_waitlock) ? lock_timeout : 0u);
@@ -474,7 +475,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
     case vxi11::device_enable_srq: {
         const bool enable = args.boolean();
         const std::string_view handle = args.opaque(40);
-        if (!args.ok()) return void(status = lan::rpc::garbage_args);
+        if (!args.ok()) return void(status = wire::rpc::garbage_args);
         if (!link) return fail(vxi11::invalid_link);
         std::lock_guard<std::mutex> lock(link->srq_mutex);
         link->srq_enabled = enable;
@@ -484,7 +485,7 @@ void vxi11_server_t::impl_t::call_core(const std::shared_ptr<vxi11_client_t>& cl
     case vxi11::device_docmd:
         return void(out.i32(vxi11::not_supported).opaque({}));
     default:
-        status = lan::rpc::proc_unavail;
+        status = wire::rpc::proc_unavail;
         return;
     }
 }

@@ -6,7 +6,8 @@
 
 #include <zorsim/analyzer.h>
 #include <zorsim/lan_servers.h>
-#include <zorsim/lan_wire.h>
+#include <protocols/vxi11.h>
+#include <protocols/hislip.h>
 
 #include <chrono>
 #include <future>
@@ -18,7 +19,7 @@
 
 namespace {
 
-namespace hs = zorsim::lan::hislip;
+namespace hs = zorwire::hislip;
 using std::chrono::milliseconds;
 
 hs::header_t read_message(test_client_t& c, std::string* payload = nullptr) {
@@ -95,20 +96,20 @@ TEST_F(hislip_wire, channels_opened_out_of_order_are_refused) {
 
 // ---------------------------------------------------------------- portmapper
 
-namespace lan = zorsim::lan;
+namespace wire = zorwire;
 
 // One RPC call on c: the reply's accept status (0xFFFFFFFF when it is no
 // accepted reply to this call) and its results.
 std::uint32_t rpc_call(test_client_t& c, std::uint32_t program, std::uint32_t version, std::uint32_t procedure,
-                       lan::xdr_writer_t args, std::string& results) {
-    lan::xdr_writer_t msg = lan::rpc::call_header(42, program, version, procedure);
+                       wire::xdr_writer_t args, std::string& results) {
+    wire::xdr_writer_t msg = wire::rpc::call_header(42, program, version, procedure);
     msg.bytes() += args.bytes();
-    c.send(lan::rpc::mark_record(std::move(msg.bytes())));
+    c.send(wire::rpc::mark_record(std::move(msg.bytes())));
     const std::string mark = c.read_bytes(4, milliseconds(10000));
-    const std::uint32_t length = lan::xdr_reader_t(mark).u32() & 0x7FFFFFFF;
+    const std::uint32_t length = wire::xdr_reader_t(mark).u32() & 0x7FFFFFFF;
     const std::string record = c.read_bytes(length);
-    lan::xdr_reader_t r(record);
-    const bool ours = r.u32() == 42u && r.u32() == lan::rpc::reply && r.u32() == lan::rpc::msg_accepted;
+    wire::xdr_reader_t r(record);
+    const bool ours = r.u32() == 42u && r.u32() == wire::rpc::reply && r.u32() == wire::rpc::msg_accepted;
     r.u32();
     r.skip_opaque();
     const std::uint32_t status = r.u32();
@@ -117,19 +118,19 @@ std::uint32_t rpc_call(test_client_t& c, std::uint32_t program, std::uint32_t ve
 }
 
 std::uint32_t portmapper_call(std::uint16_t port, std::uint32_t version, std::uint32_t procedure,
-                              lan::xdr_writer_t args, std::string& results) {
+                              wire::xdr_writer_t args, std::string& results) {
     test_client_t c(port);
-    return rpc_call(c, lan::portmap::program, version, procedure, std::move(args), results);
+    return rpc_call(c, wire::portmap::program, version, procedure, std::move(args), results);
 }
 
 // A link on a fresh connection: its id and the abort channel's port.
 std::pair<std::int32_t, std::uint16_t> create_link(test_client_t& core) {
     std::string results;
-    lan::xdr_writer_t args;
+    wire::xdr_writer_t args;
     args.i32(1).boolean(false).u32(0).opaque("inst0");
-    EXPECT_EQ(rpc_call(core, lan::vxi11::core_program, 1, lan::vxi11::create_link, args, results), 0u);
-    lan::xdr_reader_t link(results);
-    EXPECT_EQ(link.i32(), lan::vxi11::no_error);
+    EXPECT_EQ(rpc_call(core, wire::vxi11::core_program, 1, wire::vxi11::create_link, args, results), 0u);
+    wire::xdr_reader_t link(results);
+    EXPECT_EQ(link.i32(), wire::vxi11::no_error);
     const std::int32_t id = link.i32();
     return {id, static_cast<std::uint16_t>(link.u32())};
 }
@@ -142,35 +143,35 @@ TEST(vxi11_wire, abort_channel_ends_a_waiting_call) {
     server.start(0);
     test_client_t holder(server.core_port());
     const std::int32_t holder_link = create_link(holder).first;
-    for (const std::uint32_t procedure : {lan::vxi11::device_read, lan::vxi11::device_write}) {
-        SCOPED_TRACE(procedure == lan::vxi11::device_read ? "read" : "write");
+    for (const std::uint32_t procedure : {wire::vxi11::device_read, wire::vxi11::device_write}) {
+        SCOPED_TRACE(procedure == wire::vxi11::device_read ? "read" : "write");
         test_client_t core(server.core_port());
         const auto [id, abort_port] = create_link(core);
         std::string results;
-        lan::xdr_writer_t args;
-        if (procedure == lan::vxi11::device_read) {
+        wire::xdr_writer_t args;
+        if (procedure == wire::vxi11::device_read) {
             args.i32(id).u32(100).u32(10000).u32(10000).u32(0).u32(0);
         } else {
-            lan::xdr_writer_t lock;
+            wire::xdr_writer_t lock;
             lock.i32(holder_link).u32(0).u32(0);
-            ASSERT_EQ(rpc_call(holder, lan::vxi11::core_program, 1, lan::vxi11::device_lock, lock, results), 0u);
-            ASSERT_EQ(lan::xdr_reader_t(results).i32(), lan::vxi11::no_error);
-            args.i32(id).u32(10000).u32(10000).u32(lan::vxi11::flag_waitlock | lan::vxi11::flag_end).opaque("*CLS\n");
+            ASSERT_EQ(rpc_call(holder, wire::vxi11::core_program, 1, wire::vxi11::device_lock, lock, results), 0u);
+            ASSERT_EQ(wire::xdr_reader_t(results).i32(), wire::vxi11::no_error);
+            args.i32(id).u32(10000).u32(10000).u32(wire::vxi11::flag_waitlock | wire::vxi11::flag_end).opaque("*CLS\n");
         }
         auto aborter = std::async(std::launch::async, [&, id = id, abort_port = abort_port] {
             std::this_thread::sleep_for(milliseconds(200));
             test_client_t abort(abort_port);
             std::string abort_results;
-            lan::xdr_writer_t abort_args;
+            wire::xdr_writer_t abort_args;
             abort_args.i32(id);
-            return rpc_call(abort, lan::vxi11::abort_program, 1, lan::vxi11::device_abort, abort_args, abort_results) ==
+            return rpc_call(abort, wire::vxi11::abort_program, 1, wire::vxi11::device_abort, abort_args, abort_results) ==
                        0u &&
-                   lan::xdr_reader_t(abort_results).i32() == lan::vxi11::no_error;
+                   wire::xdr_reader_t(abort_results).i32() == wire::vxi11::no_error;
         });
         const auto begin = std::chrono::steady_clock::now();
-        ASSERT_EQ(rpc_call(core, lan::vxi11::core_program, 1, procedure, args, results), 0u);
+        ASSERT_EQ(rpc_call(core, wire::vxi11::core_program, 1, procedure, args, results), 0u);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, milliseconds(3000));
-        EXPECT_EQ(lan::xdr_reader_t(results).i32(), lan::vxi11::aborted);
+        EXPECT_EQ(wire::xdr_reader_t(results).i32(), wire::vxi11::aborted);
         EXPECT_TRUE(aborter.get());
     }
 }
@@ -180,12 +181,12 @@ TEST(portmapper_wire, answers_for_the_core_program_in_each_version) {
     server.start(0);
     const std::uint16_t core = server.core_port();
     const auto getport = [](std::uint32_t program) {
-        lan::xdr_writer_t w;
-        w.u32(program).u32(1).u32(lan::portmap::ipproto_tcp).u32(0);
+        wire::xdr_writer_t w;
+        w.u32(program).u32(1).u32(wire::portmap::ipproto_tcp).u32(0);
         return w;
     };
     const auto getaddr = [](std::uint32_t program) {
-        lan::xdr_writer_t w;
+        wire::xdr_writer_t w;
         w.u32(program).u32(1).opaque("tcp").opaque("").opaque("");
         return w;
     };
@@ -193,19 +194,19 @@ TEST(portmapper_wire, answers_for_the_core_program_in_each_version) {
     const struct {
         const char* what;
         std::uint32_t version, procedure;
-        lan::xdr_writer_t args;
+        wire::xdr_writer_t args;
         std::uint32_t status;
         std::string results;
     } cases[] = {
-        {"GETPORT core", 2, 3, getport(lan::vxi11::core_program), lan::rpc::success,
-         lan::xdr_writer_t().u32(core).bytes()},
-        {"GETPORT other", 2, 3, getport(100003), lan::rpc::success, lan::xdr_writer_t().u32(0).bytes()},
-        {"GETADDR v4 core", 4, 3, getaddr(lan::vxi11::core_program), lan::rpc::success,
-         lan::xdr_writer_t().opaque(uaddr).bytes()},
-        {"GETADDR v3 other", 3, 3, getaddr(100003), lan::rpc::success, lan::xdr_writer_t().opaque("").bytes()},
-        {"version 5", 5, 3, getport(lan::vxi11::core_program), lan::rpc::prog_mismatch,
-         lan::xdr_writer_t().u32(2).u32(4).bytes()},
-        {"DUMP", 2, 4, lan::xdr_writer_t(), lan::rpc::proc_unavail, ""},
+        {"GETPORT core", 2, 3, getport(wire::vxi11::core_program), wire::rpc::success,
+         wire::xdr_writer_t().u32(core).bytes()},
+        {"GETPORT other", 2, 3, getport(100003), wire::rpc::success, wire::xdr_writer_t().u32(0).bytes()},
+        {"GETADDR v4 core", 4, 3, getaddr(wire::vxi11::core_program), wire::rpc::success,
+         wire::xdr_writer_t().opaque(uaddr).bytes()},
+        {"GETADDR v3 other", 3, 3, getaddr(100003), wire::rpc::success, wire::xdr_writer_t().opaque("").bytes()},
+        {"version 5", 5, 3, getport(wire::vxi11::core_program), wire::rpc::prog_mismatch,
+         wire::xdr_writer_t().u32(2).u32(4).bytes()},
+        {"DUMP", 2, 4, wire::xdr_writer_t(), wire::rpc::proc_unavail, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
