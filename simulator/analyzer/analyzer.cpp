@@ -1,19 +1,18 @@
-#include <zorsim/analyzer.h>
+#include "analyzer.h"
 
-#include "commands.h"
-#include "display/snapshot.h"
-#include "instrument.h"
-#include "measurement.h"
+#include <simulator/commands/commands.h>
+#include <simulator/instrument/display_source.h>
+#include <simulator/instrument/instrument.h>
+#include <simulator/instrument/sweep.h>
 
 #include <atomic>
 #include <chrono>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 
 namespace zorsim {
-
-const char* const default_identity = "Quorvex Technologies,ZOR4220,SIM00001,1.0.0";
 
 namespace {
 
@@ -31,7 +30,7 @@ std::string trimmed_lower(const std::string& s) {
 
 struct analyzer_t::impl_t {
     mutable std::mutex mutex;
-    instrument_t instrument{command_table()};
+    instrument_t instrument;
     std::deque<std::string> wire_log;
     struct script_entry_t {
         script_t script;
@@ -44,21 +43,25 @@ struct analyzer_t::impl_t {
     std::uint64_t next_listener = 1;
     bool summary = false;  // the status byte's summary bit after the last message
     std::atomic<std::uint64_t> changes{0};
-};
 
-analyzer_t::analyzer_t() : impl_(std::make_unique<impl_t>()) {}
-analyzer_t::~analyzer_t() = default;
+    explicit impl_t(const command_set_t& commands) : instrument(commands.table) {
+        instrument.after_sweep = commands.after_sweep;
+    }
 
-response_t analyzer_t::receive(const std::string& message) {
-    std::unique_lock<std::mutex> lock(impl_->mutex);
-    if (impl_->wire_log.size() >= wire_log_capacity) impl_->wire_log.pop_front();
-    impl_->wire_log.push_back(message);
-    response_t r;
-    if (!impl_->scripts.empty()) {
+    void log(const std::string& message) {
+        if (wire_log.size() >= wire_log_capacity) wire_log.pop_front();
+        wire_log.push_back(message);
+    }
+
+    // The script that answers this message instead of the instrument, used up
+    // once more; none when no script matches.
+    std::optional<response_t> scripted(const std::string& message) {
+        if (scripts.empty()) return std::nullopt;
         const std::string key = trimmed_lower(message);
-        for (auto it = impl_->scripts.begin(); it != impl_->scripts.end(); ++it) {
+        for (auto it = scripts.begin(); it != scripts.end(); ++it) {
             if (it->key != key) continue;
             const script_t& s = it->script;
+            response_t r;
             r.write_status = s.write_status;
             r.read_status = s.read_status;
             if (s.reply) {
@@ -66,28 +69,50 @@ response_t analyzer_t::receive(const std::string& message) {
                 r.reply = *s.reply;
                 if (r.reply.empty() || r.reply.back() != '\n') r.reply += '\n';
             }
-            if (it->script.times > 0 && --it->script.times == 0) impl_->scripts.erase(it);
+            if (it->script.times > 0 && --it->script.times == 0) scripts.erase(it);
             return r;
         }
+        return std::nullopt;
     }
-    update_sweep_status(impl_->instrument);
-    scpi::result_t result = scpi::execute(command_table(), impl_->instrument, message);
-    impl_->changes.fetch_add(1, std::memory_order_relaxed);
-    if (result.has_reply) {
-        r.has_reply = true;
-        r.reply = std::move(result.reply);
-        r.reply += '\n';
-    }
-    const std::uint8_t stb = impl_->instrument.status_byte();
-    const bool summary = (stb & stb_master_summary) != 0;
-    const bool rose = summary && !impl_->summary;
-    impl_->summary = summary;
-    if (rose) {
-        std::vector<service_request_t> listeners;
-        {
-            std::lock_guard<std::mutex> guard(impl_->listeners_mutex);
-            for (const auto& l : impl_->listeners) listeners.push_back(l.second);
+
+    response_t execute(const std::string& message, const command_set_t& commands) {
+        update_sweep_status(instrument);
+        scpi::result_t result = scpi::execute(commands.table, instrument, message);
+        changes.fetch_add(1, std::memory_order_relaxed);
+        response_t r;
+        if (result.has_reply) {
+            r.has_reply = true;
+            r.reply = std::move(result.reply);
+            r.reply += '\n';
         }
+        return r;
+    }
+
+    // The listeners to call when the summary bit rose with this message.
+    std::vector<service_request_t> service_requests() {
+        const std::uint8_t stb = instrument.status_byte();
+        const bool now = (stb & stb_master_summary) != 0;
+        const bool rose = now && !summary;
+        summary = now;
+        std::vector<service_request_t> out;
+        if (!rose) return out;
+        std::lock_guard<std::mutex> guard(listeners_mutex);
+        for (const auto& l : listeners) out.push_back(l.second);
+        return out;
+    }
+};
+
+analyzer_t::analyzer_t() : impl_(std::make_unique<impl_t>(analyzer_commands())) {}
+analyzer_t::~analyzer_t() = default;
+
+response_t analyzer_t::receive(const std::string& message) {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    impl_->log(message);
+    if (auto scripted = impl_->scripted(message)) return *scripted;
+    response_t r = impl_->execute(message, analyzer_commands());
+    const std::vector<service_request_t> listeners = impl_->service_requests();
+    if (!listeners.empty()) {
+        const std::uint8_t stb = impl_->instrument.status_byte();
         lock.unlock();  // listeners may call back into the analyzer
         for (const auto& l : listeners) l(stb);
     }
@@ -172,7 +197,7 @@ std::size_t instrument_lock_t::holders() const {
 
 display::display_state_t analyzer_t::display_state() {
     std::lock_guard<std::mutex> lock(impl_->mutex);
-    return display::capture(impl_->instrument);
+    return zorsim::display_state(impl_->instrument);
 }
 
 std::uint64_t analyzer_t::change_count() const { return impl_->changes.load(std::memory_order_relaxed); }

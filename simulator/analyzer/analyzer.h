@@ -1,9 +1,11 @@
 // The simulated two-port network analyzer: one object per instrument,
 // speaking SCPI through whole program messages. Transports (the in-process
-// VISA resource, the TCP server) feed it messages and collect its replies.
+// VISA resource, the servers) feed it messages and collect its replies.
+// This is the simulator's public face: the layers below it (instrument,
+// commands, physics...) are its own.
 #pragma once
 
-#include <zorsim/display.h>
+#include <simulator/display/display.h>
 
 #include <condition_variable>
 #include <cstddef>

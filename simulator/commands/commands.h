@@ -1,38 +1,64 @@
-// Registration of the analyzer's SCPI commands, one function per area, each
-// in its own source file (commands_<area>.cpp). To add an area: declare its
-// function here, define it in a new file, call it from command_table().
+// The analyzer's SCPI commands, one file per subsystem, each registering
+// its rows into one table: read the settings, call the measurement chain,
+// the physics or the analysis, answer. To add a subsystem: declare its
+// function here, define it in its own file, call it from analyzer_commands().
 #pragma once
 
-#include <zorsim/scpi.h>
+#include <simulator/instrument/instrument.h>
+#include <simulator/physics/chain.h>
+#include <simulator/scpi/table.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace zorsim {
 
-class instrument_t;
+// What the commands ask of every instrument they act on, beside the table:
+// the hooks to run after each sweep.
+struct command_set_t {
+    scpi::command_table_t table;
+    std::vector<instrument_t::sweep_hook_t> after_sweep;
+};
+
+// Built once, then only read.
+const command_set_t& analyzer_commands();
 
 // The instrument a handler acts on.
 instrument_t& instrument_of(scpi::context_t& ctx);
 
-void register_common_commands(scpi::command_table_t& table);     // IEEE 488.2 *XXX
-void register_system_commands(scpi::command_table_t& table);     // SYSTem, STATus
-void register_stimulus_commands(scpi::command_table_t& table);   // SENSe frequency/sweep, OUTPut
-void register_calculate_commands(scpi::command_table_t& table);  // CALCulate: parameter, format, math, offsets
-void register_marker_commands(scpi::command_table_t& table);     // CALCulate markers and marker search
-void register_limit_commands(scpi::command_table_t& table);      // CALCulate limit, ripple and bandwidth tests
+void register_common_commands(scpi::command_table_t& table);       // IEEE 488.2 *XXX
+void register_system_commands(scpi::command_table_t& table);       // SYSTem, STATus, SERVice
+void register_stimulus_commands(scpi::command_table_t& table);     // SENSe frequency/sweep, SOURce, TRIGger, OUTPut
+void register_format_commands(scpi::command_table_t& table);       // FORMat: how trace data travel
+void register_calculate_commands(scpi::command_table_t& table);    // CALCulate: parameter, format, math, data
+void register_marker_commands(command_set_t& set);                 // CALCulate markers and marker search
+void register_limit_commands(scpi::command_table_t& table);        // CALCulate limit, ripple and bandwidth tests
 void register_time_domain_commands(scpi::command_table_t& table);  // CALCulate transform and gating
-void register_correction_commands(scpi::command_table_t& table);   // SENSe/SOURce correction, calibration kits
-void register_display_commands(scpi::command_table_t& table);    // DISPlay: layout, windows, trace scales
-void register_memory_commands(scpi::command_table_t& table);     // MMEMory: files and folders of the instrument
-void register_simulation_commands(scpi::command_table_t& table); // SYSTem:SIMulation: simulator-only
+void register_correction_commands(scpi::command_table_t& table);   // SENSe/SOURce correction and calibration
+void register_kit_commands(scpi::command_table_t& table);          // SENSe calibration kits
+void register_display_commands(scpi::command_table_t& table);      // DISPlay: layout, windows, trace scales
+void register_memory_commands(scpi::command_table_t& table);       // MMEMory: files and folders of the instrument
+void register_simulation_commands(scpi::command_table_t& table);   // SYSTem:SIMulation: simulator-only
 
-// Registers a setting whose pattern holds ":TRACe#:" under that pattern and
-// under the same pattern with ":MEASure#:" instead, sharing one value: the
+// A setting or command whose pattern holds ":TRACe#:" is registered under
+// that pattern and under the same pattern with ":MEASure#:" instead: the
 // analyzer takes either node for the trace of a CALCulate command.
 const scpi::setting_t& add_trace_setting(scpi::command_table_t& table, scpi::setting_t setting);
-// The same for a command (set and query forms; either may be empty).
 void add_trace_command(scpi::command_table_t& table, const std::string& pattern, scpi::handler_t set,
                        scpi::handler_t query);
+
+// Trace data on the wire as :FORMat[:DATA] and :FORMat:BORDer say.
+void answer_values(scpi::context_t& ctx, const double* values, std::size_t count);
+inline void answer_values(scpi::context_t& ctx, const std::vector<double>& values) {
+    answer_values(ctx, values.data(), values.size());
+}
+// Complex data as (re, im) pairs: std::complex is laid out as two doubles.
+inline void answer_values(scpi::context_t& ctx, const std::vector<physics::complex_t>& values) {
+    answer_values(ctx, reinterpret_cast<const double*>(values.data()), 2 * values.size());
+}
+// Exactly `count` values from a write, as numbers or one such block.
+std::vector<double> values_param(scpi::context_t& ctx, std::size_t count);
 
 // Turns the time domain (transforms and gates) of the channel's traces off
 // when its sweep is no longer linear, with a settings-conflict error.
@@ -43,18 +69,5 @@ void end_time_domain_unless_linear(scpi::context_t& ctx, int channel);
 // transform's time window, DELay takes the marker's time as electrical
 // delay; a CW frequency cannot come from a time (settings conflict).
 void marker_to_time_setting(scpi::context_t& ctx, const std::string& what, double x, double reference_x);
-
-// Suffix ranges of the analyzer's numbered nodes (channels, traces, ...).
-constexpr int max_channels = 16;
-constexpr int max_traces = 16;
-constexpr int max_windows = 16;
-constexpr int max_ports = 2;
-constexpr int max_markers = 10;  // 1..9 and the reference marker 10
-
-// Runs the searches of the channel's tracking markers again (after a sweep).
-void track_marker_searches(instrument_t& inst, int channel);
-
-// The table with every area registered; built once, then only read.
-const scpi::command_table_t& command_table();
 
 }  // namespace zorsim

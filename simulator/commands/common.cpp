@@ -1,7 +1,8 @@
 // IEEE 488.2 common commands.
 #include "commands.h"
-#include "instrument.h"
-#include "measurement.h"
+
+#include <simulator/instrument/settings.h>
+#include <simulator/instrument/sweep.h>
 
 namespace zorsim {
 
@@ -87,12 +88,12 @@ void register_common_commands(scpi::command_table_t& t) {
     t.add_command("*TRG", [](context_t& ctx) {
         ctx.expect_params(0, 0);
         auto& inst = instrument_of(ctx);
-        if (inst.settings().keyword(":TRIGger[:SEQuence]:SOURce") != "BUS") throw scpi_error(-211);
-        if (inst.settings().keyword(":TRIGger[:SEQuence]:SCOPe") == "ACT") {
-            trigger_sweep(inst, inst.layout.active_channel);
+        if (inst.settings().get(settings::trigger_source) != settings::trigger_source_t::bus) throw scpi_error(-211);
+        if (inst.settings().get(settings::trigger_scope) == settings::trigger_scope_t::active) {
+            trigger_sweep(inst, inst.setup.layout.active_channel);
             return;
         }
-        for (int channel : inst.layout.channels()) trigger_sweep(inst, channel);
+        for (int channel : inst.setup.layout.channels()) trigger_sweep(inst, channel);
     });
     t.add_query("*OPT?", [](context_t& ctx) {
         ctx.expect_params(0, 0);

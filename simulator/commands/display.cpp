@@ -2,7 +2,8 @@
 // creating, deleting and moving traces, showing windows), window and trace
 // titles, scales and annotation.
 #include "commands.h"
-#include "instrument.h"
+
+#include <simulator/instrument/settings.h>
 
 namespace zorsim {
 
@@ -20,7 +21,7 @@ namespace {
 // window, the last trace): "Settings conflict", nothing changed.
 constexpr int settings_conflict = -221;
 
-layout_t& layout_of(context_t& ctx) { return instrument_of(ctx).layout; }
+layout_t& layout_of(context_t& ctx) { return instrument_of(ctx).setup.layout; }
 
 // Lists answer as "1,2,4"; an empty list as an empty response.
 void answer_list(context_t& ctx, const std::vector<int>& numbers) {
@@ -77,6 +78,21 @@ void create_or_delete_trace(context_t& ctx) {
     l.repair_selection();
 }
 
+// "<node><n>:SELect" and its second name "<node><n>:ACTivate".
+void add_selection(scpi::command_table_t& t, const std::string& node, bool (layout_t::*select)(int),
+                   int layout_t::*active) {
+    auto set = [select](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        require((layout_of(ctx).*select)(ctx.suffix(0)));
+    };
+    auto query = [active](context_t& ctx) {
+        ctx.expect_params(0, 0);
+        ctx.answer_integer(layout_of(ctx).*active);
+    };
+    t.add(node + ":SELect", set, query);
+    t.add(node + ":ACTivate", set, query);
+}
+
 }  // namespace
 
 void register_display_commands(scpi::command_table_t& t) {
@@ -101,26 +117,8 @@ void register_display_commands(scpi::command_table_t& t) {
             ctx.expect_params(0, 0);
             ctx.answer_integer(layout_of(ctx).active_channel);
         });
-    auto select_trace = [](context_t& ctx) {
-        ctx.expect_params(0, 0);
-        require(layout_of(ctx).select_trace(ctx.suffix(0)));
-    };
-    auto active_trace = [](context_t& ctx) {
-        ctx.expect_params(0, 0);
-        ctx.answer_integer(layout_of(ctx).active_trace);
-    };
-    t.add(":DISPlay:TRACe#:SELect", select_trace, active_trace);
-    t.add(":DISPlay:TRACe#:ACTivate", select_trace, active_trace);
-    auto select_window = [](context_t& ctx) {
-        ctx.expect_params(0, 0);
-        require(layout_of(ctx).select_window(ctx.suffix(0)));
-    };
-    auto active_window = [](context_t& ctx) {
-        ctx.expect_params(0, 0);
-        ctx.answer_integer(layout_of(ctx).active_window);
-    };
-    t.add(":DISPlay:WINDow#:SELect", select_window, active_window);
-    t.add(":DISPlay:WINDow#:ACTivate", select_window, active_window);
+    add_selection(t, ":DISPlay:TRACe#", &layout_t::select_trace, &layout_t::active_trace);
+    add_selection(t, ":DISPlay:WINDow#", &layout_t::select_window, &layout_t::active_window);
 
     // ---- windows and traces come and go
     t.add(
@@ -142,7 +140,7 @@ void register_display_commands(scpi::command_table_t& t) {
     t.add_command(":DISPlay:MEASure#:MOVE", [](context_t& ctx) {
         ctx.expect_params(1, 1);
         const std::int64_t w = ctx.integer_param(0);
-        if (w < 1 || w > max_windows) throw scpi_error(-222);
+        if (w < 1 || w > settings::max_windows) throw scpi_error(-222);
         layout_t& l = layout_of(ctx);
         auto it = l.traces.find(ctx.suffix(0));
         if (it == l.traces.end()) throw scpi_error(settings_conflict);
@@ -151,7 +149,7 @@ void register_display_commands(scpi::command_table_t& t) {
         if (l.active_trace == it->first) l.active_window = static_cast<int>(w);
     });
     // One window at a time is maximized: the active one when this is on.
-    t.add_setting(boolean_setting(":DISPlay:MAXimize", false));
+    t.add_setting(boolean_setting(settings::maximized, false));
     // Autoscaling has no data to act on here, but it needs something shown to
     // act on: a window that is not shown, or a trace that does not exist, is
     // a conflict. The trace form goes by the trace alone (its window suffix
@@ -166,23 +164,23 @@ void register_display_commands(scpi::command_table_t& t) {
     });
 
     // ---- window settings, per window number
-    t.add_setting(boolean_setting(":DISPlay:WINDow#:TITLe[:STATe]", false));
+    t.add_setting(boolean_setting(settings::window_title_shown, false));
     // Titles are answered quoted; a bare word is accepted as the text too,
     // since callers send titles with or without quotes.
-    t.add_setting(string_setting(":DISPlay:WINDow#:TITLe:DATA", "").accepting_character_data());
-    t.add_setting(integer_setting(":DISPlay:WINDow#:Y[:SCALe]:DIVisions", 10).range(4, 30));
-    t.add_setting(real_setting(":DISPlay:WINDow#:ANNotation:MARKer:POSition:X", 0.0).range(-15, 100));  // % of width
-    t.add_setting(real_setting(":DISPlay:WINDow#:ANNotation:MARKer:POSition:Y", 0.0).range(-15, 100));  // % of height
+    t.add_setting(string_setting(settings::window_title, "").accepting_character_data());
+    t.add_setting(integer_setting(settings::divisions, 10).range(4, 30));
+    t.add_setting(real_setting(settings::marker_annotation_x, 0.0).range(-15, 100));
+    t.add_setting(real_setting(settings::marker_annotation_y, 0.0).range(-15, 100));
 
     // ---- trace settings, per window and trace number
-    t.add_setting(real_setting(":DISPlay:WINDow#:TRACe#:Y[:SCALe]:PDIVision", 10.0).range(1e-18, 1e8));
-    t.add_setting(real_setting(":DISPlay:WINDow#:TRACe#:Y[:SCALe]:RLEVel", 0.0).range(-5e8, 5e8));
-    t.add_setting(real_setting(":DISPlay:WINDow#:TRACe#:Y[:SCALe]:RPOSition", 5.0).range(0, 30));
-    t.add_setting(boolean_setting(":DISPlay:WINDow#:TRACe#:STATe", true));
-    t.add_setting(boolean_setting(":DISPlay:WINDow#:TRACe#:MEMory[:STATe]", false));
-    t.add_setting(choice_setting(":DISPlay:WINDow#:TRACe#:Y[:SCALe]:COUPle:METHod", {"OFF", "WINDow", "ALL"}, "OFF"));
-    t.add_setting(boolean_setting(":DISPlay:TRACe#:TITLe[:STATe]", false));
-    t.add_setting(string_setting(":DISPlay:TRACe#:TITLe:DATA", "").accepting_character_data());
+    t.add_setting(real_setting(settings::per_division, 10.0).range(1e-18, 1e8));
+    t.add_setting(real_setting(settings::reference_level, 0.0).range(-5e8, 5e8));
+    t.add_setting(real_setting(settings::reference_position, 5.0).range(0, 30));
+    t.add_setting(boolean_setting(settings::trace_shown, true));
+    t.add_setting(boolean_setting(settings::memory_shown, false));
+    t.add_setting(choice_setting(settings::scale_coupling, 0));
+    t.add_setting(boolean_setting(settings::trace_title_shown, false));
+    t.add_setting(string_setting(settings::trace_title, "").accepting_character_data());
 }
 
 }  // namespace zorsim

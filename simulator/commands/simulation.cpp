@@ -1,8 +1,8 @@
 // Simulator-only commands (no analyzer has them): the device on the ports,
 // the speed of sweeps, and the receiver noise. Listed in the README.
 #include "commands.h"
-#include "instrument.h"
-#include "measurement.h"
+
+#include <simulator/physics/devices.h>
 
 #include <stdexcept>
 

@@ -2,8 +2,9 @@
 // triggering and the RF output switch. Everything but the trigger system and
 // the output switch is per channel (SENSe# and SOURce# are the channel).
 #include "commands.h"
-#include "instrument.h"
-#include "measurement.h"
+
+#include <simulator/instrument/settings.h>
+#include <simulator/instrument/sweep.h>
 
 #include <algorithm>
 
@@ -18,21 +19,17 @@ using scpi::scpi_error;
 
 namespace {
 
-// Frequency limits of the ZOR4220 family.
-constexpr double min_frequency = 1e4;
-constexpr double max_frequency = 9e9;
-constexpr double min_power = -30;  // dBm
-constexpr double max_power = 20;
+using settings::max_frequency;
+using settings::max_power;
+using settings::min_frequency;
+using settings::min_power;
 
-const char* const start_key = "[:SENSe#]:FREQuency:STARt";
-const char* const stop_key = "[:SENSe#]:FREQuency:STOP";
-
-double start_of(context_t& ctx) { return ctx.settings().real(start_key, {ctx.suffix(0)}); }
-double stop_of(context_t& ctx) { return ctx.settings().real(stop_key, {ctx.suffix(0)}); }
+double start_of(context_t& ctx) { return ctx.settings().get(settings::frequency_start, {ctx.suffix(0)}); }
+double stop_of(context_t& ctx) { return ctx.settings().get(settings::frequency_stop, {ctx.suffix(0)}); }
 
 void set_range(context_t& ctx, double start, double stop) {
-    ctx.settings().set_value(start_key, {ctx.suffix(0)}, start);
-    ctx.settings().set_value(stop_key, {ctx.suffix(0)}, stop);
+    ctx.settings().set(settings::frequency_start, {ctx.suffix(0)}, start);
+    ctx.settings().set(settings::frequency_stop, {ctx.suffix(0)}, stop);
 }
 
 // A frequency parameter within [lo, hi] (MINimum/MAXimum accepted).
@@ -75,12 +72,21 @@ void write_segments(context_t& ctx) {
         total += points;
     }
     if (total > max_points) throw scpi_error(-222, "Data out of range; more than 100001 points");
-    set_segment_table(ctx.settings(), ctx.suffix(0), table);
+    auto& tables = instrument_of(ctx).setup.segment_tables;
+    if (table.empty()) tables.erase(ctx.suffix(0));
+    else tables[ctx.suffix(0)] = std::move(table);
+}
+
+const std::vector<physics::segment_t>& segment_table(context_t& ctx) {
+    static const std::vector<physics::segment_t> none;
+    const auto& tables = instrument_of(ctx).setup.segment_tables;
+    const auto found = tables.find(ctx.suffix(0));
+    return found == tables.end() ? none : found->second;
 }
 
 void read_segments(context_t& ctx) {
     ctx.expect_params(0, 0);
-    const auto table = segment_table(ctx.settings(), ctx.suffix(0));
+    const auto& table = segment_table(ctx);
     ctx.answer_integer(static_cast<std::int64_t>(table.size()));
     for (const auto& seg : table) {
         ctx.answer_real(seg.start);
@@ -100,11 +106,11 @@ void answer_service_limit(context_t& ctx, double value) {
 void register_stimulus_commands(scpi::command_table_t& t) {
     // Start and stop push each other along as a real sweep does: a start
     // above the stop moves the stop up to it, and the other way round.
-    t.add_setting(real_setting(start_key, 3e5).range(min_frequency, max_frequency).with_unit("HZ").on_change(
+    t.add_setting(real_setting(settings::frequency_start, 3e5).range(min_frequency, max_frequency).with_unit("HZ").on_change(
         [](context_t& ctx) {
             if (stop_of(ctx) < start_of(ctx)) set_range(ctx, start_of(ctx), start_of(ctx));
         }));
-    t.add_setting(real_setting(stop_key, 9e9).range(min_frequency, max_frequency).with_unit("HZ").on_change(
+    t.add_setting(real_setting(settings::frequency_stop, 9e9).range(min_frequency, max_frequency).with_unit("HZ").on_change(
         [](context_t& ctx) {
             if (start_of(ctx) > stop_of(ctx)) set_range(ctx, stop_of(ctx), stop_of(ctx));
         }));
@@ -136,72 +142,70 @@ void register_stimulus_commands(scpi::command_table_t& t) {
             ctx.answer_real(stop_of(ctx) - start_of(ctx));
         });
     // Independent of the span and the points here (a real sweep would derive it).
-    t.add_setting(real_setting("[:SENSe#]:FREQuency:STEP", 4.49985e7).range(0, max_frequency).with_unit("HZ"));
-    t.add_setting(real_setting("[:SENSe#]:FREQuency:CW", 1e9).range(min_frequency, max_frequency).with_unit("HZ"));
+    t.add_setting(real_setting(settings::frequency_step, 4.49985e7).range(0, max_frequency).with_unit("HZ"));
+    t.add_setting(real_setting(settings::frequency_cw, 1e9).range(min_frequency, max_frequency).with_unit("HZ"));
 
-    t.add_setting(integer_setting("[:SENSe#]:SWEep:POINts", 201).range(2, 100001));
+    t.add_setting(integer_setting(settings::sweep_points, 201).range(2, 100001));
     // The segment table a SEGMent sweep follows (none: it sweeps as LINear);
     // the store behind the command is per channel, so *RST drops it.
     t.add("[:SENSe#]:SEGMent:DATA", write_segments, read_segments);
     t.add_query("[:SENSe#]:SEGMent:COUNt?", [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        ctx.answer_integer(static_cast<std::int64_t>(segment_table(ctx.settings(), ctx.suffix(0)).size()));
+        ctx.answer_integer(static_cast<std::int64_t>(segment_table(ctx).size()));
     });
-    t.add_setting(scpi::string_setting("[:SENSe#]:SEGMent:DATA", "").with_key(segment_store));
-    t.add_setting(choice_setting("[:SENSe#]:SWEep:TYPE", {"LINear", "LOGarithmic", "POWer", "CW", "SEGMent"}, "LIN")
+    t.add_setting(choice_setting(settings::sweep_type, physics::sweep_type_t::linear)
                       .on_change([](context_t& ctx) { end_time_domain_unless_linear(ctx, ctx.suffix(0)); }));
     // The time one sweep takes: from the points, IF bandwidth, settling and
     // point averaging while automatic; a time given by hand ends that.
     t.add(
-        "[:SENSe#]:SWEep:TIME",
+        std::string(settings::sweep_time.pattern),
         [](context_t& ctx) {
             ctx.expect_params(1, 1);
             const double v = ctx.real_param(0, "S");
             if (!(v >= 0 && v <= 1000)) throw scpi_error(-222);
-            ctx.settings().set_value("[:SENSe#]:SWEep:TIME", {ctx.suffix(0)}, v);
-            ctx.settings().set_value("[:SENSe#]:SWEep:TIME:AUTO", {ctx.suffix(0)}, false);
+            ctx.settings().set(settings::sweep_time, {ctx.suffix(0)}, v);
+            ctx.settings().set(settings::sweep_time_auto, {ctx.suffix(0)}, false);
         },
         [](context_t& ctx) {
             ctx.expect_params(0, 0);
             ctx.answer_real(channel_sweep_time(instrument_of(ctx), ctx.suffix(0)));
         });
-    t.add_setting(real_setting("[:SENSe#]:SWEep:TIME", 0.0).range(0, 1000).with_unit("S").on_change([](context_t& ctx) {
-        ctx.settings().set_value("[:SENSe#]:SWEep:TIME:AUTO", {ctx.suffix(0)}, false);
+    t.add_setting(real_setting(settings::sweep_time, 0.0).range(0, 1000).with_unit("S").on_change([](context_t& ctx) {
+        ctx.settings().set(settings::sweep_time_auto, {ctx.suffix(0)}, false);
     }));
-    t.add_setting(boolean_setting("[:SENSe#]:SWEep:TIME:AUTO", true));
-    t.add_setting(real_setting("[:SENSe#]:SWEep:DELay", 0.0).range(0, 100).with_unit("S"));
+    t.add_setting(boolean_setting(settings::sweep_time_auto, true));
+    t.add_setting(real_setting(settings::sweep_delay, 0.0).range(0, 100).with_unit("S"));
     // SINGle takes one sweep, then holds.
-    t.add_setting(choice_setting("[:SENSe#]:SWEep:MODE", {"HOLD", "SINGle", "CONTinuous"}, "CONT")
+    t.add_setting(choice_setting(settings::sweep_mode, settings::sweep_mode_t::continuous)
                       .on_change([](context_t& ctx) {
-                          if (ctx.settings().keyword("[:SENSe#]:SWEep:MODE", {ctx.suffix(0)}) == "SING")
+                          if (ctx.settings().get(settings::sweep_mode, {ctx.suffix(0)}) == settings::sweep_mode_t::single)
                               trigger_sweep(instrument_of(ctx), ctx.suffix(0));
                       }));
 
-    t.add_setting(real_setting(":SOURce#:POWer[:LEVel]", 0.0).range(min_power, max_power).with_unit("DBM"));
-    t.add_setting(real_setting(":SOURce#:POWer:STARt", -10.0).range(min_power, max_power).with_unit("DBM"));
-    t.add_setting(real_setting(":SOURce#:POWer:STOP", 0.0).range(min_power, max_power).with_unit("DBM"));
-    t.add_setting(real_setting(":SOURce#:POWer:SLOPe", 0.0).range(-2, 2));  // dB/GHz
-    t.add_setting(boolean_setting(":SOURce#:POWer:SLOPe:STATe", false));
-    t.add_setting(boolean_setting(":SOURce#:POWer:PORT:COUPle", true));
-    t.add_setting(boolean_setting(":OUTPut[:STATe]", true));
+    t.add_setting(real_setting(settings::source_power, 0.0).range(min_power, max_power).with_unit("DBM"));
+    t.add_setting(real_setting(settings::source_power_start, -10.0).range(min_power, max_power).with_unit("DBM"));
+    t.add_setting(real_setting(settings::source_power_stop, 0.0).range(min_power, max_power).with_unit("DBM"));
+    t.add_setting(real_setting(settings::source_power_slope, 0.0).range(-2, 2));  // dB/GHz
+    t.add_setting(boolean_setting(settings::source_power_slope_state, false));
+    t.add_setting(boolean_setting(settings::source_port_coupling, true));
+    t.add_setting(boolean_setting(settings::output_state, true));
 
-    t.add_setting(boolean_setting("[:SENSe#]:AVERage[:STATe]", false));
-    t.add_setting(integer_setting("[:SENSe#]:AVERage:COUNt", 16).range(1, 999));
+    t.add_setting(boolean_setting(settings::averaging, false));
+    t.add_setting(integer_setting(settings::average_count, 16).range(1, 999));
     // SWEep averages successive sweeps, POINt each point before the next.
-    t.add_setting(choice_setting("[:SENSe#]:AVERage:MODE", {"SWEep", "POINt"}, "SWE"));
+    t.add_setting(choice_setting(settings::average_mode, settings::average_mode_t::sweep));
     t.add_command("[:SENSe#]:AVERage:CLEar", [](context_t& ctx) { ctx.expect_params(0, 0); });
-    t.add_setting(real_setting("[:SENSe#]:BANDwidth[:RESolution]", 1e4).range(10, 1e6).with_unit("HZ"));
+    t.add_setting(real_setting(settings::if_bandwidth, 1e4).range(10, 1e6).with_unit("HZ"));
 
-    t.add_setting(choice_setting(":TRIGger[:SEQuence]:SOURce", {"INTernal", "MANual", "EXTernal", "BUS"}, "INT"));
-    t.add_setting(choice_setting(":TRIGger[:SEQuence]:SCOPe", {"ALL", "ACTive"}, "ALL"));
-    t.add_setting(choice_setting(":TRIGger[:SEQuence]:EXTernal:SLOPe", {"POSitive", "NEGative"}, "POS"));
-    t.add_setting(real_setting(":TRIGger[:SEQuence]:EXTernal:DELay", 0.0).range(0, 1).with_unit("S"));
-    t.add_setting(choice_setting(":TRIGger:OUTPut:POLarity", {"POSitive", "NEGative"}, "POS"));
+    t.add_setting(choice_setting(settings::trigger_source, settings::trigger_source_t::internal));
+    t.add_setting(choice_setting(settings::trigger_scope, settings::trigger_scope_t::all));
+    t.add_setting(choice_setting(settings::trigger_slope, 0));
+    t.add_setting(real_setting(settings::trigger_delay, 0.0).range(0, 1).with_unit("S"));
+    t.add_setting(choice_setting(settings::trigger_output_polarity, 0));
     // A triggered sweep ends on its own; aborting ends the running ones now.
     t.add_command(":ABORt", [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        for (auto& e : instrument_of(ctx).sweeps) e.second.busy_until = sim_clock_t::now();
-        update_sweep_status(instrument_of(ctx));
+        abort_sweeps(instrument_of(ctx));
     });
     t.add_command(":INITiate#[:IMMediate]", [](context_t& ctx) {
         ctx.expect_params(0, 0);
@@ -211,7 +215,7 @@ void register_stimulus_commands(scpi::command_table_t& t) {
     t.add_command(":TRIGger[:SEQuence]:SINGle", [](context_t& ctx) {
         ctx.expect_params(0, 0);
         auto& inst = instrument_of(ctx);
-        trigger_sweep(inst, inst.layout.active_channel);
+        trigger_sweep(inst, inst.setup.layout.active_channel);
     });
     // The stimulus value of every point of the channel (Hz; the x axis of
     // CW-time and power sweeps at CALCulate:TRACe:DATA:XAXis?).

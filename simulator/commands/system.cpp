@@ -1,7 +1,8 @@
 // SYSTem (error queue, preset), STATus (OPERation and QUEStionable registers)
 // and the capability queries of the SERVice node.
 #include "commands.h"
-#include "instrument.h"
+
+#include <simulator/instrument/settings.h>
 
 namespace zorsim {
 
@@ -12,7 +13,7 @@ namespace {
 
 void answer_next_error(context_t& ctx) {
     ctx.expect_params(0, 0);
-    auto e = instrument_of(ctx).next_error();
+    auto e = instrument_of(ctx).errors.pop();
     if (!e) {
         ctx.answer("0," + scpi::quote_string("No error"));
         return;
@@ -59,13 +60,13 @@ void register_system_commands(scpi::command_table_t& t) {
     t.add_query(":SYSTem:ERRor[:NEXT]?", answer_next_error);
     t.add_query(":SYSTem:ERRor:COUNt?", [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        ctx.answer_integer(static_cast<std::int64_t>(instrument_of(ctx).error_count()));
+        ctx.answer_integer(static_cast<std::int64_t>(instrument_of(ctx).errors.size()));
     });
     t.add_query(":SYSTem:ERRor:ALL?", [](context_t& ctx) {
         ctx.expect_params(0, 0);
         auto& inst = instrument_of(ctx);
-        if (inst.error_count() == 0) ctx.answer("0," + scpi::quote_string("No error"));
-        while (auto e = inst.next_error()) ctx.answer(std::to_string(e->code) + "," + scpi::quote_string(e->message));
+        if (inst.errors.empty()) ctx.answer("0," + scpi::quote_string("No error"));
+        while (auto e = inst.errors.pop()) ctx.answer(std::to_string(e->code) + "," + scpi::quote_string(e->message));
     });
     t.add_query(":SYSTem:VERSion?", [](context_t& ctx) {
         ctx.expect_params(0, 0);
@@ -91,13 +92,13 @@ void register_system_commands(scpi::command_table_t& t) {
     // other commands enforce so the two cannot disagree.
     t.add_query(":SERVice:SWEep:POINts?", [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        const scpi::setting_t* points = ctx.device().table().find_setting("[:SENSe#]:SWEep:POINts");
+        const scpi::setting_t* points = ctx.device().table().find_setting(settings::sweep_points.pattern);
         if (points == nullptr || !points->has_range) throw scpi_error(-300);
         ctx.answer_integer(static_cast<std::int64_t>(points->max));
     });
     t.add_query(":SERVice:CHANnel:COUNt?", [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        ctx.answer_integer(max_channels);
+        ctx.answer_integer(settings::max_channels);
     });
 }
 

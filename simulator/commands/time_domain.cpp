@@ -7,9 +7,11 @@
 // needs a uniform frequency grid: it cannot be turned on over another sweep
 // type, and a sweep that stops being linear ends it.
 #include "commands.h"
-#include "instrument.h"
-#include "measurement.h"
-#include "physics/time_domain.h"
+
+#include <simulator/instrument/measurement.h>
+#include <simulator/instrument/settings.h>
+#include <simulator/instrument/sweep.h>
+#include <simulator/physics/time_domain.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,17 +32,6 @@ namespace {
 constexpr double max_time = 1e-3;  // s, either side of zero
 constexpr int settings_conflict = -221;
 
-const char* const transform_state_key = ":CALCulate#:TRACe#:TRANsform:TIME:STATe";
-const char* const transform_type_key = ":CALCulate#:TRACe#:TRANsform:TIME[:TYPE]";
-const char* const stimulus_key = ":CALCulate#:TRACe#:TRANsform:TIME:STIMulus";
-const char* const beta_key = ":CALCulate#:TRACe#:TRANsform:TIME:KBESsel";
-const char* const gate_state_key = ":CALCulate#:TRACe#:FILTer[:GATE]:TIME:STATe";
-const char* const marker_x_key = ":CALCulate#:TRACe#:MARKer#:X";
-const char* const delay_key = ":CALCulate#:TRACe#:CORRection:EDELay[:TIME]";
-const char* const delay_unit_key = ":CALCulate#:TRACe#:CORRection:EDELay:UNIT";
-const char* const extension_key = "[:SENSe#]:CORRection:EXTension:PORT#:TIME";
-const char* const velocity_key = "[:SENSe#]:CORRection:EXTension:PORT#:VELFactor";
-
 std::vector<int> trace_of(const context_t& ctx) { return {ctx.suffix(0), ctx.suffix(1)}; }
 
 // A time parameter within [lo, hi] (MINimum/MAXimum accepted).
@@ -60,10 +51,11 @@ double time_param(context_t& ctx, double lo, double hi) {
 // place relative to the ends (so a marker stays where it was on screen).
 void map_markers(context_t& ctx, double from_start, double from_stop, double to_start, double to_stop) {
     auto& s = ctx.settings();
-    for (int m = 1; m <= max_markers; ++m) {
+    for (int m = 1; m <= settings::max_markers; ++m) {
         const std::vector<int> at{ctx.suffix(0), ctx.suffix(1), m};
-        const double share = from_stop > from_start ? (s.real(marker_x_key, at) - from_start) / (from_stop - from_start) : 0.0;
-        s.set_value(marker_x_key, at, to_start + std::min(std::max(share, 0.0), 1.0) * (to_stop - to_start));
+        const double share =
+            from_stop > from_start ? (s.get(settings::marker_x, at) - from_start) / (from_stop - from_start) : 0.0;
+        s.set(settings::marker_x, at, to_start + std::min(std::max(share, 0.0), 1.0) * (to_stop - to_start));
     }
 }
 
@@ -73,11 +65,11 @@ void clamp_markers(context_t& ctx) {
     const std::vector<double> axis = trace_axis(instrument_of(ctx), ctx.suffix(0), ctx.suffix(1));
     if (axis.empty()) return;
     auto& s = ctx.settings();
-    for (int m = 1; m <= max_markers; ++m) {
+    for (int m = 1; m <= settings::max_markers; ++m) {
         const std::vector<int> at{ctx.suffix(0), ctx.suffix(1), m};
-        const double x = s.real(marker_x_key, at);
+        const double x = s.get(settings::marker_x, at);
         const double clamped = std::min(std::max(x, axis.front()), axis.back());
-        if (clamped != x) s.set_value(marker_x_key, at, clamped);
+        if (clamped != x) s.set(settings::marker_x, at, clamped);
     }
 }
 
@@ -89,12 +81,12 @@ void check_transform_state(context_t& ctx, const scpi::setting_value_t& value) {
     const int channel = ctx.suffix(0);
     if (on && !time_domain_possible(inst.settings(), channel))
         throw scpi_error(settings_conflict, "Settings conflict; the time domain needs a linear frequency sweep");
-    if (on == inst.settings().boolean(transform_state_key, trace_of(ctx)) || !time_domain_possible(inst.settings(), channel))
+    if (on == inst.settings().get(settings::transform, trace_of(ctx)) || !time_domain_possible(inst.settings(), channel))
         return;
     const std::vector<double>& frequency = channel_sweep(inst, channel).x;
     if (frequency.empty()) return;
-    const double start = inst.settings().real(":CALCulate#:TRACe#:TRANsform:TIME:STARt", trace_of(ctx));
-    const double stop = inst.settings().real(":CALCulate#:TRACe#:TRANsform:TIME:STOP", trace_of(ctx));
+    const double start = inst.settings().get(settings::transform_start, trace_of(ctx));
+    const double stop = inst.settings().get(settings::transform_stop, trace_of(ctx));
     if (on) map_markers(ctx, frequency.front(), frequency.back(), start, stop);
     else map_markers(ctx, start, stop, frequency.front(), frequency.back());
 }
@@ -109,14 +101,19 @@ void check_gate_state(context_t& ctx, const scpi::setting_value_t& value) {
 // One time window (the transform's or the gate's): start and stop stored,
 // pushing each other along; center and span derived.
 struct time_window_t {
-    std::string start_key, stop_key;
-    explicit time_window_t(const std::string& base) : start_key(base + ":STARt"), stop_key(base + ":STOP") {}
+    const settings::real_t& start_key;
+    const settings::real_t& stop_key;
 
-    double start(const context_t& ctx) const { return ctx.settings().real(start_key, trace_of(ctx)); }
-    double stop(const context_t& ctx) const { return ctx.settings().real(stop_key, trace_of(ctx)); }
+    // The window's own node, the start's pattern without ":STARt".
+    std::string base() const {
+        const std::string start(start_key.pattern);
+        return start.substr(0, start.rfind(':'));
+    }
+    double start(const context_t& ctx) const { return ctx.settings().get(start_key, trace_of(ctx)); }
+    double stop(const context_t& ctx) const { return ctx.settings().get(stop_key, trace_of(ctx)); }
     void set(context_t& ctx, double from, double to) const {
-        ctx.settings().set_value(start_key, trace_of(ctx), from);
-        ctx.settings().set_value(stop_key, trace_of(ctx), to);
+        ctx.settings().set(start_key, trace_of(ctx), from);
+        ctx.settings().set(stop_key, trace_of(ctx), to);
         clamp_markers(ctx);
     }
     // A new center keeps the span where the limits allow and narrows it
@@ -132,23 +129,22 @@ struct time_window_t {
     }
 };
 
-const char* const transform_base = ":CALCulate#:TRACe#:TRANsform:TIME";
-const char* const gate_base = ":CALCulate#:TRACe#:FILTer[:GATE]:TIME";
+const time_window_t transform_window{settings::transform_start, settings::transform_stop};
+const time_window_t gate_window{settings::gate_start, settings::gate_stop};
 
-void add_time_window(scpi::command_table_t& t, const std::string& base, double start, double stop) {
-    const time_window_t w(base);
+void add_time_window(scpi::command_table_t& t, const time_window_t& w, double start, double stop) {
     add_trace_setting(t, real_setting(w.start_key, start).range(-max_time, max_time).with_unit("S").on_change(
                              [w](context_t& ctx) { w.set(ctx, w.start(ctx), std::max(w.start(ctx), w.stop(ctx))); }));
     add_trace_setting(t, real_setting(w.stop_key, stop).range(-max_time, max_time).with_unit("S").on_change(
                              [w](context_t& ctx) { w.set(ctx, std::min(w.start(ctx), w.stop(ctx)), w.stop(ctx)); }));
     add_trace_command(
-        t, base + ":CENTer", [w](context_t& ctx) { w.set_center(ctx, time_param(ctx, -max_time, max_time)); },
+        t, w.base() + ":CENTer", [w](context_t& ctx) { w.set_center(ctx, time_param(ctx, -max_time, max_time)); },
         [w](context_t& ctx) {
             ctx.expect_params(0, 0);
             ctx.answer_real((w.start(ctx) + w.stop(ctx)) / 2);
         });
     add_trace_command(
-        t, base + ":SPAN", [w](context_t& ctx) { w.set_span(ctx, time_param(ctx, 0, 2 * max_time)); },
+        t, w.base() + ":SPAN", [w](context_t& ctx) { w.set_span(ctx, time_param(ctx, 0, 2 * max_time)); },
         [w](context_t& ctx) {
             ctx.expect_params(0, 0);
             ctx.answer_real(w.stop(ctx) - w.start(ctx));
@@ -157,37 +153,33 @@ void add_time_window(scpi::command_table_t& t, const std::string& base, double s
 
 // ---------------------------------------------------------------- impulse width
 
-physics::transform_t transform_kind(const scpi::settings_store_t& s, const std::vector<int>& at) {
-    if (s.keyword(transform_type_key, at) == "BPAS") return physics::transform_t::band_pass_impulse;
-    return s.keyword(stimulus_key, at) == "STEP" ? physics::transform_t::low_pass_step
-                                                 : physics::transform_t::low_pass_impulse;
-}
-
 // The impulse width of a Kaiser beta on the channel's present grid, and
 // the beta of a width (the nearest the window reaches).
-double width_of_beta(const context_t& ctx, double beta) {
-    const physics::stimulus_t st = stimulus_of(ctx.settings(), ctx.suffix(0));
-    return physics::impulse_width(transform_kind(ctx.settings(), trace_of(ctx)), st.start, st.stop,
+double width_of_beta(context_t& ctx, double beta) {
+    const physics::stimulus_t st = stimulus_of(instrument_of(ctx), ctx.suffix(0));
+    return physics::impulse_width(transform_of(ctx.settings(), ctx.suffix(0), ctx.suffix(1)), st.start, st.stop,
                                   static_cast<std::size_t>(st.points), beta);
 }
 
 void set_impulse_width(context_t& ctx) {
     ctx.expect_params(1, 1);
-    const physics::stimulus_t st = stimulus_of(ctx.settings(), ctx.suffix(0));
-    const auto kind = transform_kind(ctx.settings(), trace_of(ctx));
+    const physics::stimulus_t st = stimulus_of(instrument_of(ctx), ctx.suffix(0));
+    const auto kind = transform_of(ctx.settings(), ctx.suffix(0), ctx.suffix(1));
     const auto points = static_cast<std::size_t>(st.points);
     double width = 0;
     if (ctx.is_word(0, "MINimum")) width = physics::impulse_width(kind, st.start, st.stop, points, 0.0);
     else if (ctx.is_word(0, "MAXimum")) width = physics::impulse_width(kind, st.start, st.stop, points, 13.0);
     else width = ctx.real_param(0, "S");
     if (!(width > 0)) throw scpi_error(-222);
-    ctx.settings().set_value(beta_key, trace_of(ctx), physics::beta_for_width(kind, st.start, st.stop, points, width));
+    ctx.settings().set(settings::kaiser_beta, trace_of(ctx), physics::beta_for_width(kind, st.start, st.stop, points, width));
 }
 
 // ---------------------------------------------------------------- distances
 
-// Meters per unit of EDELay:UNIT (METer, FEET, INCH).
-double meters_per_unit(const std::string& unit) { return unit == "FEET" ? 0.3048 : unit == "INCH" ? 0.0254 : 1.0; }
+// Meters per unit of EDELay:UNIT.
+double meters_per_unit(settings::distance_unit_t unit) {
+    return unit == settings::distance_unit_t::feet ? 0.3048 : unit == settings::distance_unit_t::inch ? 0.0254 : 1.0;
+}
 
 // The electrical delay as a distance along a line of the velocity factor
 // of the port that drives the measurement; a reflection's delay covers the
@@ -200,12 +192,12 @@ struct delay_line_t {
 
 delay_line_t delay_line(const context_t& ctx) {
     const physics::trace_settings_t t = trace_settings_of(ctx.settings(), ctx.suffix(0), ctx.suffix(1));
-    return {ctx.settings().real(velocity_key, {ctx.suffix(0), t.column}), t.row == t.column,
-            meters_per_unit(ctx.settings().keyword(delay_unit_key, trace_of(ctx)))};
+    return {ctx.settings().get(settings::velocity_factor, {ctx.suffix(0), t.column}), t.row == t.column,
+            meters_per_unit(ctx.settings().get(settings::delay_unit, trace_of(ctx)))};
 }
 
 void register_distances(scpi::command_table_t& t) {
-    add_trace_setting(t, choice_setting(delay_unit_key, {"METer", "FEET", "INCH"}, "MET"));
+    add_trace_setting(t, choice_setting(settings::delay_unit, settings::distance_unit_t::meter));
     add_trace_command(
         t, ":CALCulate#:TRACe#:CORRection:EDELay:DISTance",
         [](context_t& ctx) {
@@ -213,13 +205,14 @@ void register_distances(scpi::command_table_t& t) {
             const delay_line_t line = delay_line(ctx);
             const double time = physics::travel_time(ctx.real_param(0) * line.unit, line.velocity_factor, line.reflection);
             if (!(time >= -10 && time <= 10)) throw scpi_error(-222);
-            ctx.settings().set_value(delay_key, trace_of(ctx), time);
+            ctx.settings().set(settings::electrical_delay, trace_of(ctx), time);
         },
         [](context_t& ctx) {
             ctx.expect_params(0, 0);
             const delay_line_t line = delay_line(ctx);
-            ctx.answer_real(physics::distance(ctx.settings().real(delay_key, trace_of(ctx)), line.velocity_factor,
-                                              line.reflection) / line.unit);
+            ctx.answer_real(physics::distance(ctx.settings().get(settings::electrical_delay, trace_of(ctx)),
+                                              line.velocity_factor, line.reflection) /
+                            line.unit);
         });
     // A port extension as the length (m) of the line it stands for, one way.
     t.add(
@@ -227,14 +220,14 @@ void register_distances(scpi::command_table_t& t) {
         [](context_t& ctx) {
             ctx.expect_params(1, 1);
             const double time = physics::travel_time(ctx.real_param(0, "M"),
-                                                     ctx.settings().real(velocity_key, ctx.suffixes()), false);
+                                                     ctx.settings().get(settings::velocity_factor, ctx.suffixes()), false);
             if (!(time >= -10 && time <= 10)) throw scpi_error(-222);
-            ctx.settings().set_value(extension_key, ctx.suffixes(), time);
+            ctx.settings().set(settings::port_extension, ctx.suffixes(), time);
         },
         [](context_t& ctx) {
             ctx.expect_params(0, 0);
-            ctx.answer_real(physics::distance(ctx.settings().real(extension_key, ctx.suffixes()),
-                                              ctx.settings().real(velocity_key, ctx.suffixes()), false));
+            ctx.answer_real(physics::distance(ctx.settings().get(settings::port_extension, ctx.suffixes()),
+                                              ctx.settings().get(settings::velocity_factor, ctx.suffixes()), false));
         });
 }
 
@@ -246,27 +239,24 @@ void register_distances(scpi::command_table_t& t) {
 void set_low_pass_frequencies(context_t& ctx) {
     ctx.expect_params(0, 0);
     const std::vector<int> channel = {ctx.suffix(0)};
-    const char* const start_key = "[:SENSe#]:FREQuency:STARt";
-    const char* const stop_key = "[:SENSe#]:FREQuency:STOP";
-    const scpi::setting_t* start_setting = ctx.device().table().find_setting(start_key);
-    if (start_setting == nullptr) throw scpi::scpi_error(-200);
-    const double lowest = start_setting->min;
-    const double highest = start_setting->max;
-    const double points = static_cast<double>(std::max<std::int64_t>(1, ctx.settings().integer("[:SENSe#]:SWEep:POINts", channel)));
-    double stop = ctx.settings().real(stop_key, channel);
+    const double lowest = settings::min_frequency;
+    const double highest = settings::max_frequency;
+    const double points =
+        static_cast<double>(std::max<std::int64_t>(1, ctx.settings().get(settings::sweep_points, channel)));
+    double stop = ctx.settings().get(settings::frequency_stop, channel);
     double start = stop / points;
     if (start < lowest) {
         start = lowest;
         stop = std::min(highest, lowest * points);
     }
-    ctx.settings().set_value(start_key, channel, start);
-    ctx.settings().set_value(stop_key, channel, stop);
+    ctx.settings().set(settings::frequency_start, channel, start);
+    ctx.settings().set(settings::frequency_stop, channel, stop);
 }
 
 }  // namespace
 
 void marker_to_time_setting(context_t& ctx, const std::string& what, double x, double reference_x) {
-    const time_window_t w(transform_base);
+    const time_window_t& w = transform_window;
     const std::vector<int> marker{ctx.suffix(0), ctx.suffix(1), ctx.suffix(2)};
     if (what == "CENTer") {
         w.set_center(ctx, x);
@@ -275,12 +265,12 @@ void marker_to_time_setting(context_t& ctx, const std::string& what, double x, d
     } else if (what == "STOP") {
         w.set(ctx, std::min(w.start(ctx), x), x);
     } else if (what == "SPAN") {
-        if (ctx.suffix(2) == max_markers || !ctx.settings().boolean(":CALCulate#:TRACe#:MARKer#:DELTa", marker))
+        if (ctx.suffix(2) == settings::reference_marker || !ctx.settings().get(settings::marker_delta, marker))
             throw scpi_error(settings_conflict, "Settings conflict; marker is not a delta marker");
         w.set_span(ctx, std::fabs(x - reference_x));
     } else if (what == "DELay") {
         // The response under the marker comes back to zero time.
-        ctx.settings().set_value(delay_key, trace_of(ctx), x);
+        ctx.settings().set(settings::electrical_delay, trace_of(ctx), x);
     } else if (what == "CWFReq") {
         throw scpi_error(settings_conflict, "Settings conflict; the marker is on the time axis");
     }
@@ -290,10 +280,10 @@ void end_time_domain_unless_linear(context_t& ctx, int channel) {
     auto& s = ctx.settings();
     if (time_domain_possible(s, channel)) return;
     bool ended = false;
-    for (int trace = 1; trace <= max_traces; ++trace) {
-        for (const char* key : {transform_state_key, gate_state_key}) {
-            if (!s.boolean(key, {channel, trace})) continue;
-            s.set_value(key, {channel, trace}, false);
+    for (int trace = 1; trace <= settings::max_traces; ++trace) {
+        for (const settings::boolean_t* key : {&settings::transform, &settings::gate}) {
+            if (!s.get(*key, {channel, trace})) continue;
+            s.set(*key, {channel, trace}, false);
             ended = true;
         }
     }
@@ -301,25 +291,24 @@ void end_time_domain_unless_linear(context_t& ctx, int channel) {
 }
 
 void register_time_domain_commands(scpi::command_table_t& t) {
-    add_trace_setting(t, boolean_setting(transform_state_key, false).with_check(check_transform_state));
+    add_trace_setting(t, boolean_setting(settings::transform, false).with_check(check_transform_state));
     // The transform type; impulse and step are stimuli of the low-pass type,
     // which is the default so that a stimulus reads back through the type.
-    add_trace_setting(t, choice_setting(transform_type_key, {"LPASs", "BPASs"}, "LPAS"));
-    add_trace_setting(t, choice_setting(stimulus_key, {"IMPulse", "STEP"}, "IMP"));
-    add_time_window(t, transform_base, -1e-8, 1e-8);
+    add_trace_setting(t, choice_setting(settings::transform_type, settings::transform_type_t::low_pass));
+    add_trace_setting(t, choice_setting(settings::transform_stimulus, settings::transform_stimulus_t::impulse));
+    add_time_window(t, transform_window, -1e-8, 1e-8);
     add_trace_command(t, ":CALCulate#:TRACe#:TRANsform:TIME:IMPulse:WIDTh", set_impulse_width, [](context_t& ctx) {
         ctx.expect_params(0, 0);
-        ctx.answer_real(width_of_beta(ctx, ctx.settings().real(beta_key, trace_of(ctx))));
+        ctx.answer_real(width_of_beta(ctx, ctx.settings().get(settings::kaiser_beta, trace_of(ctx))));
     });
-    add_trace_setting(t, real_setting(beta_key, 6.0).range(0, 13));
-    add_trace_setting(t, boolean_setting(":CALCulate#:TRACe#:TRANsform:COUPle[:STATe]", false));
+    add_trace_setting(t, real_setting(settings::kaiser_beta, 6.0).range(0, 13));
+    add_trace_setting(t, boolean_setting(settings::transform_coupling, false));
     add_trace_command(t, ":CALCulate#:TRACe#:TRANsform:TIME:LPFRequency", set_low_pass_frequencies, nullptr);
 
-    add_trace_setting(t, boolean_setting(gate_state_key, false).with_check(check_gate_state));
-    add_time_window(t, gate_base, -1e-8, 1e-8);
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:SHAPE",
-                                        {"MAXimum", "WIDE", "NORMal", "MINimum"}, "NORM"));
-    add_trace_setting(t, choice_setting(":CALCulate#:TRACe#:FILTer[:GATE]:TIME:TYPE", {"BPASs", "NOTCh"}, "BPAS"));
+    add_trace_setting(t, boolean_setting(settings::gate, false).with_check(check_gate_state));
+    add_time_window(t, gate_window, -1e-8, 1e-8);
+    add_trace_setting(t, choice_setting(settings::gate_shape, settings::gate_shape_t::normal));
+    add_trace_setting(t, choice_setting(settings::gate_type, physics::gate_type_t::band_pass));
 
     register_distances(t);
 }

@@ -1,10 +1,8 @@
 // The simulated analyzer's display: a plain snapshot of what the screen
-// shows (display_state_t), taken from the instrument by analyzer_t, and the
-// renderer that draws it (PNG, SVG, BMP).
-//
-// The snapshot is plain data and builds everywhere. The renderer uses cairo
-// and is built on Linux only: where it is missing, ZORSIM_HAS_RENDERER is
-// not defined and the render functions do not exist.
+// shows (display_state_t) and where the renderer puts things on the screen.
+// The snapshot is taken through source_t (source.h) and drawn by the
+// renderer (render.h, with cairo: Linux only), which programs reach
+// through renderer.h.
 #pragma once
 
 #include <cstdint>
@@ -36,8 +34,10 @@ struct palette_t {
     static colour_t trace(int number) { return traces[static_cast<unsigned>(number - 1 < 0 ? 0 : number - 1) % 8]; }
 };
 
+constexpr int reference_marker = 10;  // markers 1..9 and the reference marker
+
 struct marker_t {
-    int number = 1;          // 1..9, 10 the reference marker
+    int number = 1;          // 1..9, or reference_marker
     double x = 0;            // stimulus
     double y = 0;            // the formatted response the analyzer reads at x (first value)
     double y2 = 0;           // second value (Smith and polar formats)
@@ -59,6 +59,7 @@ struct trace_t {
     int channel = 1;
     std::string parameter;  // "S21"
     std::string format;     // the format's short form: "MLOG", "SMIT"
+    bool time_axis = false; // x is time (the time domain shows): markers read in seconds
     grid_t grid = grid_t::rectangular;
     double per_division = 10;
     double reference_level = 0;
@@ -138,12 +139,5 @@ grid_t grid_of(const std::string& format);
 constexpr int default_width = 1024;
 constexpr int default_height = 640;
 
-#ifdef ZORSIM_HAS_RENDERER
-enum class image_format_t { png, svg, bmp };
-// The display drawn as an image file's bytes. Throws std::runtime_error
-// when drawing fails (a size of at most 0 or above 8192 pixels).
-std::string render(const display_state_t& state, image_format_t format, int width = default_width,
-                   int height = default_height);
-#endif
 
 }  // namespace zorsim::display

@@ -1,6 +1,6 @@
 // Where the display puts its windows: shared by the renderer and by whoever
 // checks a drawn image.
-#include <zorsim/display.h>
+#include "display.h"
 
 #include <algorithm>
 #include <cmath>

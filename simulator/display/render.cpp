@@ -2,7 +2,9 @@
 // Smith and polar charts), traces, memory traces, limit lines with the
 // failing points, markers with their readouts, the stimulus annotation per
 // window and the status line of the active channel.
-#include <zorsim/display.h>
+#include "render.h"
+
+#include "notation.h"
 
 #include <cairo-svg.h>
 #include <cairo.h>
@@ -63,17 +65,6 @@ const char* scale_unit(const std::string& f) {
 std::string number(double v, int decimals = 3) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
-}
-
-// Short engineering form for axis and annotation values: "4.5 GHz".
-std::string engineering(double v, const char* unit) {
-    if (!std::isfinite(v)) return "---";
-    static const char* const prefixes[] = {"f", "p", "n", "u", "m", "", "k", "M", "G", "T"};
-    int exponent = v == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(v)) / 3)) * 3;
-    exponent = std::max(-15, std::min(12, exponent));
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.6g %s%s", v / std::pow(10.0, exponent), prefixes[exponent / 3 + 5], unit);
     return buf;
 }
 
@@ -446,10 +437,10 @@ private:
             if (tr.active) t = &tr;
         const channel_t* c = find_channel(s_, t->channel);
         if (c == nullptr) return;
-        std::string s = "Ch" + std::to_string(c->number) + "  Start " + engineering(c->start, "Hz") + "  Stop " +
-                        engineering(c->stop, "Hz") + "  Center " + engineering((c->start + c->stop) / 2, "Hz") +
-                        "  Span " + engineering(c->stop - c->start, "Hz") + "  " + std::to_string(c->points) +
-                        " pts  IFBW " + engineering(c->if_bandwidth, "Hz");
+        std::string s = "Ch" + std::to_string(c->number) + "  Start " + engineering_short(c->start, "Hz") + "  Stop " +
+                        engineering_short(c->stop, "Hz") + "  Center " + engineering_short((c->start + c->stop) / 2, "Hz") +
+                        "  Span " + engineering_short(c->stop - c->start, "Hz") + "  " + std::to_string(c->points) +
+                        " pts  IFBW " + engineering_short(c->if_bandwidth, "Hz");
         if (c->sweep_type != "LIN" && !c->sweep_type.empty()) s += "  " + c->sweep_type;
         colour(cr_, palette_t::text);
         text_at(cr_, g.frame.x + 6, g.frame.y + g.frame.h - 5, s);
@@ -546,3 +537,17 @@ std::string render(const display_state_t& state, image_format_t format, int widt
 }
 
 }  // namespace zorsim::display
+
+extern "C" __attribute__((visibility("default"))) bool zorsim_render_image(
+    const zorsim::display::display_state_t& state, zorsim::display::image_format_t format, int width, int height,
+    std::string& image, std::string& error) noexcept {
+    try {
+        image = zorsim::display::render(state, format, width, height);
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "the renderer failed";
+    }
+    return false;
+}

@@ -1,4 +1,4 @@
-#include "physics/cal_kit.h"
+#include "cal_kit.h"
 
 #include <cmath>
 

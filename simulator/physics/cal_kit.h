@@ -3,7 +3,7 @@
 // or its two-port S-parameters (thru).
 #pragma once
 
-#include "physics/network.h"
+#include "network.h"
 
 namespace zorsim::physics {
 

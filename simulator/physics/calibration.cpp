@@ -1,4 +1,4 @@
-#include "physics/calibration.h"
+#include "calibration.h"
 
 #include <Eigen/Dense>
 #include <cmath>

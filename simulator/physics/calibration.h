@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "physics/cal_kit.h"
-#include "physics/network.h"
+#include "cal_kit.h"
+#include "network.h"
 
 namespace zorsim::physics {
 

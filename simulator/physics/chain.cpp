@@ -289,23 +289,4 @@ void smooth(std::vector<double>& formatted, double aperture_percent) {
     }
 }
 
-statistics_t statistics(const std::vector<double>& formatted, std::size_t first, std::size_t last) {
-    statistics_t s;
-    if (last < first || 2 * last + 1 >= formatted.size()) return s;
-    const double count = static_cast<double>(last - first + 1);
-    double lo = formatted[2 * first], hi = lo, sum = 0;
-    for (std::size_t k = first; k <= last; ++k) {
-        const double v = formatted[2 * k];
-        sum += v;
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
-    }
-    s.mean = sum / count;
-    double squares = 0;
-    for (std::size_t k = first; k <= last; ++k) squares += (formatted[2 * k] - s.mean) * (formatted[2 * k] - s.mean);
-    s.deviation = std::sqrt(squares / count);
-    s.peak_to_peak = hi - lo;
-    return s;
-}
-
 }  // namespace zorsim::physics

@@ -138,12 +138,4 @@ void format_data(const std::vector<complex_t>& data, const std::vector<double>& 
 // A moving average of both values over `aperture_percent` of the points.
 void smooth(std::vector<double>& formatted, double aperture_percent);
 
-// ---------------------------------------------------------------- statistics
-
-struct statistics_t {
-    double mean = 0, deviation = 0, peak_to_peak = 0;
-};
-// Of the first values of formatted points first..last (population deviation).
-statistics_t statistics(const std::vector<double>& formatted, std::size_t first, std::size_t last);
-
 }  // namespace zorsim::physics

@@ -1,4 +1,4 @@
-#include "physics/time_domain.h"
+#include "time_domain.h"
 
 #include <unsupported/Eigen/FFT>
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "physics/network.h"
+#include "network.h"
 
 namespace zorsim::physics {
 

@@ -1,5 +1,5 @@
 // Lexing and parsing of program messages, error texts and response formatting.
-#include <zorsim/scpi.h>
+#include "parser.h"
 
 #include <charconv>
 #include <cmath>
@@ -354,42 +354,7 @@ std::vector<unit_t> parse_message(std::string_view message) {
     return units;
 }
 
-// ---------------------------------------------------------------- formatting
-
-std::string format_real(double value) {
-    if (std::isnan(value)) value = 9.91e37;
-    else if (std::isinf(value)) value = value > 0 ? 9.9e37 : -9.9e37;
-    if (value == 0) value = 0.0;  // no "-0"
-    char buf[64];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 12);
-    if (ec != std::errc()) return "+9.910000000000E+37";
-    std::string s(buf, ptr);
-    for (char& c : s)
-        if (c == 'e') c = 'E';
-    if (s[0] != '-') s.insert(s.begin(), '+');
-    return s;
-}
-
-std::string format_integer(std::int64_t value) { return std::to_string(value); }
-
-std::string format_boolean(bool value) { return value ? "1" : "0"; }
-
-std::string quote_string(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    out += '"';
-    return out;
-}
-
-std::string format_block(std::string_view bytes) {
-    std::string length = std::to_string(bytes.size());
-    std::string out = "#" + std::to_string(length.size()) + length;
-    out.append(bytes.data(), bytes.size());
-    return out;
-}
+// ---------------------------------------------------------------- mnemonics
 
 std::string short_form(std::string_view mnemonic) {
     std::string out;

@@ -1,6 +1,6 @@
 // Command patterns, the command table, declarative settings and the
 // execution of a program message.
-#include <zorsim/scpi.h>
+#include "table.h"
 
 #include <cmath>
 #include <limits>
@@ -216,15 +216,6 @@ setting_value_t settings_store_t::get(const setting_t& setting, const std::vecto
     return setting.default_value;
 }
 
-void settings_store_t::reset() {
-    for (auto it = values_.begin(); it != values_.end();) {
-        if (it->first.first->kept_over_reset)
-            ++it;
-        else
-            it = values_.erase(it);
-    }
-}
-
 void settings_store_t::set(const setting_t& setting, const std::vector<int>& suffixes, setting_value_t value) {
     values_[{&setting, normalized(suffixes)}] = std::move(value);
 }
@@ -235,31 +226,12 @@ const setting_t& settings_store_t::find(std::string_view key) const {
     return *s;
 }
 
-double settings_store_t::real(std::string_view key, const std::vector<int>& suffixes) const {
-    return std::get<double>(get(find(key), suffixes));
-}
-
-std::int64_t settings_store_t::integer(std::string_view key, const std::vector<int>& suffixes) const {
-    return std::get<std::int64_t>(get(find(key), suffixes));
-}
-
-bool settings_store_t::boolean(std::string_view key, const std::vector<int>& suffixes) const {
-    return std::get<bool>(get(find(key), suffixes));
-}
-
 std::string settings_store_t::keyword(std::string_view key, const std::vector<int>& suffixes) const {
     const setting_t& s = find(key);
     std::int64_t index = std::get<std::int64_t>(get(s, suffixes));
     return short_form(s.choices.at(static_cast<std::size_t>(index)));
 }
 
-std::string settings_store_t::text(std::string_view key, const std::vector<int>& suffixes) const {
-    return std::get<std::string>(get(find(key), suffixes));
-}
-
-void settings_store_t::set_value(std::string_view key, const std::vector<int>& suffixes, setting_value_t value) {
-    set(find(key), suffixes, std::move(value));
-}
 
 // ---------------------------------------------------------------- context_t
 
@@ -431,12 +403,7 @@ void answer_setting_value(context_t& ctx, const setting_t& s, const setting_valu
     case setting_kind_t::choice:
         ctx.answer(short_form(s.choices.at(static_cast<std::size_t>(std::get<std::int64_t>(v)))));
         break;
-    case setting_kind_t::string:
-        if (s.answers_bare)
-            ctx.answer(std::get<std::string>(v));
-        else
-            ctx.answer_string(std::get<std::string>(v));
-        break;
+    case setting_kind_t::string: ctx.answer_string(std::get<std::string>(v)); break;
     }
 }
 

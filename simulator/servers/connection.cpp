@@ -1,6 +1,5 @@
-#include "lan_socket.h"
-
-#include <zorsim/tcp_server.h>
+#include "connection.h"
+#include "tcp_server.h"
 
 #include <protocols/socket.h>
 

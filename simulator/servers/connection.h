@@ -1,5 +1,5 @@
-// The one seam between the simulator's servers (raw socket, VXI-11 and its
-// portmapper, HiSLIP) and the platform's sockets: listening sockets with one
+// What the servers (raw socket, VXI-11 and its portmapper, HiSLIP) make of
+// the shared socket seam (protocols/socket.h): listening sockets with one
 // thread per connection, blocking reads that give up when the server stops,
 // writes that may come from other threads (service requests), and outgoing
 // connections (the VXI-11 interrupt channel).

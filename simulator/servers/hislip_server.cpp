@@ -2,10 +2,10 @@
 // channel per session for data, trigger and the end of a device clear, an
 // asynchronous one for locks, status, the size negotiation, the start of a
 // device clear and service requests.
-#include <zorsim/lan_servers.h>
-#include <protocols/hislip.h>
+#include "connection.h"
+#include "lan_servers.h"
 
-#include "lan_socket.h"
+#include <protocols/hislip.h>
 
 #include <algorithm>
 #include <map>

@@ -5,8 +5,9 @@
 // the clients when the status byte's summary bit rises.
 #pragma once
 
-#include <zorsim/analyzer.h>
-#include <zorsim/tcp_server.h>
+#include "tcp_server.h"
+
+#include <simulator/analyzer/analyzer.h>
 
 #include <cstdint>
 #include <memory>

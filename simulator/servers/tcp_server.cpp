@@ -1,6 +1,6 @@
-#include <zorsim/tcp_server.h>
+#include "tcp_server.h"
 
-#include "lan_socket.h"
+#include "connection.h"
 
 #include <algorithm>
 

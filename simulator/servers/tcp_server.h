@@ -2,7 +2,7 @@
 // LAN instrument: one program message per line, each reply sent back whole.
 #pragma once
 
-#include <zorsim/analyzer.h>
+#include <simulator/analyzer/analyzer.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -2,10 +2,10 @@
 // core program, the core channel (links, writes, reads, status byte,
 // clear, trigger, locks, service requests), the abort channel and the
 // interrupt channel to each client that asks for one.
-#include <zorsim/lan_servers.h>
-#include <protocols/vxi11.h>
+#include "connection.h"
+#include "lan_servers.h"
 
-#include "lan_socket.h"
+#include <protocols/vxi11.h>
 
 #include <algorithm>
 #include <atomic>

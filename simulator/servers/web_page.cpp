@@ -3,8 +3,9 @@
 // analyzer's lock, at most 1000 / poll_milliseconds times a second. Viewers
 // only ever read the last image, so any number of them cost the SCPI side
 // nothing.
-#include <zorsim/display.h>
-#include <zorsim/web_page.h>
+#include "web_page.h"
+
+#include <simulator/display/render.h>
 
 #include <httplib.h>
 

@@ -8,7 +8,7 @@
 // cpp-httplib); the Windows build leaves it out.
 #pragma once
 
-#include <zorsim/analyzer.h>
+#include <simulator/analyzer/analyzer.h>
 
 #include <cstdint>
 #include <memory>

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <vector>
 
-#include "physics/time_domain.h"
+#include <simulator/physics/time_domain.h>
 
 int main() {
     using namespace zorsim::physics;

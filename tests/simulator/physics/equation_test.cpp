@@ -1,6 +1,6 @@
 // Trace equations and the noise of segment sweeps, on the physics alone.
-#include "physics/chain.h"
-#include "physics/equation.h"
+#include <simulator/physics/chain.h>
+#include <simulator/physics/equation.h>
 
 #include <gtest/gtest.h>
 

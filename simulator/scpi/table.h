@@ -1,11 +1,12 @@
-// The simulator's SCPI engine: parsing of program messages, a table of
-// command patterns with handlers, declarative settings, and the execution
-// of one program message against a device.
+// The SCPI engine's table: command patterns with handlers, declarative
+// settings and their store, and the execution of one program message
+// against a device.
 //
 // Adding a command is adding a row: a pattern such as
 // "[:SENSe#]:FREQuency:STARt" with a set handler and/or a query handler, or
 // a setting_t that stores one value per numeric-suffix tuple and answers
-// its own query. Commands are registered per area (see simulator/src).
+// its own query. The analyzer registers its commands per SCPI subsystem
+// (simulator/commands/).
 //
 // Patterns
 //   - nodes separated by ':', a leading ':' is optional;
@@ -24,12 +25,16 @@
 // When several patterns match one header, the one registered first wins.
 #pragma once
 
+#include "format.h"
+#include "parser.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,89 +42,6 @@
 #include <vector>
 
 namespace zorsim::scpi {
-
-// ---------------------------------------------------------------- errors
-
-// Standard SCPI text of an error code ("Undefined header" for -113);
-// "Unknown error" for codes it does not know.
-const char* error_message(int code);
-
-// Thrown by parsers and handlers to report an SCPI error. Codes -100..-199
-// (command errors) end the processing of the program message; others end
-// only the unit that raised them.
-class scpi_error : public std::exception {
-public:
-    explicit scpi_error(int code);
-    scpi_error(int code, std::string message);
-    int code() const noexcept { return code_; }
-    const std::string& message() const noexcept { return message_; }
-    const char* what() const noexcept override { return message_.c_str(); }
-
-private:
-    int code_;
-    std::string message_;
-};
-
-// ---------------------------------------------------------------- parsing
-
-enum class param_type_t {
-    decimal,      // NR1/NR2/NR3, optionally followed by a suffix unit ("1.5GHz")
-    non_decimal,  // #H1F, #Q17, #B101
-    character,    // a mnemonic: ON, MAX, LINear
-    string,       // "..." or '...'
-    block,        // #NDDD<bytes> or #0<bytes>
-    expression,   // ( ... )
-};
-
-struct param_t {
-    param_type_t type = param_type_t::character;
-    // decimal: the number as sent (without suffix); non_decimal: as sent;
-    // character: as sent; string: contents with quotes removed and doubled
-    // quotes undone; block: the data bytes; expression: with parentheses.
-    std::string text;
-    std::string suffix;  // decimal only: the unit suffix in upper case, or empty
-    double value = 0;    // decimal and non_decimal: the value (suffix not applied)
-};
-
-struct header_t {
-    bool common = false;    // *XXX
-    bool query = false;     // ends in '?'
-    bool absolute = false;  // leading ':'
-    // Upper-cased nodes as sent, suffix digits included ("SENS2", "FREQ");
-    // a common command has one node ("*IDN").
-    std::vector<std::string> nodes;
-};
-
-struct unit_t {
-    header_t header;
-    std::vector<param_t> params;
-};
-
-// True for the bytes IEEE 488.2 treats as white space (0x00..0x20 but LF
-// is included too, so a message with its terminator still parses).
-bool is_white_space(char c);
-
-// Parses the program message unit starting at `pos` (white space allowed
-// before it) and moves `pos` past the ';' that ends it, or to the end.
-// Returns false (pos at the end or past an empty unit's ';') when the unit
-// is empty. Throws scpi_error (a command error) on a syntax fault.
-bool parse_unit(std::string_view message, std::size_t& pos, unit_t& unit);
-
-// All units of a message (empty units skipped). Throws scpi_error.
-std::vector<unit_t> parse_message(std::string_view message);
-
-// ---------------------------------------------------------------- formatting
-
-std::string format_real(double value);          // NR3: "+1.000000000000E+09"; NaN 9.91E37, inf 9.9E37
-std::string format_integer(std::int64_t value);  // "%d"
-std::string format_boolean(bool value);          // "1" / "0"
-std::string quote_string(std::string_view text); // "text" with inner '"' doubled
-std::string format_block(std::string_view bytes);  // #NDDD<bytes> (#10 when empty)
-
-// Short form of a pattern mnemonic ("MLOGarithmic" -> "MLOG").
-std::string short_form(std::string_view mnemonic);
-// True when `word` (any case) is the short or long form of `mnemonic`.
-bool mnemonic_matches(std::string_view mnemonic, std::string_view word);
 
 // ---------------------------------------------------------------- patterns
 
@@ -196,13 +118,8 @@ struct setting_t {
     // instrument moves on its own, such as a tracking marker's position).
     std::function<void(context_t&)> refresh;
     // String settings only: accept unquoted character data as the text too
-    // (titles that callers send bare), and answer without quotes (mnemonic-
-    // like texts such as a measured parameter "S21").
+    // (titles that callers send bare).
     bool accepts_character_data = false;
-    bool answers_bare = false;
-    // What the instrument keeps over *RST and a preset (its files, its
-    // calibration kits); only a power-on clears it.
-    bool kept_over_reset = false;
     std::size_t suffix_count = 0;  // filled by command_table_t::add_setting
 
     setting_t& range(double lo, double hi) {
@@ -235,14 +152,6 @@ struct setting_t {
         accepts_character_data = true;
         return *this;
     }
-    setting_t& answering_bare() {
-        answers_bare = true;
-        return *this;
-    }
-    setting_t& keeping_over_reset() {
-        kept_over_reset = true;
-        return *this;
-    }
     setting_t& with_default_for(std::function<setting_value_t(const std::vector<int>&)> fn) {
         default_for = std::move(fn);
         return *this;
@@ -256,6 +165,48 @@ setting_t boolean_setting(std::string pattern, bool default_value);
 setting_t choice_setting(std::string pattern, std::vector<std::string> choices, std::string_view default_choice);
 setting_t string_setting(std::string pattern, std::string default_value);
 
+// ---------------------------------------------------------------- keys
+
+// A setting named in code: its pattern (which is its look-up key) and the
+// type of its value, so that a misspelt name or a value of the wrong kind
+// does not build. A device declares its settings' keys once, then registers
+// and reads the settings through them.
+template <class T>
+struct setting_key_t {
+    using value_t = T;
+    std::string_view pattern;
+};
+// A choice: its mnemonics in the order of the enumeration `E` its values take.
+template <class E, std::size_t N>
+struct choice_key_t {
+    using value_t = E;
+    std::string_view pattern;
+    std::array<std::string_view, N> choices;
+    std::string keyword(E value) const { return short_form(choices.at(static_cast<std::size_t>(value))); }
+};
+template <class E, class... Mnemonics>
+constexpr choice_key_t<E, sizeof...(Mnemonics)> choice_key(std::string_view pattern, Mnemonics... choices) {
+    return {pattern, {std::string_view(choices)...}};
+}
+
+inline setting_t real_setting(const setting_key_t<double>& key, double default_value) {
+    return real_setting(std::string(key.pattern), default_value);
+}
+inline setting_t integer_setting(const setting_key_t<std::int64_t>& key, std::int64_t default_value) {
+    return integer_setting(std::string(key.pattern), default_value);
+}
+inline setting_t boolean_setting(const setting_key_t<bool>& key, bool default_value) {
+    return boolean_setting(std::string(key.pattern), default_value);
+}
+inline setting_t string_setting(const setting_key_t<std::string>& key, std::string default_value) {
+    return string_setting(std::string(key.pattern), std::move(default_value));
+}
+template <class E, std::size_t N>
+setting_t choice_setting(const choice_key_t<E, N>& key, typename choice_key_t<E, N>::value_t default_value) {
+    return choice_setting(std::string(key.pattern), std::vector<std::string>(key.choices.begin(), key.choices.end()),
+                          key.choices.at(static_cast<std::size_t>(default_value)));
+}
+
 class command_table_t;
 
 // The values of a device's settings: only the ones changed from their
@@ -267,20 +218,31 @@ public:
     // Suffix lists shorter than the pattern's are padded with 1.
     setting_value_t get(const setting_t& setting, const std::vector<int>& suffixes) const;
     void set(const setting_t& setting, const std::vector<int>& suffixes, setting_value_t value);
-    // *RST: every value back to its default but those kept over a reset.
-    void reset();
-    // Power-on: every value back to its default.
-    void reset_all() { values_.clear(); }
+    // *RST: every value back to its default.
+    void reset() { values_.clear(); }
 
-    // Typed access by key (throws std::out_of_range for an unknown key,
-    // std::bad_variant_access for the wrong kind).
-    double real(std::string_view key, const std::vector<int>& suffixes = {}) const;
-    std::int64_t integer(std::string_view key, const std::vector<int>& suffixes = {}) const;
-    bool boolean(std::string_view key, const std::vector<int>& suffixes = {}) const;
-    std::string keyword(std::string_view key, const std::vector<int>& suffixes = {}) const;  // short form, upper case
-    std::string text(std::string_view key, const std::vector<int>& suffixes = {}) const;
+    // By key: the stored value, or its default. Throws std::out_of_range
+    // for a key the table does not have.
+    template <class T>
+    T get(const setting_key_t<T>& key, const std::vector<int>& suffixes = {}) const {
+        return std::get<T>(get(find(key.pattern), suffixes));
+    }
+    template <class E, std::size_t N>
+    E get(const choice_key_t<E, N>& key, const std::vector<int>& suffixes = {}) const {
+        return static_cast<E>(std::get<std::int64_t>(get(find(key.pattern), suffixes)));
+    }
     // Stores without range check or hooks.
-    void set_value(std::string_view key, const std::vector<int>& suffixes, setting_value_t value);
+    template <class T>
+    void set(const setting_key_t<T>& key, const std::vector<int>& suffixes, typename setting_key_t<T>::value_t value) {
+        set(find(key.pattern), suffixes, setting_value_t(std::move(value)));
+    }
+    template <class E, std::size_t N>
+    void set(const choice_key_t<E, N>& key, const std::vector<int>& suffixes, typename choice_key_t<E, N>::value_t value) {
+        set(find(key.pattern), suffixes, setting_value_t(static_cast<std::int64_t>(value)));
+    }
+
+    // By look-up name, for a table without declared keys.
+    std::string keyword(std::string_view key, const std::vector<int>& suffixes = {}) const;  // short form, upper case
 
 private:
     const setting_t& find(std::string_view key) const;

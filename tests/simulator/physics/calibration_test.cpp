@@ -6,8 +6,8 @@
 #include <complex>
 #include <string>
 
-#include "physics/cal_kit.h"
-#include "physics/calibration.h"
+#include <simulator/physics/cal_kit.h>
+#include <simulator/physics/calibration.h>
 
 namespace zorsim::physics {
 namespace {

@@ -1,7 +1,7 @@
 // IEEE 488.2 common commands, the status model and the error queue.
 #include "analyzer_fixture.h"
 
-#include <zorsim/analyzer.h>
+#include <simulator/analyzer/analyzer.h>
 
 using zorsim::analyzer_t;
 

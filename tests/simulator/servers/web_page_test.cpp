@@ -1,6 +1,6 @@
 // The web page over HTTP: what it says about the instrument, its images,
 // and several viewers told of a change.
-#include <zorsim/web_page.h>
+#include <simulator/servers/web_page.h>
 
 #include <gtest/gtest.h>
 #include <httplib.h>

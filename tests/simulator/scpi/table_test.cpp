@@ -1,6 +1,6 @@
 // Patterns, the command table, settings and the execution rules, on a
 // small table of its own.
-#include <zorsim/scpi.h>
+#include <simulator/scpi/table.h>
 
 #include <gtest/gtest.h>
 
@@ -264,14 +264,25 @@ TEST_F(ScpiTable, PerSuffixDefaultsChecksAndStoreAccess) {
     run("CHEC 13");
     EXPECT_EQ(device.errors, std::vector<int>{-221});
     EXPECT_EQ(run("CHEC?"), "+0.000000000000E+00");
+    // Through keys, as a device declares its settings.
+    constexpr setting_key_t<double> power{"[:SENSe#]:POWer"};
+    constexpr setting_key_t<std::int64_t> parameter{":CALCulate#:TRACe#:PARameter"};
+    constexpr setting_key_t<std::string> name{":MMEMory:NAME"};
+    constexpr setting_key_t<bool> output{":OUTPut"};
+    enum class sweep_t { linear, logarithmic, cw };
+    constexpr auto type = choice_key<sweep_t>(":SENSe#:SWEep:TYPE", "LINear", "LOGarithmic", "CW");
     auto& store = device.settings();
-    EXPECT_DOUBLE_EQ(store.real("[:SENSe#]:POWer"), -10);
-    store.set_value("[:SENSe#]:POWer", {3}, 4.0);
+    EXPECT_DOUBLE_EQ(store.get(power), -10);
+    store.set(power, {3}, 4.0);
     EXPECT_EQ(run("SENS3:POW?;:SENS1:POW?"), "+4.000000000000E+00;-1.000000000000E+01");
-    EXPECT_EQ(store.integer(":CALCulate#:TRACe#:PARameter", {1, 2}), 20);
-    EXPECT_EQ(store.text(":MMEMory:NAME"), "state.sta");
-    EXPECT_TRUE(store.boolean(":OUTPut"));
-    EXPECT_THROW(store.real("nope"), std::out_of_range);
+    EXPECT_EQ(store.get(parameter, {1, 2}), 20);
+    EXPECT_EQ(store.get(name), "state.sta");
+    EXPECT_TRUE(store.get(output));
+    store.set(type, {2}, sweep_t::cw);
+    EXPECT_EQ(run("SENS2:SWE:TYPE?"), "CW");
+    EXPECT_EQ(store.get(type, {2}), sweep_t::cw);
+    EXPECT_EQ(type.keyword(sweep_t::logarithmic), "LOG");
+    EXPECT_THROW(store.get(setting_key_t<double>{"nope"}), std::out_of_range);
     store.reset();
     EXPECT_EQ(run("SENS3:POW?"), "-1.000000000000E+01");
 }

@@ -1,8 +1,8 @@
 // The TCP server and its message framing.
 #include "tcp_test_client.h"
 
-#include <zorsim/analyzer.h>
-#include <zorsim/tcp_server.h>
+#include <simulator/analyzer/analyzer.h>
+#include <simulator/servers/tcp_server.h>
 
 #include <gtest/gtest.h>
 

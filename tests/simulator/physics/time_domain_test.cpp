@@ -7,7 +7,7 @@
 #include <complex>
 #include <random>
 
-#include "physics/time_domain.h"
+#include <simulator/physics/time_domain.h>
 
 namespace zorsim::physics {
 namespace {

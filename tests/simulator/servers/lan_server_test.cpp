@@ -4,8 +4,8 @@
 // ending a read or a lock wait.
 #include <gtest/gtest.h>
 
-#include <zorsim/analyzer.h>
-#include <zorsim/lan_servers.h>
+#include <simulator/analyzer/analyzer.h>
+#include <simulator/servers/lan_servers.h>
 #include <protocols/vxi11.h>
 #include <protocols/hislip.h>
 

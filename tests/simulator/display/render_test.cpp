@@ -1,7 +1,7 @@
 // The display renderer, checked on the drawn pixels: where traces, limits
 // and failing points land, that nothing leaves its graticule, and the
 // image formats and sizes. No golden images: fonts differ between machines.
-#include <zorsim/display.h>
+#include <simulator/display/render.h>
 
 #include <cairo.h>
 #include <gtest/gtest.h>

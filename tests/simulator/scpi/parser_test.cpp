@@ -1,5 +1,5 @@
 // Parsing of program messages: headers, parameters, separators, errors.
-#include <zorsim/scpi.h>
+#include <simulator/scpi/table.h>
 
 #include <gtest/gtest.h>
 

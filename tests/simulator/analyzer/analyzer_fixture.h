@@ -1,7 +1,7 @@
 // A fresh analyzer per test and short helpers to talk to it.
 #pragma once
 
-#include <zorsim/analyzer.h>
+#include <simulator/analyzer/analyzer.h>
 
 #include <gtest/gtest.h>
 
