@@ -21,14 +21,6 @@
 
 namespace zorsim {
 
-using scpi::boolean_setting;
-using scpi::choice_setting;
-using scpi::context_t;
-using scpi::integer_setting;
-using scpi::real_setting;
-using scpi::scpi_error;
-using scpi::string_setting;
-
 namespace {
 
 constexpr int settings_conflict = -221;

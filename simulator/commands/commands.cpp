@@ -65,6 +65,16 @@ void add_trace_command(scpi::command_table_t& table, const std::string& pattern,
     table.add(measure_alias(pattern), set, query);
 }
 
+double bounded_param(context_t& ctx, double lo, double hi, std::string_view unit) {
+    ctx.expect_params(1, 1);
+    if (ctx.is_word(0, "MINimum")) return lo;
+    if (ctx.is_word(0, "MAXimum")) return hi;
+    if (ctx.param(0).type == scpi::param_type_t::character) throw scpi_error(-224);
+    const double v = ctx.real_param(0, unit);
+    if (!(v >= lo && v <= hi)) throw scpi_error(-222);
+    return v;
+}
+
 const command_set_t& analyzer_commands() {
     // Never destroyed: analyzers living in statics may outlast it otherwise.
     static const command_set_t* set = build_commands();

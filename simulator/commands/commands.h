@@ -10,9 +10,19 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zorsim {
+
+// The vocabulary every command file speaks.
+using scpi::boolean_setting;
+using scpi::choice_setting;
+using scpi::context_t;
+using scpi::integer_setting;
+using scpi::real_setting;
+using scpi::scpi_error;
+using scpi::string_setting;
 
 // What the commands ask of every instrument they act on, beside the table:
 // the hooks to run after each sweep.
@@ -59,6 +69,10 @@ inline void answer_values(scpi::context_t& ctx, const std::vector<physics::compl
 }
 // Exactly `count` values from a write, as numbers or one such block.
 std::vector<double> values_param(scpi::context_t& ctx, std::size_t count);
+
+// The one number of a set command within [lo, hi], in `unit` (SI prefixes
+// taken); MINimum and MAXimum name the ends.
+double bounded_param(scpi::context_t& ctx, double lo, double hi, std::string_view unit);
 
 // Turns the time domain (transforms and gates) of the channel's traces off
 // when its sweep is no longer linear, with a settings-conflict error.

@@ -6,9 +6,6 @@
 
 namespace zorsim {
 
-using scpi::context_t;
-using scpi::scpi_error;
-
 namespace {
 
 // An 8-bit register value for *ESE / *SRE.

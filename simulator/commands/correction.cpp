@@ -17,11 +17,6 @@
 
 namespace zorsim {
 
-using scpi::boolean_setting;
-using scpi::context_t;
-using scpi::integer_setting;
-using scpi::real_setting;
-using scpi::scpi_error;
 using physics::cal_method_t;
 
 namespace {

@@ -7,8 +7,6 @@
 
 namespace zorsim {
 
-using scpi::context_t;
-
 namespace {
 
 scpi::data_format_t data_format(const scpi::settings_store_t& s) {

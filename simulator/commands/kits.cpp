@@ -20,9 +20,6 @@
 
 namespace zorsim {
 
-using scpi::context_t;
-using scpi::scpi_error;
-
 namespace {
 
 using physics::standard_t;

@@ -19,11 +19,6 @@
 
 namespace zorsim {
 
-using scpi::boolean_setting;
-using scpi::context_t;
-using scpi::real_setting;
-using scpi::scpi_error;
-
 namespace {
 
 constexpr std::int64_t max_limit_segments = 100;

@@ -26,12 +26,6 @@
 
 namespace zorsim {
 
-using scpi::boolean_setting;
-using scpi::choice_setting;
-using scpi::context_t;
-using scpi::real_setting;
-using scpi::scpi_error;
-
 namespace {
 
 constexpr int reference_marker = settings::reference_marker;

@@ -25,9 +25,6 @@
 
 namespace zorsim {
 
-using scpi::context_t;
-using scpi::scpi_error;
-
 namespace {
 
 using node_t = volume_node_t;

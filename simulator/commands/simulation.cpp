@@ -8,9 +8,6 @@
 
 namespace zorsim {
 
-using scpi::context_t;
-using scpi::scpi_error;
-
 namespace {
 
 struct simulation_command_t {
@@ -20,6 +17,18 @@ struct simulation_command_t {
 };
 
 simulation_t& simulation_of(context_t& ctx) { return instrument_of(ctx).simulation; }
+
+template <bool simulation_t::*flag>
+void set_flag(context_t& ctx) {
+    ctx.expect_params(1, 1);
+    simulation_of(ctx).*flag = ctx.boolean_param(0);
+}
+
+template <bool simulation_t::*flag>
+void answer_flag(context_t& ctx) {
+    ctx.expect_params(0, 0);
+    ctx.answer_boolean(simulation_of(ctx).*flag);
+}
 
 }  // namespace
 
@@ -57,26 +66,10 @@ void register_simulation_commands(scpi::command_table_t& t) {
              ctx.expect_params(0, 0);
              ctx.answer(simulation_of(ctx).instant ? "INST" : "REAL");
          }},
-        {":SYSTem:SIMulation:NOISe",
-         [](context_t& ctx) {
-             ctx.expect_params(1, 1);
-             simulation_of(ctx).noise = ctx.boolean_param(0);
-         },
-         [](context_t& ctx) {
-             ctx.expect_params(0, 0);
-             ctx.answer_boolean(simulation_of(ctx).noise);
-         }},
+        {":SYSTem:SIMulation:NOISe", set_flag<&simulation_t::noise>, answer_flag<&simulation_t::noise>},
         // The test set's systematic errors on the raw data (ON by default, as
         // an uncalibrated analyzer measures); OFF makes raw data the device's own.
-        {":SYSTem:SIMulation:ERRors",
-         [](context_t& ctx) {
-             ctx.expect_params(1, 1);
-             simulation_of(ctx).errors = ctx.boolean_param(0);
-         },
-         [](context_t& ctx) {
-             ctx.expect_params(0, 0);
-             ctx.answer_boolean(simulation_of(ctx).errors);
-         }},
+        {":SYSTem:SIMulation:ERRors", set_flag<&simulation_t::errors>, answer_flag<&simulation_t::errors>},
         {":SYSTem:SIMulation:SEED",
          [](context_t& ctx) {
              ctx.expect_params(1, 1);

@@ -10,13 +10,6 @@
 
 namespace zorsim {
 
-using scpi::boolean_setting;
-using scpi::choice_setting;
-using scpi::context_t;
-using scpi::integer_setting;
-using scpi::real_setting;
-using scpi::scpi_error;
-
 namespace {
 
 using settings::max_frequency;
@@ -30,17 +23,6 @@ double stop_of(context_t& ctx) { return ctx.settings().get(settings::frequency_s
 void set_range(context_t& ctx, double start, double stop) {
     ctx.settings().set(settings::frequency_start, {ctx.suffix(0)}, start);
     ctx.settings().set(settings::frequency_stop, {ctx.suffix(0)}, stop);
-}
-
-// A frequency parameter within [lo, hi] (MINimum/MAXimum accepted).
-double frequency_param(context_t& ctx, double lo, double hi) {
-    ctx.expect_params(1, 1);
-    if (ctx.is_word(0, "MINimum")) return lo;
-    if (ctx.is_word(0, "MAXimum")) return hi;
-    if (ctx.param(0).type == scpi::param_type_t::character) throw scpi_error(-224);
-    const double v = ctx.real_param(0, "HZ");
-    if (!(v >= lo && v <= hi)) throw scpi_error(-222);
-    return v;
 }
 
 constexpr std::size_t max_segments = 201;
@@ -120,7 +102,7 @@ void register_stimulus_commands(scpi::command_table_t& t) {
     t.add(
         "[:SENSe#]:FREQuency:CENTer",
         [](context_t& ctx) {
-            const double center = frequency_param(ctx, min_frequency, max_frequency);
+            const double center = bounded_param(ctx, min_frequency, max_frequency, "HZ");
             const double half = std::min({(stop_of(ctx) - start_of(ctx)) / 2, center - min_frequency,
                                           max_frequency - center});
             set_range(ctx, center - half, center + half);
@@ -132,7 +114,7 @@ void register_stimulus_commands(scpi::command_table_t& t) {
     t.add(
         "[:SENSe#]:FREQuency:SPAN",
         [](context_t& ctx) {
-            const double span = frequency_param(ctx, 0, max_frequency - min_frequency);
+            const double span = bounded_param(ctx, 0, max_frequency - min_frequency, "HZ");
             const double center = (start_of(ctx) + stop_of(ctx)) / 2;
             const double half = std::min({span / 2, center - min_frequency, max_frequency - center});
             set_range(ctx, center - half, center + half);

@@ -6,9 +6,6 @@
 
 namespace zorsim {
 
-using scpi::context_t;
-using scpi::scpi_error;
-
 namespace {
 
 void answer_next_error(context_t& ctx) {

@@ -21,29 +21,12 @@
 
 namespace zorsim {
 
-using scpi::boolean_setting;
-using scpi::choice_setting;
-using scpi::context_t;
-using scpi::real_setting;
-using scpi::scpi_error;
-
 namespace {
 
 constexpr double max_time = 1e-3;  // s, either side of zero
 constexpr int settings_conflict = -221;
 
 std::vector<int> trace_of(const context_t& ctx) { return {ctx.suffix(0), ctx.suffix(1)}; }
-
-// A time parameter within [lo, hi] (MINimum/MAXimum accepted).
-double time_param(context_t& ctx, double lo, double hi) {
-    ctx.expect_params(1, 1);
-    if (ctx.is_word(0, "MINimum")) return lo;
-    if (ctx.is_word(0, "MAXimum")) return hi;
-    if (ctx.param(0).type == scpi::param_type_t::character) throw scpi_error(-224);
-    const double v = ctx.real_param(0, "S");
-    if (!(v >= lo && v <= hi)) throw scpi_error(-222);
-    return v;
-}
 
 // ---------------------------------------------------------------- markers on the time axis
 
@@ -138,13 +121,13 @@ void add_time_window(scpi::command_table_t& t, const time_window_t& w, double st
     add_trace_setting(t, real_setting(w.stop_key, stop).range(-max_time, max_time).with_unit("S").on_change(
                              [w](context_t& ctx) { w.set(ctx, std::min(w.start(ctx), w.stop(ctx)), w.stop(ctx)); }));
     add_trace_command(
-        t, w.base() + ":CENTer", [w](context_t& ctx) { w.set_center(ctx, time_param(ctx, -max_time, max_time)); },
+        t, w.base() + ":CENTer", [w](context_t& ctx) { w.set_center(ctx, bounded_param(ctx, -max_time, max_time, "S")); },
         [w](context_t& ctx) {
             ctx.expect_params(0, 0);
             ctx.answer_real((w.start(ctx) + w.stop(ctx)) / 2);
         });
     add_trace_command(
-        t, w.base() + ":SPAN", [w](context_t& ctx) { w.set_span(ctx, time_param(ctx, 0, 2 * max_time)); },
+        t, w.base() + ":SPAN", [w](context_t& ctx) { w.set_span(ctx, bounded_param(ctx, 0, 2 * max_time, "S")); },
         [w](context_t& ctx) {
             ctx.expect_params(0, 0);
             ctx.answer_real(w.stop(ctx) - w.start(ctx));

@@ -106,6 +106,12 @@ struct web_page_t::impl_t {
     std::atomic<int> viewers{0};
     std::atomic<std::int64_t> last_request_ms{0};
 
+    template <class T>
+    T locked_copy(const T& value) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return value;
+    }
+
     static std::int64_t now_ms() {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())
@@ -233,25 +239,16 @@ std::uint16_t web_page_t::start(std::uint16_t port, const std::string& address) 
         response.set_header("Cache-Control", "no-store");
         response.set_content(d.page(request), "text/html; charset=utf-8");
     });
+    // The image drawn last, as PNG, or the display it shows drawn as SVG.
     d.server.Get("/screen.png", [&d, up_to_date](const httplib::Request&, httplib::Response& response) {
         up_to_date();
-        std::string png;
-        {
-            std::lock_guard<std::mutex> lock(d.mutex);
-            png = d.png;
-        }
         response.set_header("Cache-Control", "no-store");
-        response.set_content(std::move(png), "image/png");
+        response.set_content(d.locked_copy(d.png), "image/png");
     });
     d.server.Get("/screen.svg", [&d, up_to_date](const httplib::Request&, httplib::Response& response) {
         up_to_date();
-        display::display_state_t state;
-        {
-            std::lock_guard<std::mutex> lock(d.mutex);
-            state = d.shown;
-        }
         response.set_header("Cache-Control", "no-store");
-        response.set_content(display::render(state, display::image_format_t::svg), "image/svg+xml");
+        response.set_content(display::render(d.locked_copy(d.shown), display::image_format_t::svg), "image/svg+xml");
     });
     d.server.Get("/events", [&d](const httplib::Request&, httplib::Response& response) {
         if (d.viewers.fetch_add(1) >= max_viewers) {
