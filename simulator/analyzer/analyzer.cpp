@@ -29,6 +29,7 @@ std::string trimmed_lower(const std::string& s) {
 }  // namespace
 
 struct analyzer_t::impl_t {
+    const command_set_t& commands;
     mutable std::mutex mutex;
     instrument_t instrument;
     std::deque<std::string> wire_log;
@@ -44,8 +45,8 @@ struct analyzer_t::impl_t {
     bool summary = false;  // the status byte's summary bit after the last message
     std::atomic<std::uint64_t> changes{0};
 
-    explicit impl_t(const command_set_t& commands) : instrument(commands.table) {
-        instrument.after_sweep = commands.after_sweep;
+    explicit impl_t(const command_set_t& set) : commands(set), instrument(set.table) {
+        instrument.after_sweep = set.after_sweep;
     }
 
     void log(const std::string& message) {
@@ -75,7 +76,7 @@ struct analyzer_t::impl_t {
         return std::nullopt;
     }
 
-    response_t execute(const std::string& message, const command_set_t& commands) {
+    response_t execute(const std::string& message) {
         update_sweep_status(instrument);
         scpi::result_t result = scpi::execute(commands.table, instrument, message);
         changes.fetch_add(1, std::memory_order_relaxed);
@@ -88,9 +89,10 @@ struct analyzer_t::impl_t {
         return r;
     }
 
-    // The listeners to call when the summary bit rose with this message.
-    std::vector<service_request_t> service_requests() {
-        const std::uint8_t stb = instrument.status_byte();
+    // The listeners to call, with the status byte, when the summary bit
+    // rose with this message.
+    std::vector<service_request_t> service_requests(std::uint8_t& stb) {
+        stb = instrument.status_byte();
         const bool now = (stb & stb_master_summary) != 0;
         const bool rose = now && !summary;
         summary = now;
@@ -109,10 +111,10 @@ response_t analyzer_t::receive(const std::string& message) {
     std::unique_lock<std::mutex> lock(impl_->mutex);
     impl_->log(message);
     if (auto scripted = impl_->scripted(message)) return *scripted;
-    response_t r = impl_->execute(message, analyzer_commands());
-    const std::vector<service_request_t> listeners = impl_->service_requests();
+    response_t r = impl_->execute(message);
+    std::uint8_t stb = 0;
+    const std::vector<service_request_t> listeners = impl_->service_requests(stb);
     if (!listeners.empty()) {
-        const std::uint8_t stb = impl_->instrument.status_byte();
         lock.unlock();  // listeners may call back into the analyzer
         for (const auto& l : listeners) l(stb);
     }

@@ -59,8 +59,6 @@ std::vector<double> table_params(const context_t& ctx, std::size_t fields, std::
         fields, max_type);
 }
 
-void answer_table_head(context_t& ctx, std::size_t count) { ctx.answer_integer(static_cast<std::int64_t>(count)); }
-
 const std::vector<analysis::limit_segment_t>& limit_table(const instrument_t& inst, trace_key_t trace) {
     static const std::vector<analysis::limit_segment_t> none;
     const auto found = inst.setup.limit_tables.find(trace);
@@ -120,7 +118,7 @@ void set_ripple_table(context_t& ctx) {
 void answer_ripple_table(context_t& ctx) {
     ctx.expect_params(0, 0);
     const auto& table = ripple_table(instrument_of(ctx), trace_key(ctx));
-    answer_table_head(ctx, table.size());
+    ctx.answer_integer(static_cast<std::int64_t>(table.size()));
     for (const auto& s : table) {
         ctx.answer_integer(s.on ? 1 : 0);
         for (double v : {s.x0, s.x1, s.allowed}) ctx.answer_real(v);
@@ -216,7 +214,7 @@ void register_limit_commands(scpi::command_table_t& t) {
     add_trace_command(t, ":CALCulate#:TRACe#:RLIMit:REPort[:DATA]", nullptr, [](context_t& ctx) {
         ctx.expect_params(0, 0);
         const auto report = ripple_test_of(ctx);
-        answer_table_head(ctx, report.size());
+        ctx.answer_integer(static_cast<std::int64_t>(report.size()));
         for (const auto& r : report) {
             ctx.answer_real(r.ripple);
             ctx.answer_real(r.allowed);
