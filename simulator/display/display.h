@@ -34,10 +34,9 @@ struct palette_t {
     static colour_t trace(int number) { return traces[static_cast<unsigned>(number - 1 < 0 ? 0 : number - 1) % 8]; }
 };
 
-constexpr int reference_marker = 10;  // markers 1..9 and the reference marker
-
 struct marker_t {
-    int number = 1;          // 1..9, or reference_marker
+    int number = 1;          // 1..9, or the reference marker's number
+    bool reference = false;  // the reference marker, which delta markers read against
     double x = 0;            // stimulus
     double y = 0;            // the formatted response the analyzer reads at x (first value)
     double y2 = 0;           // second value (Smith and polar formats)

@@ -407,7 +407,7 @@ private:
         cairo_close_path(cr_);
         if (mk.active) cairo_fill(cr_);
         else cairo_stroke(cr_);
-        const std::string label = mk.number == 10 ? "R" : std::to_string(mk.number);
+        const std::string label = mk.reference ? "R" : std::to_string(mk.number);
         text_at(cr_, x - text_width(cr_, label) / 2, y - 4 - 1.6 * size, label);
     }
 

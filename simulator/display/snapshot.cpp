@@ -36,7 +36,7 @@ std::string response_text(const std::string& format, double a, double b) {
 
 // The marker table's line: name, stimulus (s on a time axis, else Hz) and response.
 std::string readout(const trace_t& t, const marker_t& m) {
-    const std::string name = m.number == reference_marker ? "R" : (m.delta ? "\xCE\x94" : "") + std::to_string(m.number);
+    const std::string name = m.reference ? "R" : (m.delta ? "\xCE\x94" : "") + std::to_string(m.number);
     return name + "  " + engineering(m.x, t.time_axis ? "s" : "Hz") + "  " + response_text(t.format, m.y, m.y2);
 }
 
@@ -78,7 +78,7 @@ bool same(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 }  // namespace
 
 bool marker_t::operator==(const marker_t& o) const {
-    return number == o.number && same(x, o.x) && same(y, o.y) && same(y2, o.y2) && readout == o.readout &&
+    return number == o.number && reference == o.reference && same(x, o.x) && same(y, o.y) && same(y2, o.y2) && readout == o.readout &&
            active == o.active && delta == o.delta;
 }
 bool limit_segment_t::operator==(const limit_segment_t& o) const {

@@ -56,6 +56,7 @@ void read_markers(const instrument_t& inst, int channel, int number, const analy
         if (!s.get(settings::marker_state, at)) continue;
         display::marker_t marker;
         marker.number = m;
+        marker.reference = m == reference;
         marker.x = marker_x(inst, channel, number, m);
         if (formatted.points() == 0) {
             marker.y = std::nan("");

@@ -226,11 +226,6 @@ const setting_t& settings_store_t::find(std::string_view key) const {
     return *s;
 }
 
-std::string settings_store_t::keyword(std::string_view key, const std::vector<int>& suffixes) const {
-    const setting_t& s = find(key);
-    std::int64_t index = std::get<std::int64_t>(get(s, suffixes));
-    return short_form(s.choices.at(static_cast<std::size_t>(index)));
-}
 
 
 // ---------------------------------------------------------------- context_t

@@ -241,9 +241,6 @@ public:
         set(find(key.pattern), suffixes, setting_value_t(static_cast<std::int64_t>(value)));
     }
 
-    // By look-up name, for a table without declared keys.
-    std::string keyword(std::string_view key, const std::vector<int>& suffixes = {}) const;  // short form, upper case
-
 private:
     const setting_t& find(std::string_view key) const;
     static std::vector<int> normalized(const std::vector<int>& suffixes);

@@ -249,7 +249,8 @@ TEST_F(ScpiTable, ChoiceSetting) {
     run("SENS2:SWE:TYPE SEGM");
     run("SENS2:SWE:TYPE 1");
     EXPECT_EQ(device.errors, (std::vector<int>{-224, -104}));
-    EXPECT_EQ(device.settings().keyword(":SENSe#:SWEep:TYPE", {2}), "CW");
+    constexpr auto type = choice_key<std::size_t>(":SENSe#:SWEep:TYPE", "LINear", "LOGarithmic", "CW");
+    EXPECT_EQ(type.keyword(device.settings().get(type, {2})), "CW");
 }
 
 TEST_F(ScpiTable, StringSetting) {
