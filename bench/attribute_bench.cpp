@@ -9,8 +9,8 @@
 
 #include "ZOR.h"
 #include "zor_sim_control.h"
-#include "zorsim/analyzer.h"
-#include "zorsim/tcp_server.h"
+#include <simulator/analyzer/analyzer.h>
+#include <simulator/servers/tcp_server.h>
 
 namespace {
 

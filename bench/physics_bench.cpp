@@ -2,10 +2,10 @@
 // sweep (100,001 points): the device and receivers, every S-parameter
 // formatted, and whole trace-data replies in text and binary. Compare the
 // replies with a plain copy of as many bytes (printed by the last case).
-#include "physics/chain.h"
-#include "physics/devices.h"
+#include <simulator/physics/chain.h>
+#include <simulator/physics/devices.h>
 
-#include <zorsim/analyzer.h>
+#include <simulator/analyzer/analyzer.h>
 
 #include <benchmark/benchmark.h>
 

@@ -50,6 +50,11 @@ install(FILES ${CMAKE_BINARY_DIR}/package/zor.pc DESTINATION ${ZOR_PKGCONFIG_DIR
 install(TARGETS zor_visa zor_ivi_engine
     RUNTIME DESTINATION ${ZOR_STANDIN_DIR} COMPONENT standins
     LIBRARY DESTINATION ${ZOR_STANDIN_DIR} COMPONENT standins)
+# The simulator's renderer beside the VISA library that loads it for the
+# in-process analyzers' screen dumps (Linux builds, where cairo is).
+if(TARGET zorsim_render_module)
+    install(TARGETS zorsim_render_module LIBRARY DESTINATION ${ZOR_STANDIN_DIR} COMPONENT standins)
+endif()
 
 foreach(program vna-sim zor-measure)
     if(TARGET ${program})

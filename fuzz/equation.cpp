@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "physics/equation.h"
+#include <simulator/physics/equation.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zorsim::physics;

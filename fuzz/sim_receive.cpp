@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "zorsim/analyzer.h"
+#include <simulator/analyzer/analyzer.h>
 
 namespace {
 

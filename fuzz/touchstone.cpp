@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "physics/touchstone.h"
+#include <simulator/physics/touchstone.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -1,10 +1,13 @@
 // vna-sim: the simulated analyzer on a TCP port, like a LAN instrument's
 // raw SCPI socket.
-#include <zorsim/analyzer.h>
-#include <zorsim/lan_servers.h>
-#include <zorsim/tcp_server.h>
+#include <simulator/analyzer/analyzer.h>
+#include <simulator/servers/lan_servers.h>
+#include <simulator/servers/tcp_server.h>
+#ifdef ZORSIM_HAS_RENDERER
+#include <simulator/display/render.h>
+#endif
 #ifdef ZORSIM_HAS_WEB_PAGE
-#include <zorsim/web_page.h>
+#include <simulator/servers/web_page.h>
 #endif
 
 #include <cerrno>
@@ -211,6 +214,10 @@ int main(int argc, char** argv) {
     SetConsoleCtrlHandler(console_handler, TRUE);
 #endif
 
+#ifdef ZORSIM_HAS_RENDERER
+    // Screen dumps draw with the renderer linked in here, wherever vna-sim is installed.
+    zorsim::display::install_renderer(&zorsim_render_image);
+#endif
     const auto analyzer = zorsim::named_analyzer(name);
     for (const auto& command : setup) {
         analyzer->receive(command);

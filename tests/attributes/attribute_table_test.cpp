@@ -10,8 +10,8 @@
 
 #include "attribute_fixture.h"
 #include "visa.h"
-#include "zorsim/analyzer.h"
-#include "zorsim/tcp_server.h"
+#include <simulator/analyzer/analyzer.h>
+#include <simulator/servers/tcp_server.h>
 #include "../support/vna_sim_process.h"
 
 // The bundled VISA library's own functions, for a raw second session.

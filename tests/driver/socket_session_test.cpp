@@ -14,9 +14,9 @@
 #include "ZOR.h"
 #include "ivi_engine.h"
 #include "visa.h"
-#include "zorsim/analyzer.h"
-#include "zorsim/lan_servers.h"
-#include "zorsim/tcp_server.h"
+#include <simulator/analyzer/analyzer.h>
+#include <simulator/servers/lan_servers.h>
+#include <simulator/servers/tcp_server.h>
 #include "../support/vna_sim_process.h"
 
 extern "C" {

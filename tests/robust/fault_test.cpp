@@ -28,7 +28,7 @@
 #include "ZOR.h"
 #include "sim_fixture.h"
 #include "visa.h"
-#include "zorsim/tcp_server.h"
+#include <simulator/servers/tcp_server.h>
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "visa_test_support.h"
-#include "zorsim/lan_servers.h"
+#include <simulator/servers/lan_servers.h>
 #include "../support/vna_sim_process.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <thread>
 
 #include "net.h"
-#include "zorsim/lan_wire.h"
+#include <protocols/hislip.h>
 
 namespace zorvisa {
 namespace {
 
-namespace hs = zorsim::lan::hislip;
+namespace hs = zorwire::hislip;
 
 constexpr std::uint64_t our_max_message = 1ull << 30;  // we read any size in pieces
 constexpr std::uint64_t max_ignored_payload = 64ull << 20;

@@ -1,6 +1,7 @@
-// TCP for the network transports: the platform's socket calls behind a few
-// functions, and a connected stream with buffered reads that keep partial
-// data across time-outs, so a framed protocol never loses its place.
+// TCP for the network transports: the shared socket seam, with VISA's
+// statuses for what can fail, and a connected stream with buffered reads
+// that keep partial data across time-outs, so a framed protocol never loses
+// its place.
 #pragma once
 
 #include <algorithm>
@@ -12,34 +13,23 @@
 #include <string>
 #include <string_view>
 
+#include <protocols/socket.h>
+
 #include "transport.h"
 
 namespace zorvisa::net {
 
-#if defined(_WIN32)
-using handle_t = std::uintptr_t;  // SOCKET
-#else
-using handle_t = int;
-#endif
-extern const handle_t invalid_handle;
-
-bool ready();  // sockets usable (Windows: started once)
-int last_error();
-bool would_block(int error);
-bool interrupted(int error);
-void close_handle(handle_t s);
-void shutdown_handle(handle_t s);
-// 1 ready, 0 time-out, -1 error.
-int wait_handle(handle_t s, bool for_write, int ms);
-// Neither waits: what the socket takes or holds now, else would_block.
-long send_some(handle_t s, const char* p, std::size_t n);
-long recv_some(handle_t s, char* p, std::size_t n);
-// What has come, waiting up to `ms` for the first byte: on a time-out -1
-// with would_block(last_error()). A reply is then taken by the wait itself,
-// in one system call, not by a failed read, a wait and a read again.
-// `timeout_ms` keeps the socket's receive time-out (start it at -1), so waits
-// of one length set it once.
-long recv_waiting(handle_t s, char* p, std::size_t n, int ms, int& timeout_ms);
+using zorwire::tcp::close_handle;
+using zorwire::tcp::handle_t;
+using zorwire::tcp::interrupted;
+using zorwire::tcp::invalid_handle;
+using zorwire::tcp::last_error;
+using zorwire::tcp::recv_some;
+using zorwire::tcp::recv_waiting;
+using zorwire::tcp::send_some;
+using zorwire::tcp::shutdown_handle;
+using zorwire::tcp::wait_handle;
+using zorwire::tcp::would_block;
 
 // A connection with no Nagle delay and keep-alive on. Refused
 // or unknown host: VI_ERROR_RSRC_NFOUND; no answer in time: VI_ERROR_TMO.

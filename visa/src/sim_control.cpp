@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "zorsim/analyzer.h"
+#include <simulator/analyzer/analyzer.h>
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <deque>
 
-#include "zorsim/analyzer.h"
+#include <simulator/analyzer/analyzer.h>
 
 namespace zorvisa {
 namespace {

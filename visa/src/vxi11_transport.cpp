@@ -8,13 +8,13 @@
 #include <thread>
 
 #include "net.h"
-#include "zorsim/lan_wire.h"
+#include <protocols/vxi11.h>
 
 namespace zorvisa {
 namespace {
 
-namespace lan = zorsim::lan;
-namespace vxi11 = zorsim::lan::vxi11;
+namespace lan = zorwire;
+namespace vxi11 = zorwire::vxi11;
 
 constexpr std::size_t max_record = 64u << 20;  // no reply of ours comes near; a bigger one is garbage
 constexpr ViUInt32 reply_grace_ms = 1000;      // the device's own time-out comes first

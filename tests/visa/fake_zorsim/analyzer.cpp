@@ -1,7 +1,7 @@
 // A minimal stand-in for the simulated analyzer, used only to exercise the
 // VISA library when the real simulator is not built: scripts, the wire log,
 // the identity and "*IDN?". Everything else is accepted silently.
-#include "zorsim/analyzer.h"
+#include <simulator/analyzer/analyzer.h>
 
 #include <algorithm>
 #include <cctype>
