@@ -12,8 +12,9 @@ using namespace qvdriver::functions;
 
 namespace {
 
-// The selected kit's number lies outside the catalog.
-constexpr status_t kit_number_outside_catalog = static_cast<status_t>(0xBFFC0011u);
+// The selected kit's number lies outside the catalog: the value the identity
+// check also fails with.
+constexpr status_t kit_number_outside_catalog = zor_error_identity_check;
 
 // Null arguments are refused before the session is touched; the record is
 // still written under the guard so no exception leaves the export.
