@@ -4,10 +4,10 @@
 
 #include "adapter/models_common.h"
 
-// Correction on/off: two classes, one pair of commands.
-ZOR_SCPI_MODEL(correction_enable_t, bool, ":SENSe%d:CORRection:STATe %d", ":SENSe%d:CORRection:STATe?", "C", nullptr)
+// Correction on/off: two attributes, one pair of commands.
 ZOR_SCPI_MODEL(channel_correction_enabled_t, bool, ":SENSe%d:CORRection:STATe %d", ":SENSe%d:CORRection:STATe?", "C",
                nullptr)
+ZOR_SAME_MODEL(correction_enable_t, channel_correction_enabled_t)
 ZOR_SCPI_MODEL(correction_velocity_factor_t, double, ":SENSe%d:CORRection:EXTension:PORT%d:VELFactor %.12e",
                ":SENSe%d:CORRection:EXTension:PORT%d:VELFactor?", "CP", nullptr)
 ZOR_SCPI_MODEL(source_power_correction_enabled_t, bool, ":SOURce%d:POWer:PORT%d:CORRection %d",

@@ -55,7 +55,7 @@ public:
 // Memory trace display. Switching it on first stores the current data in the
 // memory trace, so the memory shown is never stale. The WINDow%d field takes
 // the channel number.
-class memory_trace_switch_t : public model_base_t<bool> {
+class measurement_trace_memory_trace_enabled_t final : public model_base_t<bool> {
 public:
     using model_t::getter;
     using model_t::setter;
@@ -63,7 +63,6 @@ public:
     status_t getter(bool& value) override;
 };
 
-class math_trace_memory_enabled_t final : public memory_trace_switch_t {};
-class measurement_trace_memory_trace_enabled_t final : public memory_trace_switch_t {};
-
 }  // namespace zor_adapter
+
+ZOR_SAME_MODEL(math_trace_memory_enabled_t, measurement_trace_memory_trace_enabled_t)

@@ -113,3 +113,10 @@ protected:
 // indices, keyword table or nullptr).
 #define ZOR_SCPI_MODEL(cls, T, set_command, get_command, indices, keywords) \
     ZOR_SCPI_MODEL_ON(scpi_model_t<T>, cls, T, set_command, get_command, indices, keywords)
+
+// A second attribute that sends exactly what `model` sends: one class under
+// both names.
+#define ZOR_SAME_MODEL(alias, model) \
+    namespace zor_adapter {          \
+    using alias = model;             \
+    }
