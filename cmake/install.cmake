@@ -47,8 +47,9 @@ set(ZOR_PROGRAMS)
 foreach(program vna-sim zor-measure)
     if(TARGET ${program})
         list(APPEND ZOR_PROGRAMS ${program})
-        # Installed programs find the driver in the library folder.
-        set_property(TARGET ${program} PROPERTY INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+        # Installed programs find the driver in the library folder; in the
+        # build tree it sits beside them.
+        set_property(TARGET ${program} PROPERTY INSTALL_RPATH "$ORIGIN;$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
     endif()
 endforeach()
 install(TARGETS ${ZOR_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
