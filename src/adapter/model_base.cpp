@@ -11,6 +11,7 @@ namespace zor_adapter {
 
 using qvdriver::console_printf;
 using qvdriver::util::string_format;
+namespace rep_cap_names = qvdriver::rep_cap_names;
 
 namespace {
 
@@ -95,40 +96,42 @@ bool model_t::channel_of_trace(std::int32_t trace, std::int32_t& channel) {
 
 std::int32_t model_t::port_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Port", index) == 0) return index;
-    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), "Port", rep_cap.to_string().c_str());
+    if (rep_cap.find_index(rep_cap_names::port, index) == 0) return index;
+    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), rep_cap_names::port,
+                   rep_cap.to_string().c_str());
     return 1;
 }
 
 std::int32_t model_t::trace_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Trace", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::trace, index) == 0) return index;
     return active_index(session, ":DISPlay:TRACe:SELect?");
 }
 
 std::int32_t model_t::window_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Window", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::window, index) == 0) return index;
     return active_index(session, ":DISPlay:WINDow:SELect?");
 }
 
 std::int32_t model_t::channel_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Channel", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::channel, index) == 0) return index;
     std::int32_t trace = 0;
-    if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, index)) return index;
+    if (rep_cap.find_index(rep_cap_names::trace, trace) == 0 && channel_of_trace(trace, index)) return index;
     return active_index(session, ":DISPlay:CHANnel:SELect?");
 }
 
 std::int32_t model_t::marker_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Marker", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::marker, index) == 0) return index;
     std::int32_t trace = 0;
     std::int32_t channel = 0;
-    if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, channel) &&
+    if (rep_cap.find_index(rep_cap_names::trace, trace) == 0 && channel_of_trace(trace, channel) &&
         query_number(session, string_format(":CALCulate%d:TRACe%d:MARKer:ACTivate?", channel, trace), index))
         return index;
-    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), "Marker", rep_cap.to_string().c_str());
+    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), rep_cap_names::marker,
+                   rep_cap.to_string().c_str());
     return 1;
 }
 

@@ -58,9 +58,12 @@ status_t read_driver_setup(std::uint32_t vi) {
     std::string bad;
     if (!parse_driver_setup(text, setup, bad)) {
         engine::set_error_info(VI_NULL, true, IVI_ERROR_INVALID_OPTION_STRING, 0,
-                               ("DriverSetup item \"" + bad + "\": DataFormat is ASCII or REAL64").c_str());
+                               ("DriverSetup item \"" + bad +
+                                "\" not understood: the driver's only item is DataFormat:ASCII or DataFormat:REAL64")
+                                   .c_str());
         return IVI_ERROR_INVALID_OPTION_STRING;
     }
+    setup.check_status_after_calls = engine::query_instr_status(vi) && !engine::simulating(vi);
     remember_setup(vi, setup);
     return 0;
 }

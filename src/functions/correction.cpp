@@ -26,7 +26,7 @@ ViStatus refuse(ViSession vi, ViInt32 position, const char* message) {
 // buffer that cannot take it would be lost anyway.
 ViStatus check_buffer(ViSession vi, ViInt32 bufferSize, const ViChar* buffer) {
     if (buffer == nullptr) return refuse(vi, 4, "Null address for Buffer");
-    if (bufferSize < 1) return zor_error_buffer_size;
+    if (bufferSize < 1) return leave_error_record(vi, zor_error_buffer_size);
     return 0;
 }
 

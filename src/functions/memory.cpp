@@ -52,7 +52,7 @@ status_t check_name(ViSession vi, ViConstString name, ViInt32 position, const ch
 // could not return its text leaves the instrument alone.
 status_t check_buffer(ViSession vi, ViInt32 size, const ViChar* buffer, ViInt32 position) {
     if (buffer == nullptr) return null_argument(vi, position, null_buffer);
-    return size < 1 ? zor_error_buffer_size : 0;
+    return size < 1 ? leave_error_record(vi, zor_error_buffer_size) : 0;
 }
 
 const std::string* file_type_keyword(ViInt32 type) {
@@ -81,7 +81,7 @@ ViStatus typed_command(ViSession vi, const char* format, ViConstString file, ViI
     const status_t checked = check_name(vi, file, 2, "File");
     if (checked != 0) return checked;
     const std::string* keyword = file_type_keyword(type);
-    if (keyword == nullptr) return zor_error_keyword;
+    if (keyword == nullptr) return leave_error_record(vi, zor_error_keyword);
     return locked(vi, [&](session_scope_t& scope) {
         return send(scope, util::string_format(format, keyword->c_str(), file));
     });
@@ -299,7 +299,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCatalogOfSpecifiedFileType(ViSession vi, 
     if (checked == 0) checked = check_buffer(vi, bufferSize, buffer, 5);
     if (checked != 0) return checked;
     const std::string* keyword = file_type_keyword(fileType);
-    if (keyword == nullptr) return zor_error_keyword;
+    if (keyword == nullptr) return leave_error_record(vi, zor_error_keyword);
     return catalog(vi, util::string_format(":MMEMory:CATalog:%s? \"%s\"", keyword->c_str(), directory), bufferSize,
                    buffer);
 }

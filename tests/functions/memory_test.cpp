@@ -207,11 +207,13 @@ TEST_F(Memory, TextResultsFollowTheBufferRules) {
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, 5, text), text_cut);
     EXPECT_EQ(std::string(text, 5), std::string("\"/US\0", 5));
     EXPECT_EQ(text[5], 'x');  // nothing past the size given
+    EXPECT_EQ(take_error().first, text_cut);
 
     clear_log();
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, 0, text), buffer_size);
     EXPECT_EQ(ZOR_MemoryGetCatalog(vi, "", -1, text), buffer_size);
     EXPECT_EQ(ZOR_MemoryQueryDateTime(vi, "f", 0, text), buffer_size);
+    EXPECT_EQ(take_error().first, buffer_size);
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, 8, nullptr), null_pointer);
     EXPECT_EQ(take_error(), (std::pair<ViStatus, std::string>{null_pointer, "Null address for Buffer"}));
     EXPECT_EQ(ZOR_MemoryGetCatalogOfSpecifiedFileType(vi, 0, nullptr, 8, text), null_pointer);
