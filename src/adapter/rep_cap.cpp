@@ -556,7 +556,8 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     if (context.refused) {
         expanded.clear();
         status = zor_error_badly_formed_selector;
-        problem = "Selector " + quoted(selector) + " names more than " + std::to_string(rep_cap_max_records) + " records";
+        problem = "Selector " + quoted(selector) + " names more than " + std::to_string(rep_cap_max_records) +
+                  " records";
         console_printf("%sParse RepCapIdentifier error -> selector expands to more than "
                        "%d records {%s}\n",
                        logger::console_tag(log_error),

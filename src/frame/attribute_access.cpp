@@ -79,7 +79,7 @@ status_t value_not_in_table(const model_t& model, ViInt32 value) {
                                                printed_id(model), "long"));
     const std::uint32_t vi = model.session != nullptr ? model.session->vi : 0;
     return record_failure(vi, zor_error_not_supported,
-                          attribute_name(model.attribute_id) + " takes one of its ZOR_VAL_* values (ZOR.h lists them); " +
+                          attribute_name(model.attribute_id) + " takes one of its ZOR_VAL_* values (in ZOR.h); " +
                               std::to_string(value) + " is none of them");
 }
 

@@ -124,7 +124,14 @@ struct addrinfo_deleter {
 };
 }  // namespace
 
+namespace {
+thread_local connect_failure_t connect_failure = connect_failure_t::none;
+}  // namespace
+
+connect_failure_t last_connect_failure() { return connect_failure; }
+
 ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& deadline, handle_t& out) {
+    connect_failure = connect_failure_t::none;
     if (!ready()) return VI_ERROR_SYSTEM_ERROR;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -132,7 +139,10 @@ ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& 
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) return VI_ERROR_RSRC_NFOUND;
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) {
+        connect_failure = connect_failure_t::unknown_host;
+        return VI_ERROR_RSRC_NFOUND;
+    }
     const std::unique_ptr<addrinfo, addrinfo_deleter> list(found);
 
     ViStatus status = VI_ERROR_RSRC_NFOUND;
@@ -174,6 +184,7 @@ ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& 
         out = s;
         return VI_SUCCESS;
     }
+    connect_failure = status == VI_ERROR_TMO ? connect_failure_t::timed_out : connect_failure_t::refused;
     return status;
 }
 
