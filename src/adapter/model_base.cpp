@@ -69,11 +69,32 @@ std::int32_t active_index(qvdriver::session_scope_t* session, const char* comman
     return index;
 }
 
+// Numbers between commas, blanks aside; an empty list is one too.
+bool integer_list(const std::string& reply) {
+    bool digit_seen = false;
+    for (char c : reply) {
+        if (c == ' ' || c == '\t') continue;
+        if (c >= '0' && c <= '9') {
+            digit_seen = true;
+        } else if (c == ',' && digit_seen) {
+            digit_seen = false;
+        } else {
+            return false;
+        }
+    }
+    return digit_seen || reply.find(',') == std::string::npos;
+}
+
+// A list query of the channel search. One that fails, or answers with
+// something that is no list, ends the call with a status, as the
+// active-selection queries do: falling back on the active channel would
+// address another channel than the trace's.
 bool query_list(qvdriver::session_scope_t* session, const std::string& command, std::vector<std::int32_t>& list) {
     if (session == nullptr) return false;
     status_t status = 0;
     std::string reply;
-    if (session->api.text_query(status, command, reply) < 0) return false;
+    if (session->api.text_query(status, command, reply) < 0) throw qvdriver::call_failed_t{status};
+    if (!integer_list(reply)) throw qvdriver::call_failed_t{qvdriver::zor_error_value_count};
     list = qvdriver::util::parse_int_list(reply);
     return true;
 }

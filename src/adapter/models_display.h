@@ -7,10 +7,12 @@
 
 namespace zor_adapter {
 
-// Title texts come back between double quotes; callers get the bare text.
-class quoted_title_model_t : public scpi_model_t<std::string> {
+// Titles go out as SCPI strings (a title with a space is one parameter)
+// and come back between double quotes; callers get the bare text.
+class quoted_title_model_t : public quoted_text_model_t {
 public:
-    using scpi_model_t<std::string>::getter;
+    using quoted_text_model_t::getter;
+    using quoted_text_model_t::setter;
     status_t getter(std::string& value) override;
 };
 

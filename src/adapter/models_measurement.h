@@ -34,9 +34,9 @@ ZOR_SCPI_MODEL(statistics_display_enable_t, bool, ":CALCulate%d:TRACe%d:MSTatist
                ":CALCulate%d:TRACe%d:MSTatistics:STATe?", "CT", nullptr)
 ZOR_SCPI_MODEL(equation_enable_t, bool, ":CALCulate%d:TRACe%d:EQUation:STATE %d", ":CALCulate%d:TRACe%d:EQUation:STATE?",
                "CT", nullptr)
-// The equation goes out between double quotes; the reply is returned as read.
-ZOR_SCPI_MODEL(equation_text_t, std::string, ":CALCulate%d:TRACe%d:EQUation:TEXT \"%s\"",
-               ":CALCulate%d:TRACe%d:EQUation:TEXT?", "CT", nullptr)
+// The equation goes out as a SCPI string; the reply is returned as read.
+ZOR_SCPI_MODEL_ON(quoted_text_model_t, equation_text_t, std::string, ":CALCulate%d:TRACe%d:EQUation:TEXT %s",
+                  ":CALCulate%d:TRACe%d:EQUation:TEXT?", "CT", nullptr)
 
 namespace zor_adapter {
 

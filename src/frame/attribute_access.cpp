@@ -6,6 +6,7 @@
 
 #include "ZOR.h"
 #include "adapter/registry.h"
+#include "adapter/scpi_model.h"
 #include "frame/engine_binding.h"
 #include "frame/export_guard.h"
 #include "frame/outcome.h"
@@ -142,9 +143,23 @@ status_t plain_get(model_t& model, T& value) {
     return model.getter(value);
 }
 
+// A text the command takes as it is, not as a quoted string (a keyword, a
+// parameter name) must be one word: a ';' or a space would end the command
+// and start another with the rest.
+status_t unquoted_text(const model_t& model, const std::string& value) {
+    if (dynamic_cast<const zor_adapter::quoted_text_model_t*>(&model) != nullptr || util::scpi_word(value)) return 0;
+    const std::uint32_t vi = model.session != nullptr ? model.session->vi : 0;
+    return record_failure(vi, engine::param_position_error(4),
+                          attribute_name(model.attribute_id) + " takes a keyword of letters, digits and _ (such as " +
+                              "S21 or MLOGarithmic); \"" + value.substr(0, 60) + "\" is none");
+}
+
 template <typename T>
 status_t plain_set(model_t& model, const T& value) {
     if (model.value_type_name != type_name<T>()) return set_mismatch(model, 239, type_name<T>());
+    if constexpr (std::is_same_v<T, std::string>) {
+        if (const status_t refused = unquoted_text(model, value)) return refused;
+    }
     return model.setter(value);
 }
 
@@ -332,6 +347,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_SetAttributeViString(ViSession vi, ViConstString r
                                                    ViConstString attributeValue) {
     if (attributeValue == nullptr) return guarded([&]() -> ViStatus { return null_value(vi, 4); });
     return guarded([&]() -> ViStatus {
+        if (const status_t refused = refuse_control_characters(vi, 4, "The value", attributeValue)) return refused;
         return set_plain(vi, repCapIdentifier, attributeId, std::string(attributeValue));
     });
 }

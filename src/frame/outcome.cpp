@@ -2,6 +2,7 @@
 
 #include "frame/engine_binding.h"
 #include "frame/session.h"
+#include "support/qvutil.h"
 #include "visa.h"
 
 namespace qvdriver {
@@ -62,6 +63,16 @@ status_t record_failure(std::uint32_t vi, status_t status, const std::string& el
 status_t leave_error_record(std::uint32_t vi, status_t status) {
     if (status >= 0) return status;
     return record_failure(vi, status, advice(status));
+}
+
+status_t refuse_control_characters(std::uint32_t vi, std::int32_t position, const char* what, const char* text) {
+    const std::size_t at = util::control_character_at(text);
+    if (at == std::string::npos) return 0;
+    return record_failure(vi, engine::param_position_error(position),
+                          util::string_format("%s holds the control character 0x%02X at %u: texts are one line of "
+                                              "printable characters",
+                                              what, static_cast<unsigned>(static_cast<unsigned char>(text[at])),
+                                              static_cast<unsigned>(at + 1)));
 }
 
 status_t check_instrument(session_scope_t& scope, status_t status, const std::string& what) {

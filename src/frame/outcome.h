@@ -23,6 +23,12 @@ status_t record_failure(std::uint32_t vi, status_t status, const std::string& el
 // that is not an error records nothing. Returns status.
 status_t leave_error_record(std::uint32_t vi, status_t status);
 
+// A text parameter with a control character is refused with the status of
+// its position ("Parameter <n> invalid") before anything is sent: a line
+// feed would end the command on a socket and send the rest as another
+// ("a\n*RST" resets the analyzer). 0 when the text may go out.
+status_t refuse_control_characters(std::uint32_t vi, std::int32_t position, const char* what, const char* text);
+
 // The event status register after a call that talked to the instrument and
 // succeeded; on an error bit the analyzer's error queue goes into the error
 // record, after `what` (the setting and value sent, when known), and the

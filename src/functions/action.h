@@ -36,6 +36,13 @@ inline status_t check_finite(ViSession vi, ViInt32 position, double value) {
     return status;
 }
 
+// A text parameter: null is the null-pointer record, a control character
+// is refused (refuse_control_characters); 0 when it may go out.
+inline status_t check_text(ViSession vi, ViInt32 position, ViConstString text, const char* what) {
+    if (text == nullptr) return null_argument(vi, position, (std::string("Null address for ") + what).c_str());
+    return refuse_control_characters(vi, position, what, text);
+}
+
 enum class after_call { check_instrument, nothing };
 
 // Runs body(scope) with the session locked; a failed lock is returned

@@ -112,18 +112,21 @@ TEST_F(Memory, EachNameExportSendsItsCommandAndReturnsTheWriteStatus) {
     EXPECT_TRUE(lockable_from_another_thread());
 }
 
-TEST_F(Memory, NullOrUnquotableNamesAreRefusedBeforeAnythingIsSent) {
+TEST_F(Memory, NullNamesAndControlCharactersAreRefusedBeforeAnythingIsSent) {
     for (const auto& c : name_exports) {
         EXPECT_EQ(c.call(vi, nullptr), null_pointer) << c.what;
         EXPECT_EQ(take_error().first, null_pointer) << c.what;
-        for (const char* bad : {"a\"b", "a\nb", "a\rb"}) {
+        for (const char* bad : {"a\nb", "a\rb", "a\x7f"}) {
             EXPECT_EQ(c.call(vi, bad), parameter_2) << c.what;
             EXPECT_EQ(take_error().first, parameter_2) << c.what;
         }
     }
     EXPECT_EQ(ZOR_MemoryCopy(vi, "a", nullptr), null_pointer);
-    EXPECT_EQ(ZOR_MemoryRename(vi, "a", "b\"c"), parameter_3);
+    EXPECT_EQ(ZOR_MemoryRename(vi, "a", "b\tc"), parameter_3);
     EXPECT_TRUE(log().empty());
+    // A quote is part of the name: it goes out doubled, inside one string.
+    EXPECT_EQ(ZOR_MemoryRename(vi, "a\"b", "c"), 0);
+    EXPECT_EQ(log(), (zor_test::strings{":MMEMory:MOVE \"a\"\"b\",\"c\""}));
 }
 
 TEST_F(Memory, FileTypesOutsideTheTableSendNothing) {
