@@ -340,6 +340,20 @@ TEST_F(Correction, SelectionByNameAndNumberAgreeWithTheAnalyzer) {
     EXPECT_EQ(selected_number(), 2);
 }
 
+// Each channel holds its own kit selection: naming Channel2 selects there,
+// and channel 1 keeps its kit (a SAVE there would solve with it).
+TEST_F(Correction, KitExportsActOnTheChannelTheSelectorNames) {
+    ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, "Channel2", "7 mm"), 0);
+    EXPECT_EQ(raw(":SENSe1:CORRection:COLLect:CKIT?;:SENSe2:CORRection:COLLect:CKIT?"), "1;4");
+    char name[32] = {};
+    EXPECT_EQ(ZOR_ChannelCorrectionCalKitGetSelectedByName(vi, "Channel2", sizeof name, name), 0);
+    EXPECT_STREQ(name, "7 mm");
+    EXPECT_EQ(ZOR_SetChannelCorrectionCalkitName(vi, "Channel2", "My 7 mm"), 0);
+    EXPECT_EQ(raw(":SENSe1:CORRection:COLLect:CKIT:NAME?;:SENSe2:CORRection:COLLect:CKIT:NAME?"),
+              "\"User Kit 1\";\"My 7 mm\"");
+    EXPECT_EQ(next_error(), "0,\"No error\"");
+}
+
 // ---------------------------------------------------------------- selected by name
 
 struct selected_case_t {
