@@ -272,7 +272,8 @@ def statuses(params, text_out):
     if any(t.endswith("*") or t.endswith("[]") or t == "ViConstString" for t, _ in names):
         out.append("ZOR_ERROR_NULL_POINTER for a null pointer argument")
     if any(n in ("repCapIdentifier", "measurementName", "windowName", "traceName", "channelName") for _, n in names):
-        out.append("ZOR_ERROR_REP_CAP_NOT_FOUND when the selector names nothing")
+        out.append("ZOR_ERROR_REP_CAP_NOT_FOUND when the selector names no capability (\"Chanel2\"), "
+                   "ZOR_ERROR_BADLY_FORMED_SELECTOR when it is malformed")
     if any(n in ("kind", "fileType", "function", "setting", "reference") for _, n in names) or \
             any(n == "type" and t == "ViInt32" for t, n in names):
         out.append("ZOR_ERROR_KEYWORD for a value outside its ZOR_VAL_* list")
