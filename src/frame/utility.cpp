@@ -288,7 +288,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_self_test(ViSession vi, ViInt16* testResult, ViCha
         *testResult = static_cast<ViInt16>(result);
         std::memset(testMessage, 0, message_size);
         return 0;
-    }, after_call::nothing);
+    });
 }
 
 }  // extern "C"
