@@ -114,7 +114,11 @@ status_t for_each_record(ViSession vi, ViConstString selector, ViAttr attribute_
     // The records are this call's own: each moves into the model.
     for (auto& record : identifier.expanded) {
         model->rep_cap = std::move(record);
-        status = dispatch(*model);
+        try {
+            status = dispatch(*model);
+        } catch (const call_failed_t& failure) {  // a selection query that failed (export_guard.h)
+            status = failure.status;
+        }
         if (status < 0) return leave_error_record(vi, status);
     }
     if (identifier.expanded.empty() || answered_by_driver(attribute_id)) return status;
