@@ -58,8 +58,9 @@ endif()
 
 foreach(program vna-sim zor-measure)
     if(TARGET ${program})
-        # Installed programs find the driver in the library folder.
-        set_property(TARGET ${program} PROPERTY INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+        # Installed programs find the driver in the library folder; in the
+        # build tree it sits beside them.
+        set_property(TARGET ${program} PROPERTY INSTALL_RPATH "$ORIGIN;$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
     endif()
 endforeach()
 if(TARGET vna-sim)

@@ -91,6 +91,11 @@ def attributes(inc):
             for a, d in ((split_top(r), d) for r, d in rows(inc / "zor_attributes.def", "ZOR_ATTRIBUTE"))]
 
 
+def status_codes(inc):
+    return [dict(name=a[0], cxx_name=a[1], value=int(a[2], 16), text=a[3].strip('"'))
+            for a in (split_top(r) for r, _ in rows(inc / "zor_status.def", "ZOR_STATUS"))]
+
+
 def accessors(inc):
     out = []
     for r, d in rows(inc / "zor_accessors.def", "ZOR_ACCESSOR"):
@@ -294,7 +299,8 @@ def statuses(params, text_out):
     if any(t.endswith("*") or t.endswith("[]") or t == "ViConstString" for t, _ in names):
         out.append("ZOR_ERROR_NULL_POINTER for a null pointer argument")
     if any(n in ("repCapIdentifier", "measurementName", "windowName", "traceName", "channelName") for _, n in names):
-        out.append("ZOR_ERROR_REP_CAP_NOT_FOUND when the selector names nothing")
+        out.append("ZOR_ERROR_REP_CAP_NOT_FOUND when the selector names no capability (\"Chanel2\"), "
+                   "ZOR_ERROR_BADLY_FORMED_SELECTOR when it is malformed")
     if any(n in ("kind", "fileType", "function", "setting", "reference") for _, n in names) or \
             any(n == "type" and t == "ViInt32" for t, n in names):
         out.append("ZOR_ERROR_KEYWORD for a value outside its ZOR_VAL_* list")
@@ -392,8 +398,8 @@ def make_header(inc):
             skipping_continuation = stripped.endswith("\\")
             continue
         if re.match(r"#define ZOR_(ATTRIBUTE|KEYWORD|STATE|ACCESSOR|FUNCTION|SELECTOR_PARAM_|VALUE_PARAMS_|"
-                    r"ACCESSOR_PARAMS)", stripped) or re.match(r"#undef ZOR_(ATTRIBUTE|KEYWORD|STATE|ACCESSOR|"
-                                                               r"FUNCTION)\b", stripped):
+                    r"ACCESSOR_PARAMS|STATUS)", stripped) or re.match(r"#undef ZOR_(ATTRIBUTE|KEYWORD|STATE|ACCESSOR|"
+                                                                      r"FUNCTION|STATUS)\b", stripped):
             skipping_continuation = stripped.endswith("\\")
             continue
         if stripped == '#include "zor_accessor_params.h"':
@@ -416,7 +422,10 @@ def make_header(inc):
             out.append(line)
             continue
         table = m.group(1)
-        if table == "zor_attributes.def":
+        if table == "zor_status.def":
+            for st in status_codes(inc):
+                out.append(f"#define ZOR_ERROR_{st['name']} ((ViStatus)0x{st['value']:08X}L) /**< {st['text']} */")
+        elif table == "zor_attributes.def":
             for a in attrs:
                 out.append(f"    ZOR_ATTR_{a['name']} = {a['id']}, /**< {sentence(a['doc'])} */")
         elif table == "zor_keywords.def":

@@ -2,12 +2,13 @@
 #pragma once
 
 #include "ivi_engine.h"
+#include "support/status.h"
 #include "visa.h"
 
 namespace zor_engine {
 
 // A required pointer argument was null.
-constexpr ViStatus status_null_pointer = static_cast<ViStatus>(0xBFFA000F);
+constexpr ViStatus status_null_pointer = qvdriver::zor_error_null_pointer;
 // Session lock not obtained within the lock time-out.
 constexpr ViStatus status_lock_timeout = VI_ERROR_TMO;
 // Something failed inside the engine (out of memory, unexpected exception).

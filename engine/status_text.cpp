@@ -15,25 +15,9 @@ struct status_text_t {
 // Searched in order, so the driver's meaning of a shared value comes first.
 constexpr status_text_t known_statuses[] = {
     // The driver's own.
-    {static_cast<ViStatus>(0xBFFA0000), "IVI Engine not loadable"},
-    {static_cast<ViStatus>(0xBFFA0001), "Instrument status error: the event status register reports an error"},
-    {static_cast<ViStatus>(0xBFFA0009), "Function or engine entry point not available"},
-    {static_cast<ViStatus>(0xBFFA000F), "Null pointer argument"},
-    {static_cast<ViStatus>(0xBFFA0010), "Identity reply incomplete"},
-    {static_cast<ViStatus>(0xBFFA0011), "Value type or enumeration value not supported"},
-    {static_cast<ViStatus>(0xBFFA0012), "Attribute not supported"},
-    {static_cast<ViStatus>(0xBFFA0019), "Repeated capability name not found"},
-    {static_cast<ViStatus>(0xBFFA0066), "Badly formed selector, or one naming too many records"},
-    {static_cast<ViStatus>(0xBFFA4001), "Buffer size must be at least 1"},
-    {static_cast<ViStatus>(0xBFFC0001), "Calibration kit not found"},
-    {static_cast<ViStatus>(0xBFFC0011), "Instrument identity check failed"},
-    {static_cast<ViStatus>(0xBFFF000E), "Invalid session"},
-    {static_cast<ViStatus>(0xBFFF0010), "Unexpected number of values in the reply"},
-    {static_cast<ViStatus>(0xBFFF001D), "Value not in the keyword table"},
-    {static_cast<ViStatus>(0xBFFF003E), "I/O error, or no VISA resource manager session"},
-    {static_cast<ViStatus>(0xBFFF0071), "Text cut to fit the buffer"},
-    {static_cast<ViStatus>(0xBFFF0078), "Reply not in the keyword table"},
-    {static_cast<ViStatus>(0xBFFF009E), "VISA library not found"},
+#define ZOR_STATUS(NAME, name, value, text) {static_cast<ViStatus>(value##u), text},
+#include "zor_status.def"
+#undef ZOR_STATUS
 
     // The engine's own.
     {IVI_ERROR_INVALID_OPTION_STRING, "Invalid option string"},

@@ -24,26 +24,11 @@
 extern "C" {
 #endif
 
-/* Status codes of the driver's own (engine and VISA statuses pass through). */
-#define ZOR_ERROR_ENGINE_NOT_LOADABLE ((ViStatus)0xBFFA0000L)     /* session engine not loadable */
-#define ZOR_ERROR_INSTRUMENT_STATUS ((ViStatus)0xBFFA0001L)       /* event status register shows an error */
-#define ZOR_ERROR_ENGINE_FUNCTION_MISSING ((ViStatus)0xBFFA0009L) /* engine function missing */
-#define ZOR_ERROR_NULL_POINTER ((ViStatus)0xBFFA000FL)            /* null pointer argument */
-#define ZOR_ERROR_IDENTITY_INCOMPLETE ((ViStatus)0xBFFA0010L)     /* identity reply incomplete */
-#define ZOR_ERROR_NOT_SUPPORTED ((ViStatus)0xBFFA0011L)           /* value type or enumeration value not supported */
-#define ZOR_ERROR_ATTRIBUTE_NOT_REGISTERED ((ViStatus)0xBFFA0012L) /* attribute ID not registered */
-#define ZOR_ERROR_REP_CAP_NOT_FOUND ((ViStatus)0xBFFA0019L)       /* selector does not name the capability */
-#define ZOR_ERROR_BADLY_FORMED_SELECTOR ((ViStatus)0xBFFA0066L) /* selector malformed, or naming too many records */
-#define ZOR_ERROR_BUFFER_SIZE ((ViStatus)0xBFFA4001L)             /* buffer size below 1 */
-#define ZOR_ERROR_CALKIT_NOT_FOUND ((ViStatus)0xBFFC0001L)        /* calibration kit not in the catalog */
-#define ZOR_ERROR_IDENTITY_CHECK ((ViStatus)0xBFFC0011L)          /* identity check failed */
-#define ZOR_ERROR_INVALID_SESSION ((ViStatus)0xBFFF000EL)         /* session handle not valid */
-#define ZOR_ERROR_VALUE_COUNT ((ViStatus)0xBFFF0010L)             /* reply with the wrong number of values */
-#define ZOR_ERROR_KEYWORD ((ViStatus)0xBFFF001DL)                 /* value or reply keyword not in the table */
-#define ZOR_ERROR_NO_RESOURCE_MANAGER ((ViStatus)0xBFFF003EL)     /* no VISA resource-manager session */
-#define ZOR_ERROR_TEXT_CUT ((ViStatus)0xBFFF0071L)                /* text cut to fit the buffer */
-#define ZOR_ERROR_REPLY_NOT_IN_MAP ((ViStatus)0xBFFF0078L)        /* reply not in the attribute's keywords */
-#define ZOR_ERROR_VISA_NOT_AVAILABLE ((ViStatus)0xBFFF009EL)      /* VISA library or function not available */
+/* Status codes of the driver's own (engine and VISA statuses pass through):
+ * one ZOR_ERROR_<NAME> per row of zor_status.def. */
+#define ZOR_STATUS(NAME, name, value, text) enum { ZOR_ERROR_##NAME = (ViStatus)value##L };
+#include "zor_status.def"
+#undef ZOR_STATUS
 
 /* Magic values of action arguments that no keyword table covers. */
 #define ZOR_MESSAGE_BUFFER_SIZE 256 /* bytes of the fixed-size text buffers (error_message, revision_query, error_query, self_test) */
@@ -76,7 +61,7 @@ extern "C" {
 ZOR_API ViStatus ZOR_CALL ZOR_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean reset, ViSession* vi);
 /**
  * Opens a session on an analyzer with options.
- * The option string holds Name=Value items separated by commas: Simulate, QueryInstrStatus, RangeCheck, Cache, RecordCoercions, InterchangeCheck (1/0, true/false) and DriverSetup=... (last). DriverSetup holds Name:Value items separated by commas or semicolons; the driver's own is DataFormat:ASCII (the default) or DataFormat:REAL64, with which the open switches the analyzer to ":FORMat:DATA REAL,64" and ":FORMat:BORDer SWAPped" and ZOR_MeasurementQueryData reads trace data as little-endian 64-bit definite-length blocks (any other value fails the open with IVI_ERROR_INVALID_OPTION_STRING). With Simulate=1 nothing is sent to resourceName: the session talks to an in-process simulated analyzer of its own (this needs the bundled VISA library).
+ * The option string holds Name=Value items separated by commas: Simulate, QueryInstrStatus, RangeCheck, Cache, RecordCoercions, InterchangeCheck (1/0, true/false) and DriverSetup=... (last). DriverSetup holds Name:Value items separated by commas or semicolons; the driver's own is DataFormat:ASCII (the default) or DataFormat:REAL64, with which the open switches the analyzer to ":FORMat:DATA REAL,64" and ":FORMat:BORDer SWAPped" and ZOR_MeasurementQueryData reads trace data as little-endian 64-bit definite-length blocks (any other item or value fails the open with IVI_ERROR_INVALID_OPTION_STRING). With Simulate=1 nothing is sent to resourceName: the session talks to an in-process simulated analyzer of its own (this needs the bundled VISA library).
  * @param resourceName VISA resource name ("TCPIP::host::5025::SOCKET", "SIM::name::INSTR") or a logical name
  * @param idQuery VI_TRUE checks that the instrument answers "*IDN?" as a ZOR analyzer
  * @param resetDevice VI_TRUE resets the instrument ("*RST") after opening

@@ -132,6 +132,11 @@ typedef long double ViLongDouble;
     X(viWaitOnEvent, ViStatus,                                                                               \
       (ViSession vi, ViEventType inEventType, ViUInt32 timeout, ViEventType * outEventType, ViEvent * outContext))
 
+/* Bound when present: a VISA without them still serves the driver. The
+ * bundled VISA describes why the calling thread's last viOpen on `vi` (the
+ * resource manager) failed, as specifically as it knows. */
+#define ZOR_VISA_OPTIONAL_FUNCTIONS(X) X(viStatusDesc, ViStatus, (ViObject vi, ViStatus status, ViChar desc[]))
+
 /* The three formatted-I/O functions are variadic and declared by hand. */
 #define ZOR_VISA_VARIADIC_FUNCTIONS(X)                                                    \
     X(viPrintf, ViStatus, (ViSession vi, ViConstString writeFmt, ...))                    \
@@ -141,6 +146,7 @@ typedef long double ViLongDouble;
 #define ZOR_VISA_POINTER_TYPE(name, ret, params) typedef ret(ZOR_VISA_CALL* name##_fn) params;
 ZOR_VISA_FUNCTIONS(ZOR_VISA_POINTER_TYPE)
 ZOR_VISA_INSTRUMENT_FUNCTIONS(ZOR_VISA_POINTER_TYPE)
+ZOR_VISA_OPTIONAL_FUNCTIONS(ZOR_VISA_POINTER_TYPE)
 #undef ZOR_VISA_POINTER_TYPE
 
 /* Variadic functions use the C calling convention on every platform. */

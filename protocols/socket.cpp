@@ -181,7 +181,7 @@ int next_wait(long long timeout_ms, std::chrono::steady_clock::time_point deadli
 connect_t connect(const std::string& host, std::uint16_t port, long long timeout_ms, handle_t& out) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0LL, timeout_ms));
     const addresses_t list = ready() ? resolve(host.c_str(), port, 0) : nullptr;
-    if (!list) return connect_t::not_found;
+    if (!list) return connect_t::unknown_host;
     for (addrinfo* ai = list.get(); ai != nullptr; ai = ai->ai_next) {
         const handle_t s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
         if (s == invalid_handle) continue;
@@ -217,7 +217,7 @@ connect_t connect(const std::string& host, std::uint16_t port, long long timeout
         close_handle(s);
         if (timed_out) return connect_t::timed_out;
     }
-    return connect_t::not_found;
+    return connect_t::refused;
 }
 
 handle_t listen_on(const std::string& address, std::uint16_t port, int backlog, std::string& error) {

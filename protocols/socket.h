@@ -52,10 +52,11 @@ long recv_waiting(handle_t s, char* p, std::size_t n, int ms, int& timeout_ms);
 // and tries again).
 bool set_waiting_mode(handle_t s);
 
-enum class connect_t { connected, not_found, timed_out };
+enum class connect_t { connected, unknown_host, refused, timed_out };
 // A blocking connection with no Nagle delay to `host` (a name or an address),
-// trying each address the name has. A refused or unknown host is not_found;
-// no answer within `timeout_ms` (negative: no limit) is timed_out.
+// trying each address the name has: unknown_host when the name does not
+// resolve, refused when no address took the connection, timed_out when no answer
+// came within `timeout_ms` (negative: no limit).
 connect_t connect(const std::string& host, std::uint16_t port, long long timeout_ms, handle_t& out);
 
 // A listening socket on `address` (empty: every local address) and `port`

@@ -11,6 +11,7 @@ namespace zor_adapter {
 
 using qvdriver::console_printf;
 using qvdriver::util::string_format;
+namespace rep_cap_names = qvdriver::rep_cap_names;
 
 namespace {
 
@@ -68,11 +69,32 @@ std::int32_t active_index(qvdriver::session_scope_t* session, const char* comman
     return index;
 }
 
+// Numbers between commas, blanks aside; an empty list is one too.
+bool integer_list(const std::string& reply) {
+    bool digit_seen = false;
+    for (char c : reply) {
+        if (c == ' ' || c == '\t') continue;
+        if (c >= '0' && c <= '9') {
+            digit_seen = true;
+        } else if (c == ',' && digit_seen) {
+            digit_seen = false;
+        } else {
+            return false;
+        }
+    }
+    return digit_seen || reply.find(',') == std::string::npos;
+}
+
+// A list query of the channel search. One that fails, or answers with
+// something that is no list, ends the call with a status, as the
+// active-selection queries do: falling back on the active channel would
+// address another channel than the trace's.
 bool query_list(qvdriver::session_scope_t* session, const std::string& command, std::vector<std::int32_t>& list) {
     if (session == nullptr) return false;
     status_t status = 0;
     std::string reply;
-    if (session->api.text_query(status, command, reply) < 0) return false;
+    if (session->api.text_query(status, command, reply) < 0) throw qvdriver::call_failed_t{status};
+    if (!integer_list(reply)) throw qvdriver::call_failed_t{qvdriver::zor_error_value_count};
     list = qvdriver::util::parse_int_list(reply);
     return true;
 }
@@ -95,40 +117,42 @@ bool model_t::channel_of_trace(std::int32_t trace, std::int32_t& channel) {
 
 std::int32_t model_t::port_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Port", index) == 0) return index;
-    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), "Port", rep_cap.to_string().c_str());
+    if (rep_cap.find_index(rep_cap_names::port, index) == 0) return index;
+    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), rep_cap_names::port,
+                   rep_cap.to_string().c_str());
     return 1;
 }
 
 std::int32_t model_t::trace_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Trace", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::trace, index) == 0) return index;
     return active_index(session, ":DISPlay:TRACe:SELect?");
 }
 
 std::int32_t model_t::window_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Window", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::window, index) == 0) return index;
     return active_index(session, ":DISPlay:WINDow:SELect?");
 }
 
 std::int32_t model_t::channel_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Channel", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::channel, index) == 0) return index;
     std::int32_t trace = 0;
-    if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, index)) return index;
+    if (rep_cap.find_index(rep_cap_names::trace, trace) == 0 && channel_of_trace(trace, index)) return index;
     return active_index(session, ":DISPlay:CHANnel:SELect?");
 }
 
 std::int32_t model_t::marker_index() {
     std::int32_t index = 0;
-    if (rep_cap.find_index("Marker", index) == 0) return index;
+    if (rep_cap.find_index(rep_cap_names::marker, index) == 0) return index;
     std::int32_t trace = 0;
     std::int32_t channel = 0;
-    if (rep_cap.find_index("Trace", trace) == 0 && channel_of_trace(trace, channel) &&
+    if (rep_cap.find_index(rep_cap_names::trace, trace) == 0 && channel_of_trace(trace, channel) &&
         query_number(session, string_format(":CALCulate%d:TRACe%d:MARKer:ACTivate?", channel, trace), index))
         return index;
-    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), "Marker", rep_cap.to_string().c_str());
+    console_printf(marker_error, qvdriver::logger::console_tag(qvdriver::log_error), rep_cap_names::marker,
+                   rep_cap.to_string().c_str());
     return 1;
 }
 

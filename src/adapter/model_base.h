@@ -77,8 +77,8 @@ public:
 
 protected:
     status_t not_supported(const char* operation, const char* argument) const;
-    // The channel whose trace list holds `trace`; false when none does or a
-    // query fails.
+    // The channel whose trace list holds `trace`; false when none does. A
+    // failed query throws call_failed_t with its status.
     bool channel_of_trace(std::int32_t trace, std::int32_t& channel);
 };
 

@@ -6,7 +6,7 @@ namespace zor_adapter {
 
 status_t quoted_title_model_t::getter(std::string& value) {
     std::string text;
-    const status_t status = scpi_model_t<std::string>::getter(text);
+    const status_t status = quoted_text_model_t::getter(text);
     if (status < 0) return status;
     qvdriver::util::trim(text, "\"");
     value = text;

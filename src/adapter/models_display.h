@@ -3,13 +3,16 @@
 #pragma once
 
 #include "adapter/models_common.h"
+#include "adapter/models_system.h"
 
 namespace zor_adapter {
 
-// Title texts come back between double quotes; callers get the bare text.
-class quoted_title_model_t : public scpi_model_t<std::string> {
+// Titles go out as SCPI strings (a title with a space is one parameter)
+// and come back between double quotes; callers get the bare text.
+class quoted_title_model_t : public quoted_text_model_t {
 public:
-    using scpi_model_t<std::string>::getter;
+    using quoted_text_model_t::getter;
+    using quoted_text_model_t::setter;
     status_t getter(std::string& value) override;
 };
 
@@ -23,32 +26,29 @@ ZOR_SCPI_MODEL_ON(quoted_title_model_t, display_window_title_string_t, std::stri
 ZOR_SCPI_MODEL(display_window_number_of_y_divisions_t, long_t, ":DISPlay:WINDow%d:Y:DIVisions %d",
                ":DISPlay:WINDow%d:Y:DIVisions?", "W", nullptr)
 // The value is the window number itself.
-ZOR_SCPI_MODEL(display_window_active_window_t, long_t, ":DISPlay:WINDow%d:SELect", ":DISPlay:WINDow:SELect?", "", nullptr)
+ZOR_SAME_MODEL(display_window_active_window_t, system_active_window_t)
 
-ZOR_SCPI_MODEL_ON(quoted_title_model_t, trace_title_t, std::string, ":DISPlay:TRACe%d:TITLe:DATA %s",
-                  ":DISPlay:TRACe%d:TITLe:DATA?", "T", nullptr)
+// The window's trace settings (ZOR_ATTR_DISPLAY_WINDOW_TRACE_*) and the
+// trace's own (ZOR_ATTR_MEASUREMENT_TRACE_*) are one set of commands.
 ZOR_SCPI_MODEL_ON(quoted_title_model_t, measurement_trace_title_string_t, std::string, ":DISPlay:TRACe%d:TITLe:DATA %s",
                   ":DISPlay:TRACe%d:TITLe:DATA?", "T", nullptr)
-ZOR_SCPI_MODEL(trace_title_enabled_t, bool, ":DISPlay:TRACe%d:TITLe:STATe %d", ":DISPlay:TRACe%d:TITLe:STATe?", "T", nullptr)
+ZOR_SAME_MODEL(trace_title_t, measurement_trace_title_string_t)
 ZOR_SCPI_MODEL(measurement_trace_display_title_enabled_t, bool, ":DISPlay:TRACe%d:TITLe:STATe %d",
                ":DISPlay:TRACe%d:TITLe:STATe?", "T", nullptr)
-ZOR_SCPI_MODEL(trace_y_per_division_value_t, double, ":DISPlay:WINDow%d:TRACe%d:Y:PDIVision %.12e",
-               ":DISPlay:WINDow%d:TRACe%d:Y:PDIVision?", "WT", nullptr)
+ZOR_SAME_MODEL(trace_title_enabled_t, measurement_trace_display_title_enabled_t)
 ZOR_SCPI_MODEL(measurement_trace_y_per_division_value_t, double, ":DISPlay:WINDow%d:TRACe%d:Y:PDIVision %.12e",
                ":DISPlay:WINDow%d:TRACe%d:Y:PDIVision?", "WT", nullptr)
-ZOR_SCPI_MODEL(trace_y_reference_level_t, double, ":DISPlay:WINDow%d:TRACe%d:Y:RLEVel %.12e",
-               ":DISPlay:WINDow%d:TRACe%d:Y:RLEVel?", "WT", nullptr)
+ZOR_SAME_MODEL(trace_y_per_division_value_t, measurement_trace_y_per_division_value_t)
 ZOR_SCPI_MODEL(measurement_trace_y_reference_level_t, double, ":DISPlay:WINDow%d:TRACe%d:Y:RLEVel %.12e",
                ":DISPlay:WINDow%d:TRACe%d:Y:RLEVel?", "WT", nullptr)
-ZOR_SCPI_MODEL(trace_y_reference_position_t, double, ":DISPlay:WINDow%d:TRACe%d:Y:RPOSition %.12e",
-               ":DISPlay:WINDow%d:TRACe%d:Y:RPOSition?", "WT", nullptr)
+ZOR_SAME_MODEL(trace_y_reference_level_t, measurement_trace_y_reference_level_t)
 ZOR_SCPI_MODEL(measurement_trace_y_reference_position_t, double, ":DISPlay:WINDow%d:TRACe%d:Y:RPOSition %.12e",
                ":DISPlay:WINDow%d:TRACe%d:Y:RPOSition?", "WT", nullptr)
+ZOR_SAME_MODEL(trace_y_reference_position_t, measurement_trace_y_reference_position_t)
 // Data trace display: the WINDow%d field takes the channel number.
-ZOR_SCPI_MODEL(math_data_trace_enabled_t, bool, ":DISPlay:WINDow%d:TRACe%d:STATe %d", ":DISPlay:WINDow%d:TRACe%d:STATe?",
-               "CT", nullptr)
 ZOR_SCPI_MODEL(measurement_trace_display_enabled_t, bool, ":DISPlay:WINDow%d:TRACe%d:STATe %d",
                ":DISPlay:WINDow%d:TRACe%d:STATe?", "CT", nullptr)
+ZOR_SAME_MODEL(math_data_trace_enabled_t, measurement_trace_display_enabled_t)
 
 namespace zor_adapter {
 

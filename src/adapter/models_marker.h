@@ -4,10 +4,9 @@
 #pragma once
 
 #include "adapter/models_common.h"
+#include "adapter/models_system.h"
 
-// On set the value is the marker number to activate.
-ZOR_SCPI_MODEL(marker_active_marker_t, long_t, ":CALCulate%d:TRACe%d:MARKer%d:ACTivate",
-               ":CALCulate%d:TRACe%d:MARKer:ACTivate?", "CT", nullptr)
+ZOR_SAME_MODEL(marker_active_marker_t, system_active_marker_t)
 ZOR_SCPI_MODEL(marker_coupling_method_t, std::string, ":CALCulate:MARKer:COUPle %s", ":CALCulate:MARKer:COUPle?", "",
                &marker_coupling_keywords)
 ZOR_SCPI_MODEL(marker_delta_enabled_t, bool, ":CALCulate%d:MEASure%d:MARKer%d:DELTa %d",
@@ -41,8 +40,7 @@ ZOR_SCPI_MODEL(marker_search_target_value_t, double, ":CALCulate%d:TRACe%d:MARKe
 ZOR_SCPI_MODEL(marker_search_muti_search_function_t, std::string, ":CALCulate%d:TRACe%d:MARKer:FUNCtion:MULTi:TYPE %s",
                ":CALCulate%d:TRACe%d:MARKer:FUNCtion:MULTi:TYPE?", "CT", &multi_search_function_keywords)
 // Multi-search tracking is the single-marker tracking switch.
-ZOR_SCPI_MODEL(marker_search_muti_search_tracking_enabled_t, bool, ":CALCulate%d:TRACe%d:MARKer%d:FUNCtion:TRACking %d",
-               ":CALCulate%d:TRACe%d:MARKer%d:FUNCtion:TRACking?", "CTM", nullptr)
+ZOR_SAME_MODEL(marker_search_muti_search_tracking_enabled_t, marker_search_tracking_enabled_t)
 ZOR_SCPI_MODEL(marker_search_muti_search_peak_excursion_t, double,
                ":CALCulate%d:TRACe%d:MARKer:FUNCtion:MULTi:PEXCursion %.12e",
                ":CALCulate%d:TRACe%d:MARKer:FUNCtion:MULTi:PEXCursion?", "CT", nullptr)

@@ -23,7 +23,7 @@ status_t measurement_convertion_function_t::getter(std::string& value) {
     return query_value(*this, format_command(conversion_function_get, resolve_indices(*this, "CT")), value);
 }
 
-status_t memory_trace_switch_t::setter(const bool& value) {
+status_t measurement_trace_memory_trace_enabled_t::setter(const bool& value) {
     const auto numbers = resolve_indices(*this, "CT");
     if (value) {
         const status_t status = write_command(*this, format_command(memorize, numbers));
@@ -32,7 +32,7 @@ status_t memory_trace_switch_t::setter(const bool& value) {
     return write_command(*this, format_command(memory_display_set, numbers, std::int32_t{value ? 1 : 0}));
 }
 
-status_t memory_trace_switch_t::getter(bool& value) {
+status_t measurement_trace_memory_trace_enabled_t::getter(bool& value) {
     return query_value(*this, format_command(memory_display_get, resolve_indices(*this, "CT")), value);
 }
 

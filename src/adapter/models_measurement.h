@@ -34,9 +34,9 @@ ZOR_SCPI_MODEL(statistics_display_enable_t, bool, ":CALCulate%d:TRACe%d:MSTatist
                ":CALCulate%d:TRACe%d:MSTatistics:STATe?", "CT", nullptr)
 ZOR_SCPI_MODEL(equation_enable_t, bool, ":CALCulate%d:TRACe%d:EQUation:STATE %d", ":CALCulate%d:TRACe%d:EQUation:STATE?",
                "CT", nullptr)
-// The equation goes out between double quotes; the reply is returned as read.
-ZOR_SCPI_MODEL(equation_text_t, std::string, ":CALCulate%d:TRACe%d:EQUation:TEXT \"%s\"",
-               ":CALCulate%d:TRACe%d:EQUation:TEXT?", "CT", nullptr)
+// The equation goes out as a SCPI string; the reply is returned as read.
+ZOR_SCPI_MODEL_ON(quoted_text_model_t, equation_text_t, std::string, ":CALCulate%d:TRACe%d:EQUation:TEXT %s",
+                  ":CALCulate%d:TRACe%d:EQUation:TEXT?", "CT", nullptr)
 
 namespace zor_adapter {
 
@@ -55,7 +55,7 @@ public:
 // Memory trace display. Switching it on first stores the current data in the
 // memory trace, so the memory shown is never stale. The WINDow%d field takes
 // the channel number.
-class memory_trace_switch_t : public model_base_t<bool> {
+class measurement_trace_memory_trace_enabled_t final : public model_base_t<bool> {
 public:
     using model_t::getter;
     using model_t::setter;
@@ -63,7 +63,6 @@ public:
     status_t getter(bool& value) override;
 };
 
-class math_trace_memory_enabled_t final : public memory_trace_switch_t {};
-class measurement_trace_memory_trace_enabled_t final : public memory_trace_switch_t {};
-
 }  // namespace zor_adapter
+
+ZOR_SAME_MODEL(math_trace_memory_enabled_t, measurement_trace_memory_trace_enabled_t)

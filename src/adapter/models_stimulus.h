@@ -17,7 +17,7 @@ ZOR_SCPI_MODEL(sweep_time_t, double, ":SENSe%d:SWEep:TIME %.12e", ":SENSe%d:SWEe
 ZOR_SCPI_MODEL(sweep_time_auto_t, bool, ":SENSe%d:SWEep:TIME:AUTO %d", ":SENSe%d:SWEep:TIME:AUTO?", "C", nullptr)
 // The channel's trigger delay is its sweep delay: one pair of commands.
 ZOR_SCPI_MODEL(sweep_delay_t, double, ":SENSe%d:SWEep:DELay %.12e", ":SENSe%d:SWEep:DELay?", "C", nullptr)
-ZOR_SCPI_MODEL(trigger_delay_t, double, ":SENSe%d:SWEep:DELay %.12e", ":SENSe%d:SWEep:DELay?", "C", nullptr)
+ZOR_SAME_MODEL(trigger_delay_t, sweep_delay_t)
 ZOR_SCPI_MODEL(sweep_trigger_mode_t, std::string, ":SENSe%d:SWEep:MODE %s", ":SENSe%d:SWEep:MODE?", "C",
                &sweep_trigger_mode_keywords)
 
@@ -32,7 +32,7 @@ ZOR_SCPI_MODEL(source_port_power_couple_enabled_t, bool, ":SOURce%d:POWer:PORT:C
 // The RF output is one switch for the whole analyzer: the selector is accepted
 // and not used.
 ZOR_SCPI_MODEL(source_port_power_enabled_t, bool, ":OUTPut %d", ":OUTPut?", "", nullptr)
-ZOR_SCPI_MODEL(system_power_enabled_t, bool, ":OUTPut %d", ":OUTPut?", "", nullptr)
+ZOR_SAME_MODEL(system_power_enabled_t, source_port_power_enabled_t)
 
 ZOR_SCPI_MODEL(averaging_enable_t, bool, ":SENSe%d:AVERage %d", ":SENSe%d:AVERage?", "C", nullptr)
 ZOR_SCPI_MODEL(averaging_factor_t, long_t, ":SENSe%d:AVERage:COUNt %d", ":SENSe%d:AVERage:COUNt?", "C", nullptr)

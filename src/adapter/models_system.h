@@ -8,6 +8,7 @@
 ZOR_SCPI_MODEL(system_active_channel_t, long_t, ":DISPlay:CHANnel%d:SELect", ":DISPlay:CHANnel:SELect?", "", nullptr)
 ZOR_SCPI_MODEL(system_active_trace_t, long_t, ":DISPlay:TRACe%d:SELect", ":DISPlay:TRACe:SELect?", "", nullptr)
 ZOR_SCPI_MODEL(system_active_window_t, long_t, ":DISPlay:WINDow%d:SELect", ":DISPlay:WINDow:SELect?", "", nullptr)
+// On set the value is the marker number to activate.
 ZOR_SCPI_MODEL(system_active_marker_t, long_t, ":CALCulate%d:TRACe%d:MARKer%d:ACTivate",
                ":CALCulate%d:TRACe%d:MARKer:ACTivate?", "CT", nullptr)
 ZOR_SCPI_MODEL(system_active_meas_class_t, std::string, ":CALCulate%d:INSTrument %s", ":CALCulate%d:INSTrument?", "C",

@@ -19,13 +19,11 @@ ZOR_SCPI_MODEL(time_domain_transform_window_impulse_width_t, double,
                ":CALCulate%d:TRACe%d:TRANsform:TIME:IMPulse:WIDTh?", "CT", nullptr)
 ZOR_SCPI_MODEL(time_domain_transform_kaiser_bessel_width_t, double, ":CALCulate%d:TRACe%d:TRANsform:TIME:KBESsel %.12e",
                ":CALCulate%d:TRACe%d:TRANsform:TIME:KBESsel?", "CT", nullptr)
-// Transform coupling across traces: three classes, one pair of commands.
-ZOR_SCPI_MODEL(measurement_time_domain_couple_enabled_t, bool, ":CALCulate%d:TRACe%d:TRANsform:COUPle:STATe %d",
-               ":CALCulate%d:TRACe%d:TRANsform:COUPle:STATe?", "CT", nullptr)
+// Transform coupling across traces: three attributes, one pair of commands.
 ZOR_SCPI_MODEL(time_domain_coupling_enabled_t, bool, ":CALCulate%d:TRACe%d:TRANsform:COUPle:STATe %d",
                ":CALCulate%d:TRACe%d:TRANsform:COUPle:STATe?", "CT", nullptr)
-ZOR_SCPI_MODEL(channel_trace_coupling_enabled_t, bool, ":CALCulate%d:TRACe%d:TRANsform:COUPle:STATe %d",
-               ":CALCulate%d:TRACe%d:TRANsform:COUPle:STATe?", "CT", nullptr)
+ZOR_SAME_MODEL(measurement_time_domain_couple_enabled_t, time_domain_coupling_enabled_t)
+ZOR_SAME_MODEL(channel_trace_coupling_enabled_t, time_domain_coupling_enabled_t)
 
 ZOR_SCPI_MODEL(time_domain_gating_enabled_t, bool, ":CALCulate%d:TRACe%d:FILTer:TIME:STATe %d",
                ":CALCulate%d:TRACe%d:FILTer:TIME:STATe?", "CT", nullptr)

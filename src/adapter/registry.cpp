@@ -28,6 +28,21 @@ const std::map<std::uint32_t, model_factory_t> attr_model_factory_map = [] {
     return map;
 }();
 
+const char* attribute_constant(std::uint32_t attribute_id) {
+    struct named_t {
+        std::uint32_t id;
+        const char* constant;
+    };
+    static constexpr named_t names[] = {
+#define ZOR_ATTRIBUTE(constant, id, cls) {id, #constant},
+#include "zor_attributes.def"
+#undef ZOR_ATTRIBUTE
+    };
+    for (const named_t& n : names)
+        if (n.id == attribute_id) return n.constant;
+    return nullptr;
+}
+
 model_t* new_attr_model_inst(std::uint32_t attribute_id) {
     auto found = attr_model_factory_map.find(attribute_id);
     if (found == attr_model_factory_map.end()) {

@@ -18,4 +18,8 @@ extern const std::map<std::uint32_t, model_factory_t> attr_model_factory_map;
 // when the ID is not registered.
 model_t* new_attr_model_inst(std::uint32_t attribute_id);
 
+// The attribute's public name without its ZOR_ATTR_ prefix
+// ("FREQUENCY_START"), for messages; null for an ID not registered.
+const char* attribute_constant(std::uint32_t attribute_id);
+
 }  // namespace zor_adapter

@@ -364,11 +364,43 @@ bool expand(record_t& root, std::vector<record_t>& out) {
     return true;
 }
 
-// Elements of the root list that named nothing usable and are dropped.
-bool drops_something(const record_t& root) {
-    for (const record_t& child : root.children)
-        if (child.kind != record_t::single && child.kind != record_t::compound) return true;
+bool equal_ignoring_case(const std::string& a, const std::string& b);
+
+bool known_capability(const std::string& name) {
+    for (const char* known : {rep_cap_names::channel, rep_cap_names::trace, rep_cap_names::marker,
+                              rep_cap_names::window, rep_cap_names::port})
+        if (equal_ignoring_case(name, known)) return true;
     return false;
+}
+
+// The selector as quoted in a message: long ones are cut, so the message
+// still fits an error record.
+std::string quoted(const std::string& text) {
+    constexpr std::size_t most = 60;
+    return "\"" + (text.size() > most ? text.substr(0, most) + "..." : text) + "\"";
+}
+
+// Checks what a parsed, normalised selector names, before it is expanded:
+// every name is a capability and no element was dropped as malformed.
+status_t check_elements(const record_t& node, const std::string& selector, std::string& problem) {
+    if (node.kind == record_t::single) {
+        if (node.name.empty() || known_capability(node.name)) return zor_success;
+        problem = "Selector " + quoted(selector) + ": " + quoted(node.name) +
+                  " is not a capability; use Channel, Trace, Marker, Window or Port and a number (\"Channel2:Trace1\")";
+        return zor_error_rep_cap_not_found;
+    }
+    if (node.kind != record_t::compound && node.kind != record_t::list) return zor_success;
+    for (const record_t& child : node.children) {
+        if (child.kind == record_t::empty || child.kind == record_t::unresolved) {
+            problem = "Selector " + quoted(selector) + ": " + quoted(child.text) +
+                      " names nothing; write a name and a number (\"Trace2\") or a range of one name "
+                      "upward (\"Trace1-Trace3\")";
+            return zor_error_badly_formed_selector;
+        }
+        const status_t status = check_elements(child, selector, problem);
+        if (status != zor_success) return status;
+    }
+    return zor_success;
 }
 
 long long bracket_depth(const std::string& text) {
@@ -496,7 +528,9 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     if (selector.size() >= 2 && selector.front() == '[' && selector.back() == ']') {
         selector = selector.substr(1, selector.size() - 2);
     }
+    problem.clear();
     if (bracket_depth(selector) > rep_cap_max_depth) {
+        problem = "Selector " + quoted(selector) + " nests brackets deeper than " + std::to_string(rep_cap_max_depth);
         console_printf("%sParse RepCapIdentifier error -> selector nests brackets deeper "
                        "than %d {%s}\n",
                        logger::console_tag(log_error),
@@ -509,8 +543,10 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     parse_record(work, context);
     if (!context.refused) {
         normalise(work);
+        // The records are still made, as the grammar gives them; the status
+        // says not to act on them.
+        status = check_elements(work, selector, problem);
         context.refused = !expand(work, expanded);
-        if (!context.refused && expanded.empty() && drops_something(work)) status = zor_error_badly_formed_selector;
         if (!context.refused && status == 0 && may_cache && expanded.size() <= cacheable_records) {
             cached_selector_t& slot = selector_cache[next_cache_slot++ % cached_selectors];
             slot.text = root.text;
@@ -520,6 +556,8 @@ const std::vector<rep_cap_record_t>& rep_cap_identifier_t::records() {
     if (context.refused) {
         expanded.clear();
         status = zor_error_badly_formed_selector;
+        problem = "Selector " + quoted(selector) + " names more than " + std::to_string(rep_cap_max_records) +
+                  " records";
         console_printf("%sParse RepCapIdentifier error -> selector expands to more than "
                        "%d records {%s}\n",
                        logger::console_tag(log_error),

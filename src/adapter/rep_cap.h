@@ -27,6 +27,16 @@ constexpr std::int64_t rep_cap_max_nodes = 4 * static_cast<std::int64_t>(rep_cap
 // matches nothing.
 constexpr std::size_t rep_cap_max_piece_length = 256;
 
+// The capabilities a selector can name: a name is one of these (compared
+// without regard to case) or none at all, a bare number naming any.
+namespace rep_cap_names {
+constexpr const char* channel = "Channel";
+constexpr const char* trace = "Trace";
+constexpr const char* marker = "Marker";
+constexpr const char* window = "Window";
+constexpr const char* port = "Port";
+}  // namespace rep_cap_names
+
 // One node of a parsed selector. Copied and assigned deeply.
 struct rep_cap_record_t {
     enum kind_t : std::uint32_t { empty = 0, unresolved = 1, single = 2, compound = 3, list = 4, range = 5 };
@@ -51,10 +61,16 @@ struct rep_cap_identifier_t {
     std::uint32_t dirty = 0;                 // set by parse; records() rebuilds while set
     rep_cap_record_t root;                   // the whole selector
     std::vector<rep_cap_record_t> expanded;  // what records() hands back
-    // Set by records(): 0, or zor_error_badly_formed_selector when the
-    // selector was refused (too many records, too deep) or named something
-    // yet kept nothing (every element dropped as malformed, as in "garbage!").
+    // Set by records(): 0, or the reason to act on none of the records:
+    // zor_error_rep_cap_not_found when a name is no capability ("Chanel2"),
+    // zor_error_badly_formed_selector when the selector was refused (too
+    // many records, too deep) or an element was dropped as malformed
+    // ("Trace3-Trace1", "Trace1.5", "garbage!"). Acting on the rest would
+    // address the active channel or trace, or fewer than named, and pass.
     status_t status = 0;
+    // What is wrong and how to write it, for the caller's error record;
+    // empty when status is 0.
+    std::string problem;
 
     // A null or empty selector makes one empty record; any other text S is
     // kept as the list "[" + S + "]".

@@ -19,10 +19,26 @@ indices_t resolve_indices(model_t& model, const char* indices) {
             case 'W': numbers.push_back(model.window_index()); break;
             case 'M': numbers.push_back(model.marker_index()); break;
             case 'P': numbers.push_back(model.port_index()); break;
+            case 'K': numbers.push_back(model.channel_index()); break;
             default: break;
         }
     }
     return numbers;
+}
+
+bool channel_left_out(const model_t& model, const char* indices) {
+    return indices != nullptr && indices[0] == 'K' && model.rep_cap.kind == qvdriver::rep_cap_record_t::empty;
+}
+
+std::string without_first_field(const char* format) {
+    std::string text(format);
+    const std::size_t field = text.find("%d");
+    if (field != std::string::npos) text.erase(field, 2);
+    return text;
+}
+
+status_t quoted_text_model_t::setter(const std::string& value) {
+    return scpi_model_t<std::string>::setter(qvdriver::util::scpi_string(value));
 }
 
 // The command formats are data of the attribute rows, not literals here.

@@ -16,7 +16,10 @@ namespace zor_adapter {
 
 // What one attribute sends. `indices` names the numbers that fill the
 // commands' %d fields, in order: C channel, T trace, W window, M marker,
-// P port (for example "CT" for ":CALCulate%d:TRACe%d:FORMat %s").
+// P port (for example "CT" for ":CALCulate%d:TRACe%d:FORMat %s"); K alone
+// is the channel of commands that name one only when the selector does
+// (":SENSe%d:CORRection:COLLect:CKIT..." goes out as ":SENSe:..." for an
+// empty selector).
 template <typename T>
 struct scpi_row_t {
     const char* set_command;  // null for read-only attributes
@@ -50,6 +53,11 @@ private:
 
 // The numbers of the current record, in the order `indices` names them.
 indices_t resolve_indices(model_t& model, const char* indices);
+// True when `indices` is K and the record is empty: the command then goes
+// out without its channel field.
+bool channel_left_out(const model_t& model, const char* indices);
+// `format` without its first %d field.
+std::string without_first_field(const char* format);
 // printf with up to three index numbers followed by the value's own field.
 std::string format_command(const char* format, const indices_t& indices);
 std::string format_command(const char* format, const indices_t& indices, double value);
@@ -77,21 +85,38 @@ public:
     status_t setter(const T& value) override {
         const auto& s = row();
         if (s.set_command == nullptr) return model_t::setter(value);
-        const auto numbers = resolve_indices(*this, s.indices);
-        if constexpr (std::is_same_v<T, bool>) {
-            return write_command(*this, format_command(s.set_command, numbers, std::int32_t{value ? 1 : 0}));
-        } else {
-            return write_command(*this, format_command(s.set_command, numbers, value));
-        }
+        if (channel_left_out(*this, s.indices)) return set_with(without_first_field(s.set_command).c_str(), {}, value);
+        return set_with(s.set_command, resolve_indices(*this, s.indices), value);
     }
 
     status_t getter(T& value) override {
         const auto& s = row();
+        if (channel_left_out(*this, s.indices))
+            return query_value(*this, format_command(without_first_field(s.get_command).c_str(), {}), value);
         return query_value(*this, format_command(s.get_command, resolve_indices(*this, s.indices)), value);
     }
 
 protected:
     virtual const scpi_row_t<T>& row() const = 0;
+
+private:
+    status_t set_with(const char* command, const indices_t& numbers, const T& value) {
+        if constexpr (std::is_same_v<T, bool>) {
+            return write_command(*this, format_command(command, numbers, std::int32_t{value ? 1 : 0}));
+        } else {
+            return write_command(*this, format_command(command, numbers, value));
+        }
+    }
+};
+
+// A text the command takes as a SCPI string: it goes out between quotes
+// with any quote inside doubled, so it stays one parameter whatever it
+// holds. The reply is handed back as read.
+class quoted_text_model_t : public scpi_model_t<std::string> {
+public:
+    using scpi_model_t<std::string>::getter;
+    using scpi_model_t<std::string>::setter;
+    status_t setter(const std::string& value) override;
 };
 
 }  // namespace zor_adapter
@@ -113,3 +138,10 @@ protected:
 // indices, keyword table or nullptr).
 #define ZOR_SCPI_MODEL(cls, T, set_command, get_command, indices, keywords) \
     ZOR_SCPI_MODEL_ON(scpi_model_t<T>, cls, T, set_command, get_command, indices, keywords)
+
+// A second attribute that sends exactly what `model` sends: one class under
+// both names.
+#define ZOR_SAME_MODEL(alias, model) \
+    namespace zor_adapter {          \
+    using alias = model;             \
+    }

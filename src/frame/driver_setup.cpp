@@ -1,5 +1,6 @@
 #include "frame/driver_setup.h"
 
+#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <unordered_map>
@@ -28,6 +29,8 @@ std::string_view trimmed(std::string_view text) {
 
 std::mutex setups_mutex;
 std::unordered_map<std::uint32_t, driver_setup_t> setups;
+// Open sessions that check the instrument's status after each call.
+std::atomic<int> status_checking_sessions{0};
 
 }  // namespace
 
@@ -36,8 +39,14 @@ bool parse_driver_setup(std::string_view text, driver_setup_t& setup, std::strin
         const std::size_t end = text.find_first_of(",;");
         const std::string_view item = trimmed(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (item.empty()) continue;
         const std::size_t colon = item.find(':');
-        if (colon == std::string_view::npos || !same_word(trimmed(item.substr(0, colon)), "DataFormat")) continue;
+        // A misspelt item left alone would leave its setting at the default
+        // without a word.
+        if (colon == std::string_view::npos || !same_word(trimmed(item.substr(0, colon)), "DataFormat")) {
+            bad = std::string(item);
+            return false;
+        }
         const std::string_view value = trimmed(item.substr(colon + 1));
         if (same_word(value, "ASCII")) {
             setup.data_format = data_format_t::ascii;
@@ -53,12 +62,24 @@ bool parse_driver_setup(std::string_view text, driver_setup_t& setup, std::strin
 
 void remember_setup(std::uint32_t vi, const driver_setup_t& setup) {
     const std::lock_guard<std::mutex> lock(setups_mutex);
-    setups[vi] = setup;
+    driver_setup_t& kept = setups[vi];
+    status_checking_sessions += int{setup.check_status_after_calls} - int{kept.check_status_after_calls};
+    kept = setup;
 }
 
 void forget_setup(std::uint32_t vi) {
     const std::lock_guard<std::mutex> lock(setups_mutex);
-    setups.erase(vi);
+    const auto found = setups.find(vi);
+    if (found == setups.end()) return;
+    if (found->second.check_status_after_calls) --status_checking_sessions;
+    setups.erase(found);
+}
+
+bool checks_status_after_calls(std::uint32_t vi) {
+    if (status_checking_sessions.load(std::memory_order_relaxed) == 0) return false;
+    const std::lock_guard<std::mutex> lock(setups_mutex);
+    const auto found = setups.find(vi);
+    return found != setups.end() && found->second.check_status_after_calls;
 }
 
 data_format_t data_format_of(std::uint32_t vi) {

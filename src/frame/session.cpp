@@ -8,6 +8,7 @@
 #include "frame/driver_setup.h"
 #include "frame/export_guard.h"
 #include "frame/engine_binding.h"
+#include "frame/outcome.h"
 #include "io/visa_library.h"
 #include "support/logger.h"
 #include "support/qvutil.h"
@@ -57,12 +58,54 @@ status_t read_driver_setup(std::uint32_t vi) {
     driver_setup_t setup;
     std::string bad;
     if (!parse_driver_setup(text, setup, bad)) {
-        engine::set_error_info(VI_NULL, true, IVI_ERROR_INVALID_OPTION_STRING, 0,
-                               ("DriverSetup item \"" + bad + "\": DataFormat is ASCII or REAL64").c_str());
+        engine::set_error_info(vi, true, IVI_ERROR_INVALID_OPTION_STRING, 0,
+                               ("DriverSetup item \"" + bad +
+                                "\" not understood: the driver's only item is DataFormat:ASCII or DataFormat:REAL64")
+                                   .c_str());
         return IVI_ERROR_INVALID_OPTION_STRING;
     }
+    setup.check_status_after_calls = engine::query_instr_status(vi) && !engine::simulating(vi);
     remember_setup(vi, setup);
     return 0;
+}
+
+// A failed open leaves its record in the thread's record, since the caller
+// gets no session to ask: the session's own record when a step wrote one,
+// else what the status means and what to do. Then the session goes.
+status_t fail_open(session_scope_t& scope, status_t status) {
+    ViStatus primary = 0, secondary = 0;
+    char elaboration[name_capacity] = {};
+    engine::get_error_info(scope.vi, &primary, &secondary, elaboration);
+    elaboration[name_capacity - 1] = '\0';
+    if (primary != 0) {
+        engine::set_error_info(VI_NULL, true, primary, secondary, elaboration);
+    } else {
+        engine::clear_error_info(VI_NULL);
+        leave_error_record(VI_NULL, status);
+    }
+    teardown(scope);
+    return status;
+}
+
+// Why VISA could not open the resource: its own description when it has
+// one (the bundled VISA says which part of a name is wrong, or which host
+// and port refused), else what the status usually means.
+std::string open_failure(ViSession rm, status_t status, const std::string& resource_name) {
+    const auto& visa = visa::api();
+    char description[name_capacity] = {};
+    if (visa.viStatusDesc != nullptr && visa.viStatusDesc(rm, status, description) == VI_SUCCESS) {
+        description[name_capacity - 1] = '\0';
+        return description;
+    }
+    switch (status) {
+        case VI_ERROR_INV_RSRC_NAME:
+            return resource_name + ": not a resource name VISA reads (TCPIP::host::port::SOCKET, "
+                                   "TCPIP::host::INSTR, SIM::name::INSTR)";
+        case VI_ERROR_RSRC_NFOUND:
+            return resource_name + ": not found: check the address, and that the analyzer is on and reachable";
+        default:
+            return resource_name + ": VISA could not open it";
+    }
 }
 
 }  // namespace
@@ -110,7 +153,10 @@ status_t id_query(session_scope_t& scope, const std::string& resource_name, bool
     ViSession rm = 0;
     if (engine::get_attribute_vi_session(scope.vi, nullptr, attr_visa_rm_session, 0, &rm) < 0) rm = 0;
     scope.api.resource.rm = rm;
-    if (scope.api.open(status, resource_name, VI_NO_LOCK, open_timeout_ms) < 0) return status;
+    if (scope.api.open(status, resource_name, VI_NO_LOCK, open_timeout_ms) < 0) {
+        engine::set_error_info(scope.vi, true, status, 0, open_failure(rm, status, resource_name).c_str());
+        return status;
+    }
     status = engine::set_attribute_vi_session(scope.vi, nullptr, attr_io_session, 0, scope.api.resource.io);
     if (status < 0) return status;
     const auto& visa = visa::api();
@@ -118,12 +164,29 @@ status_t id_query(session_scope_t& scope, const std::string& resource_name, bool
         visa.viSetAttribute(scope.api.resource.io, VI_ATTR_TMO_VALUE, io_timeout_ms);
         return 0;
     }
-    const auto fields = scope.api.idn_fields();
+    // An identity query that fails is the link's failure (a lost
+    // connection, a time-out), not a wrong instrument: it says so.
+    std::string reply;
+    if (scope.api.identify(status, reply) < 0) {
+        engine::set_error_info(scope.vi, true, status, 0,
+                               (resource_name + ": no answer to the identity query *IDN?" +
+                                (status == VI_ERROR_CONN_LOST ? ": connection lost" : "") +
+                                "; check that the analyzer is on and nothing else holds its connection")
+                                   .c_str());
+        return status;
+    }
+    const auto fields = parse_idn_reply(reply);
     const bool manufacturer_ok = std::regex_match(fields[0], expected_manufacturer());
     if (!manufacturer_ok) console_printf("%s\n", "! id_query > manufacturer error");
     const bool model_ok = std::regex_match(fields[1], expected_model());
     if (!model_ok) console_printf("%s\n", "! id_query > model error");
-    if (!manufacturer_ok || !model_ok) return zor_error_identity_check;
+    if (!manufacturer_ok || !model_ok) {
+        engine::set_error_info(scope.vi, true, zor_error_identity_check, 0,
+                               (resource_name + " answers *IDN? with \"" + reply.substr(0, 80) +
+                                "\": not a ZOR analyzer; open with idQuery VI_FALSE to use it anyway")
+                                   .c_str());
+        return zor_error_identity_check;
+    }
     visa.viSetAttribute(scope.api.resource.io, VI_ATTR_TMO_VALUE, io_timeout_ms);
     return 0;
 }
@@ -136,7 +199,7 @@ status_t open_simulated(session_scope_t& scope, bool id_query_wanted, bool reset
     const std::string name = util::string_format("SIM::zor-simulated-%u::INSTR", static_cast<unsigned>(scope.vi));
     const status_t status = id_query(scope, name, id_query_wanted);
     if (status < 0) {
-        engine::set_error_info(VI_NULL, true, status, 0,
+        engine::set_error_info(scope.vi, true, status, 0,
                                ("Simulate=1 needs the bundled VISA library, which serves the in-process simulated "
                                 "analyzer; the VISA library loaded could not open " +
                                 name)
@@ -186,12 +249,11 @@ status_t create_session(const std::string& prefix, const std::string& resource_n
     session_scope_t scope(session);
     if (!scope.valid()) {
         teardown(scope);
-        return zor_error_invalid_session;
+        return leave_error_record(VI_NULL, zor_error_invalid_session);
     }
     status = read_driver_setup(scope.vi);
     if (status < 0) {
-        teardown(scope);
-        return status;
+        return fail_open(scope, status);
     }
     if (!resolved.is_logical_name) {
         ViInt32 flags = 0;
@@ -203,8 +265,7 @@ status_t create_session(const std::string& prefix, const std::string& resource_n
     if (!engine::simulating(scope.vi)) {
         status = id_query(scope, resolved.resource_name, id_query_wanted);
         if (status < 0) {
-            teardown(scope);
-            return status;
+            return fail_open(scope, status);
         }
         if (reset) {
             status_t ignored = 0;
@@ -213,33 +274,27 @@ status_t create_session(const std::string& prefix, const std::string& resource_n
     } else {
         status = open_simulated(scope, id_query_wanted, reset);
         if (status < 0) {
-            teardown(scope);
-            return status;
+            return fail_open(scope, status);
         }
     }
     status = apply_data_format(scope);
     if (status < 0) {
-        teardown(scope);
-        return status;
+        return fail_open(scope, status);
     }
     status = 0;
     if (engine::query_instr_status(scope.vi) && engine::need_to_check_status(scope.vi) &&
         !engine::simulating(scope.vi)) {
-        if (scope.api.check_status(status) < 0) {
-            teardown(scope);
-            return status;
-        }
+        status = check_instrument(scope, 0, "The status check after opening " + resolved.resource_name);
+        if (status < 0) return fail_open(scope, status);
         status = engine::set_need_to_check_status(scope.vi, false);
         if (status < 0) {
-            teardown(scope);
-            return status;
+            return fail_open(scope, status);
         }
     }
     if (resolved.is_logical_name) {
         status = engine::apply_default_setup(scope.vi);
         if (status < 0) {
-            teardown(scope);
-            return status;
+            return fail_open(scope, status);
         }
     }
     return status;

@@ -26,7 +26,7 @@ ViStatus checked_and_locked(ViSession vi, Body&& body) {
         if (!scope.valid()) return zor_error_invalid_session;
         const status_t status = scope.lock();
         if (status != 0) return status;
-        return body(scope);
+        return leave_error_record(vi, body(scope));
     });
 }
 
@@ -36,8 +36,8 @@ status_t check_instrument_status(session_scope_t& scope) {
     if (!engine::query_instr_status(scope.vi) || !engine::need_to_check_status(scope.vi) ||
         engine::simulating(scope.vi))
         return 0;
-    status_t status = 0;
-    if (scope.api.check_status(status) < 0) return status;
+    const status_t status = check_instrument(scope, 0, std::string());
+    if (status < 0) return status;
     return engine::set_need_to_check_status(scope.vi, false);
 }
 
@@ -87,7 +87,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_viRead(ViSession vi, ViUInt64 count, ViByte buffer
     if (buffer == nullptr) return null_argument(vi, 3, "Null address for Buffer");
     // No room even for the terminating NUL: nothing is read, so the reply
     // stays for a later call.
-    if (count == 0) return zor_error_buffer_size;
+    if (count == 0) return leave_error_record(vi, zor_error_buffer_size);
     return locked(vi, [&](session_scope_t& scope) -> ViStatus {
         // The bounded copy takes a 32-bit size; a larger buffer is used up to
         // that size.
@@ -100,7 +100,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_viRead(ViSession vi, ViUInt64 count, ViByte buffer
         const status_t copied = util::copy_to_buffer(reinterpret_cast<char*>(buffer), size, reply);
         // Only part of the reply was kept: it was cut whatever fits.
         return length >= static_cast<std::uint64_t>(size) ? zor_error_text_cut : copied;
-    });
+    }, after_call::nothing);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_viWrite(ViSession vi, ViUInt64 count, ViConstBuf buffer, ViUInt64* returnCount) {
@@ -119,7 +119,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_viWrite(ViSession vi, ViUInt64 count, ViConstBuf b
                         &written);
         if (status >= 0 && returnCount != nullptr) *returnCount = written;
         return status;
-    });
+    }, after_call::nothing);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_revision_query(ViSession vi, ViChar driverRevision[], ViChar instrumentRevision[]) {
@@ -135,7 +135,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_revision_query(ViSession vi, ViChar driverRevision
         status = util::copy_to_buffer(instrumentRevision, message_size, text);
         if (status != 0) return status;
         return check_instrument_status(scope);
-    });
+    }, after_call::nothing);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_error_message(ViSession vi, ViStatus statusCode, ViChar message[]) {
@@ -218,7 +218,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_InvalidateAllAttributes(ViSession vi) {
 ZOR_API ViStatus ZOR_CALL ZOR_Disable(ViSession vi) {
     // Nothing on this analyzer needs quieting: the call only takes and
     // releases the lock.
-    return locked(vi, [](session_scope_t&) -> ViStatus { return 0; });
+    return locked(vi, [](session_scope_t&) -> ViStatus { return 0; }, after_call::nothing);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_error_query(ViSession vi, ViInt32* errorCode, ViChar errorMessage[]) {
@@ -236,7 +236,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_error_query(ViSession vi, ViInt32* errorCode, ViCh
         if (scope.api.system_error(status, code, message) != 0) return status;
         *errorCode = code;
         return util::copy_to_buffer(errorMessage, message_size, message);
-    });
+    }, after_call::nothing);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_LockSession(ViSession vi, ViBoolean* callerHasLock) {

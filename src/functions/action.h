@@ -13,6 +13,7 @@
 #include "adapter/scpi_model.h"
 #include "frame/engine_binding.h"
 #include "frame/export_guard.h"
+#include "frame/outcome.h"
 #include "frame/session.h"
 #include "support/qvutil.h"
 
@@ -35,15 +36,35 @@ inline status_t check_finite(ViSession vi, ViInt32 position, double value) {
     return status;
 }
 
+// A text parameter: null is the null-pointer record, a control character
+// is refused (refuse_control_characters); 0 when it may go out.
+inline status_t check_text(ViSession vi, ViInt32 position, ViConstString text, const char* what) {
+    if (text == nullptr) return null_argument(vi, position, (std::string("Null address for ") + what).c_str());
+    return refuse_control_characters(vi, position, what, text);
+}
+
+enum class after_call { check_instrument, nothing };
+
 // Runs body(scope) with the session locked; a failed lock is returned
 // unchanged and the body does not run. The lock is released on every path.
+// A failure leaves its error record; a success is checked against the
+// instrument's status when the session asks for it, unless `then` says
+// the call must not add traffic of its own (raw I/O, the error queue).
 template <typename Body>
-ViStatus locked(ViSession vi, Body&& body) {
+ViStatus locked(ViSession vi, Body&& body, after_call then = after_call::check_instrument) {
     return guarded([&]() -> ViStatus {
         session_scope_t scope(vi);
         const status_t status = scope.lock();
         if (status != 0) return status;
-        return body(scope);
+        status_t result = 0;
+        try {
+            result = body(scope);
+        } catch (const call_failed_t& failure) {
+            result = failure.status;
+        }
+        if (result < 0) return leave_error_record(vi, result);
+        if (then == after_call::nothing) return result;
+        return check_after_call(scope, vi, result, [] { return std::string(); });
     });
 }
 
@@ -69,7 +90,9 @@ status_t per_record(Model& model, ViConstString selector, Body&& body, stop_on r
     rep_cap_identifier_t identifier;
     identifier.parse(selector);
     identifier.records();
-    if (identifier.status != 0) return identifier.status;
+    if (identifier.status != 0) {
+        return record_failure(model.session != nullptr ? model.session->vi : 0, identifier.status, identifier.problem);
+    }
     // The records are this call's own: each moves into the model.
     for (auto& record : identifier.expanded) {
         model.rep_cap = std::move(record);

@@ -95,7 +95,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_DisplayWindowAutoscaleAll(ViSession vi, ViConstStr
 ZOR_API ViStatus ZOR_CALL ZOR_DisplayWindowGetCatalog(ViSession vi, ViInt32 bufferSize, ViChar catalog[]) {
     if (catalog == nullptr) return refuse(vi, 3, "Null address for Catalog");
     // Nothing fits in a buffer of no bytes: refuse before any traffic.
-    if (bufferSize < 1) return zor_error_buffer_size;
+    if (bufferSize < 1) return leave_error_record(vi, zor_error_buffer_size);
     return locked(vi, [&](session_scope_t& scope) {
         return copy_list(scope, ":DISPlay:WINDow:LIST?", bufferSize, catalog);
     });
@@ -150,7 +150,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_DisplayWindowTraceDelete(ViSession vi, ViConstStri
 ZOR_API ViStatus ZOR_CALL ZOR_DisplayWindowTraceGetCatalog(ViSession vi, ViConstString windowName, ViInt32 bufferSize,
                                                            ViChar catalog[]) {
     if (catalog == nullptr) return refuse(vi, 4, "Null address for Catalog");
-    if (bufferSize < 1) return zor_error_buffer_size;
+    if (bufferSize < 1) return leave_error_record(vi, zor_error_buffer_size);
     return locked(vi, [&](session_scope_t& scope) {
         model_type model(scope);
         // Each window's list overwrites the last; a cut list ends the call.

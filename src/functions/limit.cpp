@@ -1,6 +1,9 @@
 // Action exports of the limit, ripple-limit and bandwidth-limit tests: the
 // segment tables written and read, the pass/fail flags and the reports.
-// Every export addresses ":CALCulate<window>:TRACe<trace>" of each record.
+// Every export addresses ":CALCulate<channel>:TRACe<trace>" of each record,
+// the channel that holds the named trace, found as the attributes find it:
+// the table, the on-switch and the verdict then all reach the same trace
+// whichever window is active.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -68,21 +71,41 @@ bool count_field(double value, ViInt32& count) {
 
 ViInt32 clamped_count(std::size_t n) { return n > 2147483647u ? 2147483647 : static_cast<ViInt32>(n); }
 
-// "<count>,<int>,<real>...,<int>,<real>..." with the reals in "%f".
+// "<count>,<int>,<real>...,<int>,<real>..." with the reals in "%.12e", as
+// every real goes out: six decimals ("%f") sent a 50 ns limit as 0.000000.
 std::string segment_table(ViInt32 count, const ViInt32* integers, std::initializer_list<const ViReal64*> reals) {
-    std::string text = util::string_format("%ld", static_cast<long>(count));
+    std::string text = std::to_string(count);
+    char number[40];
     for (ViInt32 i = 0; i < count; ++i) {
-        text += util::string_format(",%ld", static_cast<long>(integers[i]));
-        for (const ViReal64* column : reals) text += util::string_format(",%f", column[i]);
+        text += ',';
+        text += std::to_string(integers[i]);
+        for (const ViReal64* column : reals) {
+            text += ',';
+            text.append(number, util::format_e12(number, column[i]));
+        }
     }
     return text;
+}
+
+// A table is checked whole before anything is sent: a count beyond the
+// bound, or a value that is no number, would be refused half-way.
+status_t check_table(ViSession vi, ViInt32 count, std::initializer_list<std::pair<const ViReal64*, ViInt32>> reals) {
+    if (count > max_segments) {
+        return record_failure(vi, zor_error_not_supported,
+                              "A table holds at most " + std::to_string(max_segments) + " segments, not " +
+                                  std::to_string(count));
+    }
+    for (const auto& [column, position] : reals)
+        for (ViInt32 i = 0; i < count; ++i)
+            if (const status_t status = check_finite(vi, position, column[i])) return status;
+    return 0;
 }
 
 ViStatus write_per_record(ViSession vi, ViConstString name, const char* format, const std::string& text) {
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         return per_record(model, name, [&](local_model_t<>& m) {
-            return send(scope, format_command(format, resolve_indices(m, "WT"), text));
+            return send(scope, format_command(format, resolve_indices(m, "CT"), text));
         });
     });
 }
@@ -93,7 +116,7 @@ status_t query_per_record(session_scope_t& scope, ViConstString name, const char
     return per_record(model, name, [&](local_model_t<>& m) {
         status_t status = 0;
         reply.clear();
-        return scope.api.text_query(status, format_command(format, resolve_indices(m, "WT")), reply);
+        return scope.api.text_query(status, format_command(format, resolve_indices(m, "CT")), reply);
     });
 }
 
@@ -136,7 +159,7 @@ ViStatus flag_query(ViSession vi, ViConstString name, const char* format, ViBool
         std::int16_t reply = 0;
         const status_t status = per_record(model, name, [&](local_model_t<>& m) {
             status_t s = 0;
-            return scope.api.number_query(s, format_command(format, resolve_indices(m, "WT")), reply);
+            return scope.api.number_query(s, format_command(format, resolve_indices(m, "CT")), reply);
         });
         if (status >= 0) *result = reply == 1 ? VI_TRUE : VI_FALSE;
         return status;
@@ -154,7 +177,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementLimitDeleteData(ViSession vi, ViConstSt
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         return per_record(model, measurementName, [&](local_model_t<>& m) {
-            return send(scope, format_command(":CALCulate%d:TRACe%d:LIMit:DATA %d", resolve_indices(m, "WT"),
+            return send(scope, format_command(":CALCulate%d:TRACe%d:LIMit:DATA %d", resolve_indices(m, "CT"),
                                               std::int32_t{0}));
         });
     });
@@ -171,7 +194,9 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementLimitSetData(ViSession vi, ViConstStrin
                                            {array_needed(startResponse, count), 7, "Null address for StartResponse"},
                                            {array_needed(stopResponse, count), 8, "Null address for StopResponse"}}))
         return s;
-    if (count > max_segments) return zor_error_not_supported;
+    if (const status_t s = check_table(vi, count, {{startStimulus, 5}, {stopStimulus, 6}, {startResponse, 7},
+                                                   {stopResponse, 8}}))
+        return s;
     const std::string table = segment_table(count, types, {startStimulus, stopStimulus, startResponse, stopResponse});
     return write_per_record(vi, measurementName, limit_data_set, table);
 }
@@ -256,7 +281,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementLimitGetNoOfFailedPoints(ViSession vi, 
         const status_t status = per_record(model, measurementName, [&](local_model_t<>& m) {
             status_t s = 0;
             return scope.api.number_query(
-                s, format_command(":CALCulate%d:TRACe%d:LIMit:REPort:POINts?", resolve_indices(m, "WT")), reply);
+                s, format_command(":CALCulate%d:TRACe%d:LIMit:REPort:POINts?", resolve_indices(m, "CT")), reply);
         });
         if (status >= 0) *count = reply;
         return status;
@@ -273,7 +298,8 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementRippleLimitSetData(ViSession vi, ViCons
                                            {array_needed(stopStimulus, count), 7, "Null address for StopStimulus"},
                                            {array_needed(maximumRipple, count), 8, "Null address for MaximumRipple"}}))
         return s;
-    if (count > max_segments) return zor_error_not_supported;
+    if (const status_t s = check_table(vi, count, {{startStimulus, 6}, {stopStimulus, 7}, {maximumRipple, 8}}))
+        return s;
     const std::string table = segment_table(count, types, {startStimulus, stopStimulus, maximumRipple});
     return write_per_record(vi, measurementName, ripple_data_set, table);
 }
@@ -344,7 +370,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementBWLimitGetTestResult(ViSession vi, ViCo
         const status_t status = per_record(model, measurementName, [&](local_model_t<>& m) {
             status_t s = 0;
             return scope.api.number_query(
-                s, format_command(":CALCulate%d:TRACe%d:BLIMit:REPort:DATA?", resolve_indices(m, "WT")), reply);
+                s, format_command(":CALCulate%d:TRACe%d:BLIMit:REPort:DATA?", resolve_indices(m, "CT")), reply);
         });
         if (status >= 0) *value = reply;
         return status;

@@ -15,9 +15,6 @@ namespace {
 
 using keyword_model_t = local_model_t<std::string>;
 
-constexpr ViAttr search_tracking_attribute = 1150200;
-constexpr ViAttr multi_search_tracking_attribute = 1150211;
-
 // Exactly `count` reals from a comma-separated reply into `out`. A piece that
 // is not a number counts as a wrong reply, not as 0: a garbled answer must
 // not pass for a measured value. Nothing is written unless all are good.
@@ -203,14 +200,15 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementMarkerModifyInstrumentSetting(ViSession
 
 ZOR_API ViStatus ZOR_CALL ZOR_MeasurementMarkerSearchExecute(ViSession vi, ViConstString repCapIdentifier,
                                                              ViInt32 function) {
-    return search_execute(vi, repCapIdentifier, function, search_tracking_attribute,
+    return search_execute(vi, repCapIdentifier, function, ZOR_ATTR_MEASUREMENT_MARKER_SEARCH_TRACKING_ENABLED,
                           zor_adapter::marker_search_function_keywords,
                           ":CALCulate%d:TRACe%d:MARKer%d:FUNCtion:TYPE %s", "CTM");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MeasurementMarkerSearchMultiSearchExecute(ViSession vi, ViConstString repCapIdentifier,
                                                                         ViInt32 function) {
-    return search_execute(vi, repCapIdentifier, function, multi_search_tracking_attribute,
+    return search_execute(vi, repCapIdentifier, function,
+                          ZOR_ATTR_MEASUREMENT_MARKER_SEARCH_MULTI_SEARCH_TRACKING_ENABLED,
                           zor_adapter::multi_search_function_keywords,
                           ":CALCulate%d:TRACe%d:MARKer:FUNCtion:MULTi:TYPE %s", "CT");
 }

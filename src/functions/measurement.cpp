@@ -88,7 +88,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementWriteData(ViSession vi, ViConstString m
     if (dataBufferSize < 4) return null_argument(vi, 4, "DataBufferSize should be greater than 4");
     // Only formatted (0) and corrected (1) data exist: another type does nothing, so it is refused.
     const char* header = data_command(dataType);
-    if (header == nullptr) return zor_error_not_supported;
+    if (header == nullptr) return leave_error_record(vi, zor_error_not_supported);
     return locked(vi, [&](session_scope_t& scope) {
         // The caller's array is the same for every record: one text serves all.
         std::string text;
@@ -119,7 +119,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MeasurementQueryData(ViSession vi, ViConstString m
     // A size of 0 is fine (only the count is wanted); a negative one is a
     // caller's mistake worth naming.
     if (dataBufferSize < 0) return null_argument(vi, 4, "DataBufferSize should not be negative");
-    if (data_command(dataType) == nullptr) return zor_error_not_supported;
+    if (data_command(dataType) == nullptr) return leave_error_record(vi, zor_error_not_supported);
     return locked(vi, [&](session_scope_t& scope) {
         local_model_t<> model(scope);
         std::vector<util::complex_pair_t> points;

@@ -36,23 +36,17 @@ status_t invalid_argument(ViSession vi, ViInt32 position, const std::string& mes
     return fault(vi, engine::param_position_error(position), message);
 }
 
-// A name goes between double quotes as it is: a quote or a control character
-// (a line feed ends the message on a socket) would tear the command apart.
+// A name goes out as a SCPI string (quotes inside doubled); a control
+// character is refused before anything is sent.
 status_t check_name(ViSession vi, ViConstString name, ViInt32 position, const char* what) {
-    if (name == nullptr) return null_argument(vi, position, (std::string("Null address for ") + what).c_str());
-    for (const char* p = name; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == 0x7F || c == '"')
-            return invalid_argument(vi, position, std::string(what) + " holds a quote or control character");
-    }
-    return 0;
+    return check_text(vi, position, name, what);
 }
 
 // The caller's buffer is checked before anything is sent, so a call that
 // could not return its text leaves the instrument alone.
 status_t check_buffer(ViSession vi, ViInt32 size, const ViChar* buffer, ViInt32 position) {
     if (buffer == nullptr) return null_argument(vi, position, null_buffer);
-    return size < 1 ? zor_error_buffer_size : 0;
+    return size < 1 ? leave_error_record(vi, zor_error_buffer_size) : 0;
 }
 
 const std::string* file_type_keyword(ViInt32 type) {
@@ -64,7 +58,9 @@ const std::string* file_type_keyword(ViInt32 type) {
 ViStatus name_command(ViSession vi, const char* format, ViConstString name, const char* what) {
     const status_t checked = check_name(vi, name, 2, what);
     if (checked != 0) return checked;
-    return locked(vi, [&](session_scope_t& scope) { return send(scope, util::string_format(format, name)); });
+    return locked(vi, [&](session_scope_t& scope) {
+        return send(scope, util::string_format(format, util::scpi_string(name).c_str()));
+    });
 }
 
 // One command holding two names.
@@ -73,7 +69,10 @@ ViStatus names_command(ViSession vi, const char* format, ViConstString first, co
     status_t checked = check_name(vi, first, 2, first_what);
     if (checked == 0) checked = check_name(vi, second, 3, second_what);
     if (checked != 0) return checked;
-    return locked(vi, [&](session_scope_t& scope) { return send(scope, util::string_format(format, first, second)); });
+    return locked(vi, [&](session_scope_t& scope) {
+        return send(scope,
+                    util::string_format(format, util::scpi_string(first).c_str(), util::scpi_string(second).c_str()));
+    });
 }
 
 // One command of a file type and a name.
@@ -81,9 +80,9 @@ ViStatus typed_command(ViSession vi, const char* format, ViConstString file, ViI
     const status_t checked = check_name(vi, file, 2, "File");
     if (checked != 0) return checked;
     const std::string* keyword = file_type_keyword(type);
-    if (keyword == nullptr) return zor_error_keyword;
+    if (keyword == nullptr) return leave_error_record(vi, zor_error_keyword);
     return locked(vi, [&](session_scope_t& scope) {
-        return send(scope, util::string_format(format, keyword->c_str(), file));
+        return send(scope, util::string_format(format, keyword->c_str(), util::scpi_string(file).c_str()));
     });
 }
 
@@ -214,15 +213,15 @@ status_t read_block(ViSession vi, ViSession io, std::string& data) {
 extern "C" {
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryCreateDirectory(ViSession vi, ViConstString directory) {
-    return name_command(vi, ":MMEMory:MDIRectory \"%s\"", directory, "Directory");
+    return name_command(vi, ":MMEMory:MDIRectory %s", directory, "Directory");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryRemoveDirectory(ViSession vi, ViConstString directory) {
-    return name_command(vi, ":MMEMory:RDIRectory \"%s\"", directory, "Directory");
+    return name_command(vi, ":MMEMory:RDIRectory %s", directory, "Directory");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemorySelectDirectory(ViSession vi, ViConstString directory) {
-    return name_command(vi, ":MMEMory:CDIRectory \"%s\"", directory, "Directory");
+    return name_command(vi, ":MMEMory:CDIRectory %s", directory, "Directory");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCurrentDirectory(ViSession vi, ViInt32 bufferSize, ViChar buffer[]) {
@@ -237,51 +236,51 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCurrentDirectory(ViSession vi, ViInt32 bu
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryCopy(ViSession vi, ViConstString source, ViConstString destination) {
-    return names_command(vi, ":MMEMory:COPY \"%s\",\"%s\"", source, "Source", destination, "Destination");
+    return names_command(vi, ":MMEMory:COPY %s,%s", source, "Source", destination, "Destination");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryRename(ViSession vi, ViConstString oldName, ViConstString newName) {
-    return names_command(vi, ":MMEMory:MOVE \"%s\",\"%s\"", oldName, "Old Name", newName, "New Name");
+    return names_command(vi, ":MMEMory:MOVE %s,%s", oldName, "Old Name", newName, "New Name");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryDelete(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:DELete \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:DELete %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryLoadFile(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:LOAD \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:LOAD %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryStoreFile(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:STORe \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:STORe %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryLoadFileOfSpecifiedFileType(ViSession vi, ViConstString file, ViInt32 fileType) {
-    return typed_command(vi, ":MMEMory:LOAD:%s \"%s\"", file, fileType);
+    return typed_command(vi, ":MMEMory:LOAD:%s %s", file, fileType);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryStoreFileOfSpecifiedFileType(ViSession vi, ViConstString file, ViInt32 fileType) {
-    return typed_command(vi, ":MMEMory:STORe:%s \"%s\"", file, fileType);
+    return typed_command(vi, ":MMEMory:STORe:%s %s", file, fileType);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryLoadLimitTestData(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:LOAD:LIMit \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:LOAD:LIMit %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemorySaveLimitTestData(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:STORe:LIMit \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:STORe:LIMit %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryLoadRippleLimitTestData(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:LOAD:RLIMit \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:LOAD:RLIMit %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemorySaveRippleLimitTestData(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:STORe:RLIMit \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:STORe:RLIMit %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemorySaveScreenDump(ViSession vi, ViConstString file) {
-    return name_command(vi, ":MMEMory:STORe:IMAGe \"%s\"", file, "File");
+    return name_command(vi, ":MMEMory:STORe:IMAGe %s", file, "File");
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCatalog(ViSession vi, ViConstString directory, ViInt32 bufferSize,
@@ -289,7 +288,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCatalog(ViSession vi, ViConstString direc
     status_t checked = check_name(vi, directory, 2, "Directory");
     if (checked == 0) checked = check_buffer(vi, bufferSize, buffer, 4);
     if (checked != 0) return checked;
-    return catalog(vi, util::string_format(":MMEMory:CATalog? \"%s\"", directory), bufferSize, buffer);
+    return catalog(vi, ":MMEMory:CATalog? " + util::scpi_string(directory), bufferSize, buffer);
 }
 
 ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCatalogOfSpecifiedFileType(ViSession vi, ViInt32 fileType,
@@ -299,8 +298,8 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryGetCatalogOfSpecifiedFileType(ViSession vi, 
     if (checked == 0) checked = check_buffer(vi, bufferSize, buffer, 5);
     if (checked != 0) return checked;
     const std::string* keyword = file_type_keyword(fileType);
-    if (keyword == nullptr) return zor_error_keyword;
-    return catalog(vi, util::string_format(":MMEMory:CATalog:%s? \"%s\"", keyword->c_str(), directory), bufferSize,
+    if (keyword == nullptr) return leave_error_record(vi, zor_error_keyword);
+    return catalog(vi, ":MMEMory:CATalog:" + *keyword + "? " + util::scpi_string(directory), bufferSize,
                    buffer);
 }
 
@@ -312,8 +311,8 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryQueryDateTime(ViSession vi, ViConstString fi
     return locked(vi, [&](session_scope_t& scope) -> ViStatus {
         status_t status = 0;
         std::string date, time;
-        if (scope.api.text_query(status, util::string_format(":MMEMory:DATE? \"%s\"", file), date) < 0) return status;
-        if (scope.api.text_query(status, util::string_format(":MMEMory:TIME? \"%s\"", file), time) < 0) return status;
+        if (scope.api.text_query(status, ":MMEMory:DATE? " + util::scpi_string(file), date) < 0) return status;
+        if (scope.api.text_query(status, ":MMEMory:TIME? " + util::scpi_string(file), time) < 0) return status;
         util::trim(date, util::white_space);
         util::trim(time, util::white_space);
         const auto d = split_at_commas(date);
@@ -329,7 +328,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryDownloadData(ViSession vi, ViConstString ins
     const status_t checked = check_name(vi, instrumentFile, 2, "Instrument File");
     if (checked != 0) return checked;
     if (source == nullptr) return null_argument(vi, 3, "Null address for Source");
-    std::string command = util::string_format(":MMEMory:TRANsfer \"%s\",", instrumentFile);
+    std::string command = ":MMEMory:TRANsfer " + util::scpi_string(instrumentFile) + ",";
     if (source[0] == '#') {
         command += source;  // a block made by the caller
     } else {
@@ -357,7 +356,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_MemoryUploadData(ViSession vi, ViConstString instr
     if (checked != 0) return checked;
     if (destinationPath == nullptr) return null_argument(vi, 3, "Null address for Destination Path");
     return locked(vi, [&](session_scope_t& scope) -> ViStatus {
-        status_t status = send(scope, util::string_format(":MMEMory:TRANsfer? \"%s\"", instrumentFile));
+        status_t status = send(scope, ":MMEMory:TRANsfer? " + util::scpi_string(instrumentFile));
         if (status < 0) return status;
         std::string data;
         status = read_block(vi, scope.api.resource.io, data);

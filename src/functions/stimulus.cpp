@@ -47,7 +47,7 @@ ZOR_API ViStatus ZOR_CALL ZOR_ChannelGetActiveChannel(ViSession vi, ViInt32* cha
 ZOR_API ViStatus ZOR_CALL ZOR_ChannelGetCatalog(ViSession vi, ViInt32 bufferSize, ViChar catalog[]) {
     if (catalog == nullptr) return refuse(vi, 3, "Null address for Catalog");
     // Nothing fits in a buffer of no bytes: refuse before any traffic.
-    if (bufferSize < 1) return zor_error_buffer_size;
+    if (bufferSize < 1) return leave_error_record(vi, zor_error_buffer_size);
     return locked(vi, [&](session_scope_t& scope) {
         status_t status = 0;
         std::string reply;

@@ -122,6 +122,7 @@ bool load_visa_library() {
 #undef ZOR_VISA_BIND
     found = found && bind(module, "viPrintf", candidate.viPrintf) && bind(module, "viScanf", candidate.viScanf) &&
             bind(module, "viQueryf", candidate.viQueryf);
+    bind(module, "viStatusDesc", candidate.viStatusDesc);  // optional: a status is described without it
     if (!found) {
         platform::free_library(module);
         attempts = tried + " (loaded, but a VISA function is missing)";

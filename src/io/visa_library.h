@@ -15,6 +15,8 @@ struct binding_t {
     viPrintf_fn viPrintf = nullptr;
     viScanf_fn viScanf = nullptr;
     viQueryf_fn viQueryf = nullptr;
+    // Optional: null when the library lacks it.
+    viStatusDesc_fn viStatusDesc = nullptr;
 };
 
 // Binds VISA; true when all thirteen functions were found. An incomplete

@@ -1,5 +1,6 @@
 #include "support/platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <clocale>
@@ -31,7 +32,40 @@ module_t attempt(std::string* tried, const std::string& name);
 
 #if defined(_WIN32)
 
-module_t load_library(const std::string& name) { return reinterpret_cast<module_t>(LoadLibraryA(name.c_str())); }
+namespace {
+
+bool absolute_folder(const std::string& path) {
+    return (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+           (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/'));
+}
+
+}  // namespace
+
+// A path loads as given. A bare name goes through the system's search
+// without the current folder (LoadLibrary's plain search includes it, and a
+// DLL of the same name there would run in the driver's place): the
+// program's folder and System32, then each absolute folder of PATH.
+module_t load_library(const std::string& name) {
+    if (name.find_first_of("\\/") != std::string::npos)
+        return reinterpret_cast<module_t>(LoadLibraryExA(name.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (HMODULE m = LoadLibraryExA(name.c_str(), nullptr,
+                                   LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return reinterpret_cast<module_t>(m);
+    const std::string path = get_env("PATH").value_or("");
+    std::size_t from = 0;
+    while (from <= path.size()) {
+        const std::size_t end = std::min(path.find(';', from), path.size());
+        std::string folder = path.substr(from, end - from);
+        from = end + 1;
+        if (!absolute_folder(folder)) continue;
+        if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+        const std::string file = folder + name;
+        if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        if (HMODULE m = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
+            return reinterpret_cast<module_t>(m);
+    }
+    return nullptr;
+}
 
 module_t load_library_wide(const std::wstring& name) { return reinterpret_cast<module_t>(LoadLibraryW(name.c_str())); }
 
@@ -150,13 +184,29 @@ void free_library(module_t module) {
     if (module) dlclose(module);
 }
 
-std::string this_module_directory() {
+namespace {
+
+// The module's folder as an absolute path, or empty. A module loaded by a
+// relative path (dlopen("./libZOR_x64.so")) records that path; it is made
+// absolute while the library loads, before the program can change folder,
+// so a later lookup never lands in whatever folder is current then.
+std::string module_directory_at_load() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&this_module_directory), &info) == 0 || info.dli_fname == nullptr) return {};
-    std::string text(info.dli_fname);
-    auto cut = text.rfind('/');
-    return cut == std::string::npos ? std::string("./") : text.substr(0, cut + 1);
+    if (dladdr(reinterpret_cast<void*>(&module_directory_at_load), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    char* resolved = realpath(info.dli_fname, nullptr);
+    if (resolved == nullptr) return {};
+    std::string text(resolved);
+    std::free(resolved);
+    const auto cut = text.rfind('/');
+    return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
 }
+
+const std::string module_directory = module_directory_at_load();
+
+}  // namespace
+
+std::string this_module_directory() { return module_directory; }
 
 std::string shared_library_file(const std::string& base) { return "lib" + base + ".so"; }
 

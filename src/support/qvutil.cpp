@@ -500,4 +500,31 @@ bool write_file(const std::string& path, const std::string& text) {
     return static_cast<bool>(file);
 }
 
+std::string scpi_string(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::size_t control_character_at(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) return i;
+    }
+    return std::string_view::npos;
+}
+
+bool scpi_word(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
+
 }  // namespace qvdriver::util

@@ -71,6 +71,17 @@ void parse_block(std::string& text);
 // whose header disagrees with the bytes that came is a fault, not data.
 const char* parse_real64_block(std::string_view reply, std::vector<complex_pair_t>& pairs);
 
+// Texts a command takes as a SCPI string: between double quotes, a quote
+// inside doubled, so the text goes out as one string whatever it holds.
+std::string scpi_string(std::string_view text);
+// Where the first control character (below 0x20, or 0x7F) is; npos when
+// none. A line feed ends a message on a socket, so one inside a parameter
+// would be taken as the start of another command.
+std::size_t control_character_at(std::string_view text);
+// A keyword the instrument takes as it is (S21, MLOGarithmic): letters,
+// digits and '_', nothing that could end the command or start another.
+bool scpi_word(std::string_view text);
+
 bool read_file(const std::string& path, std::string& text);
 bool write_file(const std::string& path, const std::string& text);
 

@@ -344,20 +344,33 @@ TEST(RepCapBound, NestedListsInProductsAreCountedAtEveryDepth) {
     }
 }
 
-TEST(RepCapStatus, SelectorsThatKeepNothingOfWhatTheyNamedAreBadlyFormed) {
+// A selector that names no capability, or loses an element to the grammar,
+// is refused whole: acting on the rest would address the active channel or
+// trace, or fewer than named. The problem quotes what is wrong.
+TEST(RepCapStatus, UnknownNamesAndDroppedElementsAreRefused) {
+    const status_t not_found = zor_error_rep_cap_not_found;
+    const status_t malformed = zor_error_badly_formed_selector;
     const struct {
         const char* selector;
         status_t status;
+        const char* quoted;  // in the problem text
     } cases[] = {
-        {"garbage!", zor_error_badly_formed_selector},
-        {"Trace3-Trace1", zor_error_badly_formed_selector},
-        {"Trace1-3,,Channel1!!Trace2", zor_error_badly_formed_selector},
-        {"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[Trace1]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]", zor_error_badly_formed_selector},
-        {"Trace1-3,Trace5", 0},
-        {"Channel1:[]", 0},
-        {"   ", 0},
-        {"", 0},
-        {"Trace1.5", 0},
+        {"Chanel2:Trace1", not_found, "\"Chanel\""},
+        {"Channel1:[Trace1:[Merker1,Marker2]]", not_found, "\"Merker\""},
+        {"Window1-Window2,Trase3", not_found, "\"Trase\""},
+        {"garbage!", malformed, "\"garbage!\""},
+        {"Trace3-Trace1", malformed, "\"Trace3-Trace1\""},
+        {"Trace1-3,Trace5", malformed, "\"Trace1-3\""},
+        {"Channel1:Trace3-Trace1", malformed, "\"Trace3-Trace1\""},
+        {"Trace1.5", malformed, "\"Trace1.5\""},
+        {"Trace1-3,,Channel1!!Trace2", malformed, "\"Trace1-3\""},
+        {"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[Trace1]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]", malformed, "deeper"},
+        {"channel2:TRACE1,Port1,Marker2,Window3", 0, nullptr},
+        {"Win!!Trace3", 0, nullptr},
+        {"1-3", 0, nullptr},
+        {"Channel1:[]", 0, nullptr},
+        {"   ", 0, nullptr},
+        {"", 0, nullptr},
     };
     for (const auto& c : cases) {
         rep_cap_identifier_t id;
@@ -366,6 +379,11 @@ TEST(RepCapStatus, SelectorsThatKeepNothingOfWhatTheyNamedAreBadlyFormed) {
         id.records();
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(id.status, c.status) << c.selector;
+        if (c.quoted == nullptr) {
+            EXPECT_EQ(id.problem, "") << c.selector;
+        } else {
+            EXPECT_NE(id.problem.find(c.quoted), std::string::npos) << c.selector << ": " << id.problem;
+        }
     }
 }
 

@@ -228,10 +228,12 @@ TEST_F(AttributeAccess, RefusedSelectorsSendNothing) {
         EXPECT_TRUE(log().empty());
         EXPECT_TRUE(lockable_from_another_thread());
     }
-    // Dropping some elements, or naming an empty list, is not a refusal.
-    EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Trace1-3,Channel1:Trace2"); }), 0);
-    EXPECT_EQ(log(), strings{":CALCulate1:TRACe2:MATH:NORMalize"});
+    // Dropping one element refuses the whole: the rest alone is less than named.
+    EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Trace1-3,Channel1:Trace2"); }),
+              ZOR_ERROR_BADLY_FORMED_SELECTOR);
+    // An empty list names nothing, and nothing is done.
     EXPECT_EQ(quietly([&] { return ZOR_MeasurementTraceMathStoreDataInMemory(vi, "Channel1:[]"); }), 0);
+    EXPECT_TRUE(log().empty());
 }
 
 TEST_F(AttributeAccess, ListCountFailureLeavesTheValue) {

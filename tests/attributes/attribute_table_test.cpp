@@ -281,14 +281,14 @@ const std::vector<row_t>& rows() {
     plain(ZOR_ATTR_MEASUREMENT_RIPPLE_LIMIT_LINE_DISPLAY_ENABLED, all_indices, boolean(&ZOR_SetMeasurementRippleLimitLineDisplayEnabled, &ZOR_GetMeasurementRippleLimitLineDisplayEnabled, VI_TRUE), {":CALCulate2:TRACe3:RLIMit:DISPlay:LINE 1"}, ":CALCulate2:TRACe3:RLIMit:DISPlay:LINE?"),
     plain(ZOR_ATTR_CHANNEL_CORRECTION_VELOCITY_FACTOR, port_indices, real(&ZOR_SetChannelCorrectionVelocityFactor, &ZOR_GetChannelCorrectionVelocityFactor, 0.66), {":SENSe3:CORRection:EXTension:PORT2:VELFactor 6.600000000000e-01"}, ":SENSe3:CORRection:EXTension:PORT2:VELFactor?"),
     // Sent between quotes and answered so; the driver returns the reply as read.
-    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_DESCRIPTION, all_indices, text(&ZOR_SetChannelCorrectionCalkitDescription, &ZOR_GetChannelCorrectionCalkitDescription, "Open 50 Ohm"), {":SENSe:CORRection:COLLect:CKIT:DESCription \"Open 50 Ohm\""}, ":SENSe:CORRection:COLLect:CKIT:DESCription?")
+    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_DESCRIPTION, all_indices, text(&ZOR_SetChannelCorrectionCalkitDescription, &ZOR_GetChannelCorrectionCalkitDescription, "Open 50 Ohm"), {":SENSe2:CORRection:COLLect:CKIT:DESCription \"Open 50 Ohm\""}, ":SENSe2:CORRection:COLLect:CKIT:DESCription?")
         .reads(R"("Open 50 Ohm")"),
     // Sent between quotes and answered so; the driver returns the reply as read.
-    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_NAME, all_indices, text(&ZOR_SetChannelCorrectionCalkitName, &ZOR_GetChannelCorrectionCalkitName, "Kit1"), {":SENSe:CORRection:COLLect:CKIT:NAME \"Kit1\""}, ":SENSe:CORRection:COLLect:CKIT:NAME?")
+    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_NAME, all_indices, text(&ZOR_SetChannelCorrectionCalkitName, &ZOR_GetChannelCorrectionCalkitName, "Kit1"), {":SENSe2:CORRection:COLLect:CKIT:NAME \"Kit1\""}, ":SENSe2:CORRection:COLLect:CKIT:NAME?")
         .reads(R"("Kit1")"),
-    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_TRL_REFERENCE_IMPEDANCE, all_indices, int32(&ZOR_SetChannelCorrectionCalkitTrlReferenceImpedance, &ZOR_GetChannelCorrectionCalkitTrlReferenceImpedance, 1), {":SENSe:CORRection:COLLect:CKIT:TRLoption:IMPedance LINE"}, ":SENSe:CORRection:COLLect:CKIT:TRLoption:IMPedance?"),
-    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_TRL_REFERENCE_PLANE, all_indices, int32(&ZOR_SetChannelCorrectionCalkitTrlReferencePlane, &ZOR_GetChannelCorrectionCalkitTrlReferencePlane, 1), {":SENSe:CORRection:COLLect:CKIT:TRLoption:RPLane REFLect"}, ":SENSe:CORRection:COLLect:CKIT:TRLoption:RPLane?"),
-    plain(ZOR_ATTR_CHANNEL_CORRECTION_PREFERENCE_ECAL_ORIENTATION_ENABLED, all_indices, boolean(&ZOR_SetChannelCorrectionPreferenceEcalOrientationEnabled, &ZOR_GetChannelCorrectionPreferenceEcalOrientationEnabled, VI_FALSE), {":SENSe:CORRection:COLLect:ECAL:ORIentation 0"}, ":SENSe:CORRection:COLLect:ECAL:ORIentation?"),
+    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_TRL_REFERENCE_IMPEDANCE, all_indices, int32(&ZOR_SetChannelCorrectionCalkitTrlReferenceImpedance, &ZOR_GetChannelCorrectionCalkitTrlReferenceImpedance, 1), {":SENSe2:CORRection:COLLect:CKIT:TRLoption:IMPedance LINE"}, ":SENSe2:CORRection:COLLect:CKIT:TRLoption:IMPedance?"),
+    plain(ZOR_ATTR_CHANNEL_CORRECTION_CALKIT_TRL_REFERENCE_PLANE, all_indices, int32(&ZOR_SetChannelCorrectionCalkitTrlReferencePlane, &ZOR_GetChannelCorrectionCalkitTrlReferencePlane, 1), {":SENSe2:CORRection:COLLect:CKIT:TRLoption:RPLane REFLect"}, ":SENSe2:CORRection:COLLect:CKIT:TRLoption:RPLane?"),
+    plain(ZOR_ATTR_CHANNEL_CORRECTION_PREFERENCE_ECAL_ORIENTATION_ENABLED, all_indices, boolean(&ZOR_SetChannelCorrectionPreferenceEcalOrientationEnabled, &ZOR_GetChannelCorrectionPreferenceEcalOrientationEnabled, VI_FALSE), {":SENSe2:CORRection:COLLect:ECAL:ORIentation 0"}, ":SENSe2:CORRection:COLLect:ECAL:ORIentation?"),
     plain(ZOR_ATTR_SOURCE_PORT_POWER_CORRECTION_MAX_ACQUISITION_COUNT, port_indices, int32(&ZOR_SetSourcePortPowerCorrectionMaxAcquisitionCount, &ZOR_GetSourcePortPowerCorrectionMaxAcquisitionCount, 38), {":SOURce3:POWer:PORT2:CORRection:COLLect:AVERage 38"}, ":SOURce3:POWer:PORT2:CORRection:COLLect:AVERage?"),
     plain(ZOR_ATTR_MEASUREMENT_TRACE_MAGNITUDE_OFFSET, all_indices, real(&ZOR_SetMeasurementTraceMagnitudeOffset, &ZOR_GetMeasurementTraceMagnitudeOffset, 34.0), {":CALCulate2:MEASure3:OFFSet:MAGNitude 3.400000000000e+01"}, ":CALCulate2:MEASure3:OFFSet:MAGNitude?"),
     plain(ZOR_ATTR_MEASUREMENT_TRACE_PHASE_OFFSET, all_indices, real(&ZOR_SetMeasurementTracePhaseOffset, &ZOR_GetMeasurementTracePhaseOffset, -34.25), {":CALCulate2:TRACe3:CORRection:OFFSet:PHASe -3.425000000000e+01"}, ":CALCulate2:TRACe3:CORRection:OFFSet:PHASe?"),
@@ -322,15 +322,15 @@ const std::vector<row_t>& rows() {
      {":DISPlay:WINDow5:ACTivate", ":DISPlay:MAXimize 1"}, {":DISPlay:WINDow5:ACTivate", ":DISPlay:MAXimize?"}, "0"},
     plain(ZOR_ATTR_DISPLAY_WINDOW_TITLE_STRING, all_indices,
           text(&ZOR_SetDisplayWindowTitleString, &ZOR_GetDisplayWindowTitleString, "Gain"),
-          {":DISPlay:WINDow5:TITLe:DATA Gain"}, ":DISPlay:WINDow5:TITLe:DATA?"),
-    // A title sent between quotes reads back without them.
+          {":DISPlay:WINDow5:TITLe:DATA \"Gain\""}, ":DISPlay:WINDow5:TITLe:DATA?"),
+    // Titles go out as SCPI strings; the quotes of one read back are removed.
     plain(ZOR_ATTR_DISPLAY_WINDOW_TRACE_TITLE_STRING, all_indices,
           text(&ZOR_SetDisplayWindowTraceTitleString, &ZOR_GetDisplayWindowTraceTitleString, "\"T1\""),
-          {":DISPlay:TRACe3:TITLe:DATA \"T1\""}, ":DISPlay:TRACe3:TITLe:DATA?")
+          {":DISPlay:TRACe3:TITLe:DATA \"\"\"T1\"\"\""}, ":DISPlay:TRACe3:TITLe:DATA?")
         .reads("T1"),
     plain(ZOR_ATTR_MEASUREMENT_TRACE_TITLE_STRING, all_indices,
           text(&ZOR_SetMeasurementTraceTitleString, &ZOR_GetMeasurementTraceTitleString, "T2"),
-          {":DISPlay:TRACe3:TITLe:DATA T2"}, ":DISPlay:TRACe3:TITLe:DATA?"),
+          {":DISPlay:TRACe3:TITLe:DATA \"T2\""}, ":DISPlay:TRACe3:TITLe:DATA?"),
     plain(ZOR_ATTR_DISPLAY_WINDOW_TRACE_MEMORY_TRACE_ENABLED, all_indices,
           boolean(&ZOR_SetDisplayWindowTraceMemoryTraceEnabled, &ZOR_GetDisplayWindowTraceMemoryTraceEnabled, VI_TRUE),
           {":CALCulate2:TRACe3:MATH:MEMorize", ":DISPlay:WINDow2:TRACe3:MEMory 1"}, ":DISPlay:WINDow2:TRACe3:MEMory?"),

@@ -13,6 +13,7 @@ Fenced blocks of a page:
                exact, others within 2 % (or two units of the last digit shown); the driver's console lines ([INFO] ...)
                are left out on both sides
   c norun / python norun: compiled only.
+  c fragment: lines quoted from a program that a test of its own runs; left alone.
 
   check_docs.py --bin DIR --cc CC -I DIR... [--quote PAGE=FILE]... PAGE...
 --quote: the page holds FILE's whole text as one block."""
@@ -36,7 +37,7 @@ def blocks(page):
     found = [(m.group(1), m.group(2).split(), m.group(3)) for m in FENCE.finditer(page.read_text())]
     out = []
     for k, (language, options, text) in enumerate(found):
-        if language in ("c", "python"):
+        if language in ("c", "python") and "fragment" not in options:
             following = found[k + 1] if k + 1 < len(found) else None
             expected = following[2] if following and following[0] == "output" else None
             out.append((language, options, text, expected))
@@ -99,7 +100,7 @@ HARNESS = r"""#include <stdio.h>
 #include <string.h>
 #include <math.h>
 #include "ZOR.h"
-static int example_failed_(ViSession vi, ViStatus status, int line) {
+static __attribute__((unused)) int example_failed_(ViSession vi, ViStatus status, int line) {
     ViStatus code = 0;
     char text[1024] = "";
     ZOR_GetError(vi, &code, sizeof text, text);

@@ -135,7 +135,9 @@ void PrintTo(const single_case_t& c, std::ostream* os) { *os << c.name; }
 
 class SingleCommand : public Correction, public testing::WithParamInterface<single_case_t> {};
 
-TEST_P(SingleCommand, SendsItsOneCommandWhateverTheIdentifier) {
+// A kit command goes to the channel the selector names; an empty selector
+// leaves the channel out.
+TEST_P(SingleCommand, SendsItsOneCommandToTheNamedChannel) {
     EXPECT_EQ(GetParam().call(vi), 0);
     EXPECT_EQ(log(), (strings{GetParam().command}));
     EXPECT_EQ(next_error(), "0,\"No error\"") << "the analyzer took it";
@@ -151,9 +153,9 @@ TEST_P(SingleCommand, AFailedWriteIsReturnedUnchanged) {
 
 const single_case_t single_cases[] = {
     {"SelectByNo", [](ViSession s) { return ZOR_ChannelCorrectionCalKitSelectByNo(s, "Channel2", 3); },
-     ":SENSe:CORRection:COLLect:CKIT 3"},
+     ":SENSe2:CORRection:COLLect:CKIT 3"},
     {"Delete", [](ViSession s) { return ZOR_ChannelCalKitDelete(s, "Channel2", "7 mm"); },
-     ":SENSe:CORRection:CKIT:CLEar \"7 mm\""},
+     ":SENSe2:CORRection:CKIT:CLEar \"7 mm\""},
     {"Export", [](ViSession s) { return ZOR_ChannelCalKitExport(s, "", "3.5 mm", "kit35.ckt"); },
      ":SENSe:CORRection:CKIT:EXPort \"3.5 mm\",\"kit35.ckt\""},
     {"Restore", [](ViSession s) { return ZOR_ChannelCalKitRestore(s, nullptr, "TRL Fixture"); },
@@ -336,6 +338,20 @@ TEST_F(Correction, SelectionByNameAndNumberAgreeWithTheAnalyzer) {
     EXPECT_EQ(ZOR_ChannelCorrectionCalKitSelectByNo(vi, nullptr, 6), 0);
     EXPECT_EQ(next_error(), "-222,\"Data out of range\"");
     EXPECT_EQ(selected_number(), 2);
+}
+
+// Each channel holds its own kit selection: naming Channel2 selects there,
+// and channel 1 keeps its kit (a SAVE there would solve with it).
+TEST_F(Correction, KitExportsActOnTheChannelTheSelectorNames) {
+    ASSERT_EQ(ZOR_ChannelCorrectionCalKitSelectByName(vi, "Channel2", "7 mm"), 0);
+    EXPECT_EQ(raw(":SENSe1:CORRection:COLLect:CKIT?;:SENSe2:CORRection:COLLect:CKIT?"), "1;4");
+    char name[32] = {};
+    EXPECT_EQ(ZOR_ChannelCorrectionCalKitGetSelectedByName(vi, "Channel2", sizeof name, name), 0);
+    EXPECT_STREQ(name, "7 mm");
+    EXPECT_EQ(ZOR_SetChannelCorrectionCalkitName(vi, "Channel2", "My 7 mm"), 0);
+    EXPECT_EQ(raw(":SENSe1:CORRection:COLLect:CKIT:NAME?;:SENSe2:CORRection:COLLect:CKIT:NAME?"),
+              "\"User Kit 1\";\"My 7 mm\"");
+    EXPECT_EQ(next_error(), "0,\"No error\"");
 }
 
 // ---------------------------------------------------------------- selected by name

@@ -278,7 +278,6 @@ TEST_F(Display, AFailedActiveWindowQueryEndsTheCall) {
          {":DISPlay:WINDow:LIST?"}},
         {"shown attribute",
          [](ViSession s) { return ZOR_SetAttributeViBoolean(s, "", ZOR_ATTR_DISPLAY_WINDOW_ENABLED, VI_TRUE); }, {}},
-        {"limit data", [](ViSession s) { return ZOR_MeasurementLimitDeleteData(s, "Trace1"); }, {}},
     };
     struct fault_t {
         const char* what;

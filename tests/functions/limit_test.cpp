@@ -18,7 +18,7 @@ using call_t = std::function<ViStatus(ViSession, ViConstString)>;
 struct call_case_t {
     const char* what;
     call_t call;
-    const char* wire;  // the one message sent for "Window2:Trace3"
+    const char* wire;  // the one message sent for "Channel2:Trace3"
 };
 
 ViInt32 ints[4];
@@ -36,7 +36,8 @@ const std::vector<call_case_t> every_export = {
          ViReal64 a = 1000, b = 2000, c = -3;
          return ZOR_MeasurementLimitSetData(s, m, 1, &type, &a, &b, &c, &c);
      },
-     ":CALCulate2:TRACe3:LIMit:DATA 1,1,1000.000000,2000.000000,-3.000000,-3.000000"},
+     ":CALCulate2:TRACe3:LIMit:DATA 1,1,1.000000000000e+03,2.000000000000e+03,-3.000000000000e+00,"
+     "-3.000000000000e+00"},
     {"query", [](ViSession s, ViConstString m) { return ZOR_MeasurementLimitQueryData(s, m, 4, ints, &n, r1, r2, r3, r4); },
      ":CALCulate2:TRACe3:LIMit:DATA?"},
     {"x values", [](ViSession s, ViConstString m) { return ZOR_MeasurementLimitQueryXValuesOfFailedPoints(s, m, 4, r1, &n); },
@@ -53,7 +54,7 @@ const std::vector<call_case_t> every_export = {
          ViReal64 a = 1000, b = 2000, c = -3;
          return ZOR_MeasurementRippleLimitSetData(s, m, 7, 1, &type, &a, &b, &c);
      },
-     ":CALCulate2:TRACe3:RLIMit:DATA 1,1,1000.000000,2000.000000,-3.000000"},
+     ":CALCulate2:TRACe3:RLIMit:DATA 1,1,1.000000000000e+03,2.000000000000e+03,-3.000000000000e+00"},
     {"ripple query", [](ViSession s, ViConstString m) { return ZOR_MeasurementRippleLimitQueryData(s, m, 7, 4, ints, &n, r1, r2, r3); },
      ":CALCulate2:TRACe3:RLIMit:DATA?"},
     {"ripple report", [](ViSession s, ViConstString m) { return ZOR_MeasurementRippleLimitQueryTestResult(s, m, 7, 4, r1, &n, r2, ints); },
@@ -81,10 +82,10 @@ protected:
     std::vector<double> y;
 };
 
-TEST_F(Limit, EveryExportAddressesWindowAndTraceAndRefusesANullName) {
+TEST_F(Limit, EveryExportAddressesChannelAndTraceAndRefusesANullName) {
     for (const auto& c : every_export) {
         clear_log();
-        EXPECT_EQ(c.call(vi, "Window2:Trace3"), 0) << c.what;
+        EXPECT_EQ(c.call(vi, "Channel2:Trace3"), 0) << c.what;
         EXPECT_EQ(log(), zor_test::strings{c.wire}) << c.what;
         clear_log();
         EXPECT_EQ(c.call(vi, nullptr), null_pointer) << c.what;
@@ -93,44 +94,71 @@ TEST_F(Limit, EveryExportAddressesWindowAndTraceAndRefusesANullName) {
     }
 }
 
-TEST_F(Limit, NoNameUsesTheActiveWindowAndTraceNotTheChannel) {
+TEST_F(Limit, NoNameUsesTheActiveChannelAndTrace) {
     EXPECT_EQ(ZOR_MeasurementLimitDeleteData(vi, ""), 0);
-    EXPECT_EQ(log(), (zor_test::strings{":DISPlay:WINDow:SELect?", ":DISPlay:TRACe:SELect?",
+    EXPECT_EQ(log(), (zor_test::strings{":DISPlay:CHANnel:SELect?", ":DISPlay:TRACe:SELect?",
                                         ":CALCulate1:TRACe1:LIMit:DATA 0"}));
 }
 
-TEST_F(Limit, TablesAreWrittenInFixedPointAndReadBack) {
+// With another window active, a table, its on-switch and the verdict for
+// Trace1 all reach Trace1's channel: the window's number is no channel.
+TEST_F(Limit, EveryCommandOfATraceReachesItsChannelWhateverWindowIsActive) {
+    ASSERT_EQ(ZOR_SetSystemActiveWindow(vi, 2), 0);
+    ViInt32 type = 1;
+    ViReal64 start = 4e9, stop = 5e9, limit = -200;
+    ViBoolean failed = VI_TRUE;
+    clear_log();
+    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Trace1", 1, &type, &start, &stop, &limit, &limit), 0);
+    ASSERT_EQ(ZOR_SetMeasurementLimitEnabled(vi, "Trace1", VI_TRUE), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Trace1", &failed), 0);
+    zor_test::strings sent;
+    for (const auto& message : log())
+        if (message.rfind(":CALCulate", 0) == 0) sent.push_back(message.substr(0, message.find(":LIMit")));
+    EXPECT_EQ(sent, zor_test::strings(3, ":CALCulate1:TRACe1"));
+    // The verdict is that of the table: S11 lies above the -200 dB upper limit.
+    EXPECT_EQ(failed, VI_TRUE);
+}
+
+TEST_F(Limit, TablesGoOutAtFullPrecisionAndReadBack) {
     ViInt32 types[2] = {1, 2}, ripple_types[2] = {1, 0};
     ViReal64 a[2] = {2.5, 1e-9}, b[2] = {3e9, -1}, c[2] = {-3, 0.125}, d[2] = {-4, 7};
-    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Window1:Trace2", 2, types, a, b, c, d), 0);
-    ASSERT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "Window1:Trace2", 0, 2, ripple_types, a, b, c), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Channel1:Trace2", 2, types, a, b, c, d), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "Channel1:Trace2", 0, 2, ripple_types, a, b, c), 0);
     EXPECT_EQ(log(), (zor_test::strings{
-        ":CALCulate1:TRACe2:LIMit:DATA 2,1,2.500000,3000000000.000000,-3.000000,-4.000000,"
-        "2,0.000000,-1.000000,0.125000,7.000000",
-        ":CALCulate1:TRACe2:RLIMit:DATA 2,1,2.500000,3000000000.000000,-3.000000,0,0.000000,-1.000000,0.125000"}));
+        ":CALCulate1:TRACe2:LIMit:DATA 2,1,2.500000000000e+00,3.000000000000e+09,-3.000000000000e+00,"
+        "-4.000000000000e+00,2,1.000000000000e-09,-1.000000000000e+00,1.250000000000e-01,7.000000000000e+00",
+        ":CALCulate1:TRACe2:RLIMit:DATA 2,1,2.500000000000e+00,3.000000000000e+09,-3.000000000000e+00,0,"
+        "1.000000000000e-09,-1.000000000000e+00,1.250000000000e-01"}));
     ViInt32 t[3] = {9, 9, 9}, count = -1;
     ViReal64 e[3] = {}, f[3] = {}, g[3] = {}, h[3] = {};
-    ASSERT_EQ(ZOR_MeasurementLimitQueryData(vi, "Window1:Trace2", 3, t, &count, e, f, g, h), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitQueryData(vi, "Channel1:Trace2", 3, t, &count, e, f, g, h), 0);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(std::vector<ViInt32>(t, t + 3), (std::vector<ViInt32>{1, 2, 9}));
+    EXPECT_EQ(std::vector<ViReal64>(e, e + 2), (std::vector<ViReal64>{2.5, 1e-9}));
     EXPECT_EQ(std::vector<ViReal64>(f, f + 2), (std::vector<ViReal64>{3e9, -1}));
     EXPECT_EQ(std::vector<ViReal64>(h, h + 2), (std::vector<ViReal64>{-4, 7}));
     e[1] = 99;
-    ASSERT_EQ(ZOR_MeasurementRippleLimitQueryData(vi, "Window1:Trace2", 0, 1, t, &count, e, f, g), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitQueryData(vi, "Channel1:Trace2", 0, 1, t, &count, e, f, g), 0);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(e[0], 2.5);
     EXPECT_EQ(g[0], -3);
     EXPECT_EQ(e[1], 99) << "beyond the capacity of 1";
     // Only the caller's count is needed when it asks for no segments.
-    ASSERT_EQ(ZOR_MeasurementLimitQueryData(vi, "Window1:Trace2", 0, nullptr, &count, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitQueryData(vi, "Channel1:Trace2", 0, nullptr, &count, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(count, 2);
-    ASSERT_EQ(ZOR_MeasurementLimitDeleteData(vi, "Window1:Trace2"), 0);
-    ASSERT_EQ(ZOR_MeasurementLimitQueryData(vi, "Window1:Trace2", 3, t, &count, e, f, g, h), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitDeleteData(vi, "Channel1:Trace2"), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitQueryData(vi, "Channel1:Trace2", 3, t, &count, e, f, g, h), 0);
     EXPECT_EQ(count, 0);
 }
 
 TEST_F(Limit, OversizedTablesAndNullArraysAreRefusedBeforeSending) {
     EXPECT_EQ(ZOR_MeasurementLimitSetData(vi, "", 100001, ints, r1, r2, r3, r4), not_supported);
+    EXPECT_EQ(take_error().second, "A table holds at most 100000 segments, not 100001");
+    ViInt32 type = 1;
+    ViReal64 finite = 1, not_a_number = std::nan("");
+    EXPECT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "", 0, 1, &type, &finite, &finite, &not_a_number),
+              static_cast<ViStatus>(0xBFFC0008));
+    EXPECT_EQ(take_error().second, "The value is not a finite number");
     EXPECT_EQ(ZOR_MeasurementLimitSetData(vi, "", 1, ints, r1, r2, nullptr, r4), null_pointer);
     EXPECT_EQ(take_error().second, "Null address for StartResponse");
     EXPECT_EQ(ZOR_MeasurementRippleLimitQueryTestResult(vi, "", 0, 2, r1, nullptr, r2, ints), null_pointer);
@@ -226,10 +254,9 @@ TEST_F(Limit, FlagsAreTheInstrumentsFailAnswerUninverted) {
 TEST_F(Limit, FailuresStopTheRecordsAndLeaveOutputsAlone) {
     script(":CALCulate1:TRACe2:LIMit:DATA 0", nullptr, 0, VI_ERROR_IO);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(ZOR_MeasurementLimitDeleteData(vi, "Trace1-Trace3"), VI_ERROR_IO);
+    EXPECT_EQ(ZOR_MeasurementLimitDeleteData(vi, "Channel1:Trace1-Trace3"), VI_ERROR_IO);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(log(), (zor_test::strings{":DISPlay:WINDow:SELect?", ":CALCulate1:TRACe1:LIMit:DATA 0",
-                                        ":DISPlay:WINDow:SELect?", ":CALCulate1:TRACe2:LIMit:DATA 0"}));
+    EXPECT_EQ(log(), (zor_test::strings{":CALCulate1:TRACe1:LIMit:DATA 0", ":CALCulate1:TRACe2:LIMit:DATA 0"}));
     ViInt32 count = -1;
     script(":CALCulate1:TRACe1:LIMit:REPort:POINts?", nullptr, VI_ERROR_TMO);
     EXPECT_EQ(ZOR_MeasurementLimitGetNoOfFailedPoints(vi, "Trace1", &count), VI_ERROR_TMO);
@@ -247,9 +274,9 @@ TEST_F(Limit, LimitTestFailsWhereTheDataCrossTheLines) {
     // A sloped upper line over the band and a lower one over its middle.
     ViInt32 types[2] = {1, 2};
     ViReal64 from[2] = {4e9, 4.3e9}, to[2] = {5e9, 4.7e9}, begin[2] = {-30, -2.5}, end[2] = {-10, -2.5};
-    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Window1:Trace2", 2, types, from, to, begin, end), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitSetData(vi, "Channel1:Trace2", 2, types, from, to, begin, end), 0);
     ViBoolean fails = VI_TRUE;
-    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Channel1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_FALSE) << "the test is off";
     ASSERT_EQ(ZOR_SetMeasurementLimitEnabled(vi, "Channel1:Trace2", VI_TRUE), 0);
 
@@ -263,18 +290,18 @@ TEST_F(Limit, LimitTestFailsWhereTheDataCrossTheLines) {
         if (bad) failed_x.push_back(x(i));
     }
     ASSERT_FALSE(failed_x.empty());
-    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitIsPassing(vi, "Channel1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_TRUE);
     ViInt32 count = 0;
-    ASSERT_EQ(ZOR_MeasurementLimitGetNoOfFailedPoints(vi, "Window1:Trace2", &count), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitGetNoOfFailedPoints(vi, "Channel1:Trace2", &count), 0);
     EXPECT_EQ(count, static_cast<ViInt32>(failed_x.size()));
     ViReal64 xs[21] = {};
-    ASSERT_EQ(ZOR_MeasurementLimitQueryXValuesOfFailedPoints(vi, "Window1:Trace2", 21, xs, &count), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitQueryXValuesOfFailedPoints(vi, "Channel1:Trace2", 21, xs, &count), 0);
     ASSERT_EQ(count, static_cast<ViInt32>(failed_x.size()));
     for (int i = 0; i < count; ++i) EXPECT_NEAR(xs[i], failed_x[static_cast<std::size_t>(i)], 1e-3);
     ViReal64 stimulus[21], upper[21], lower[21];
     ViInt32 results[21];
-    ASSERT_EQ(ZOR_MeasurementLimitQueryTestResult(vi, "Window1:Trace2", 21, stimulus, &count, results, upper, lower), 0);
+    ASSERT_EQ(ZOR_MeasurementLimitQueryTestResult(vi, "Channel1:Trace2", 21, stimulus, &count, results, upper, lower), 0);
     ASSERT_EQ(count, 21);
     for (int i = 0; i < 21; ++i) {
         EXPECT_EQ(results[i], expected[i]) << i;
@@ -287,7 +314,7 @@ TEST_F(Limit, RippleAndBandwidthAreThoseOfTheData) {
     // The pass band's middle, and a band reaching down a skirt.
     ViInt32 types[2] = {1, 1};
     ViReal64 from[2] = {4.35e9, 4.0e9}, to[2] = {4.65e9, 4.3e9}, allowed[2] = {1, 1};
-    ASSERT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "Window1:Trace2", 0, 2, types, from, to, allowed), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitSetData(vi, "Channel1:Trace2", 0, 2, types, from, to, allowed), 0);
     ASSERT_EQ(ZOR_SetMeasurementRippleLimitEnabled(vi, "Channel1:Trace2", VI_TRUE), 0);
     double spread[2];
     for (int s = 0; s < 2; ++s) {
@@ -302,11 +329,11 @@ TEST_F(Limit, RippleAndBandwidthAreThoseOfTheData) {
     ASSERT_LT(spread[0], 1);
     ASSERT_GT(spread[1], 1);
     ViBoolean fails = VI_FALSE;
-    ASSERT_EQ(ZOR_MeasurementRippleLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitIsPassing(vi, "Channel1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_TRUE);
     ViReal64 ripple[2] = {}, maximum[2] = {};
     ViInt32 results[2] = {}, count = 0;
-    ASSERT_EQ(ZOR_MeasurementRippleLimitQueryTestResult(vi, "Window1:Trace2", 0, 2, ripple, &count, maximum, results), 0);
+    ASSERT_EQ(ZOR_MeasurementRippleLimitQueryTestResult(vi, "Channel1:Trace2", 0, 2, ripple, &count, maximum, results), 0);
     ASSERT_EQ(count, 2);
     EXPECT_NEAR(ripple[0], spread[0], 1e-9);
     EXPECT_NEAR(ripple[1], spread[1], 1e-9);
@@ -321,19 +348,19 @@ TEST_F(Limit, RippleAndBandwidthAreThoseOfTheData) {
     auto edge = [&](int in, int out) { return x(in) + (x(out) - x(in)) * (y[in] - level) / (y[in] - y[out]); };
     const double expected = edge(hi, hi + 1) - edge(lo, lo - 1);
     ViReal64 bandwidth = 0;
-    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Window1:Trace2", &bandwidth), 0);
+    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Channel1:Trace2", &bandwidth), 0);
     EXPECT_NEAR(bandwidth, expected, 1);
     ASSERT_EQ(ZOR_SetMeasurementBwLimitEnabled(vi, "Channel1:Trace2", VI_TRUE), 0);
     for (const auto& [maximum_hz, verdict] : {std::pair{expected - 1e6, VI_TRUE}, {expected + 1e6, VI_FALSE}}) {
         ASSERT_EQ(ZOR_SetMeasurementBwLimitMaximum(vi, "Channel1:Trace2", maximum_hz), 0);
-        ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
+        ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Channel1:Trace2", &fails), 0);
         EXPECT_EQ(fails, verdict) << maximum_hz;
     }
     // 60 dB below the peak lies beyond both ends of this sweep: no result.
     ASSERT_EQ(ZOR_SetMeasurementBwLimitThreshold(vi, "Channel1:Trace2", 60), 0);
-    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Window1:Trace2", &bandwidth), 0);
+    ASSERT_EQ(ZOR_MeasurementBWLimitGetTestResult(vi, "Channel1:Trace2", &bandwidth), 0);
     EXPECT_DOUBLE_EQ(bandwidth, 9.91e37);
-    ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Window1:Trace2", &fails), 0);
+    ASSERT_EQ(ZOR_MeasurementBWLimitIsPassing(vi, "Channel1:Trace2", &fails), 0);
     EXPECT_EQ(fails, VI_TRUE);
 }
 

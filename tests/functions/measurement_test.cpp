@@ -272,7 +272,8 @@ TEST_F(Measurement, DataFormatOptionIsCheckedAtOpen) {
         {"DriverSetup=DataFormat:REAL32", IVI_ERROR_INVALID_OPTION_STRING, "ASC"},
         {"DriverSetup=Model:ZOR24, DataFormat:", IVI_ERROR_INVALID_OPTION_STRING, "ASC"},
         {"DriverSetup=DataFormat:ASCII", 0, "ASC"},
-        {"DriverSetup=Model:ZOR24; dataformat : real64", 0, "REAL,64"},
+        {"DriverSetup=Model:ZOR24; DataFormat:REAL64", IVI_ERROR_INVALID_OPTION_STRING, "ASC"},
+        {"DriverSetup= ; dataformat : real64", 0, "REAL,64"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);

@@ -112,18 +112,21 @@ TEST_F(Memory, EachNameExportSendsItsCommandAndReturnsTheWriteStatus) {
     EXPECT_TRUE(lockable_from_another_thread());
 }
 
-TEST_F(Memory, NullOrUnquotableNamesAreRefusedBeforeAnythingIsSent) {
+TEST_F(Memory, NullNamesAndControlCharactersAreRefusedBeforeAnythingIsSent) {
     for (const auto& c : name_exports) {
         EXPECT_EQ(c.call(vi, nullptr), null_pointer) << c.what;
         EXPECT_EQ(take_error().first, null_pointer) << c.what;
-        for (const char* bad : {"a\"b", "a\nb", "a\rb"}) {
+        for (const char* bad : {"a\nb", "a\rb", "a\x7f"}) {
             EXPECT_EQ(c.call(vi, bad), parameter_2) << c.what;
             EXPECT_EQ(take_error().first, parameter_2) << c.what;
         }
     }
     EXPECT_EQ(ZOR_MemoryCopy(vi, "a", nullptr), null_pointer);
-    EXPECT_EQ(ZOR_MemoryRename(vi, "a", "b\"c"), parameter_3);
+    EXPECT_EQ(ZOR_MemoryRename(vi, "a", "b\tc"), parameter_3);
     EXPECT_TRUE(log().empty());
+    // A quote is part of the name: it goes out doubled, inside one string.
+    EXPECT_EQ(ZOR_MemoryRename(vi, "a\"b", "c"), 0);
+    EXPECT_EQ(log(), (zor_test::strings{":MMEMory:MOVE \"a\"\"b\",\"c\""}));
 }
 
 TEST_F(Memory, FileTypesOutsideTheTableSendNothing) {
@@ -207,11 +210,13 @@ TEST_F(Memory, TextResultsFollowTheBufferRules) {
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, 5, text), text_cut);
     EXPECT_EQ(std::string(text, 5), std::string("\"/US\0", 5));
     EXPECT_EQ(text[5], 'x');  // nothing past the size given
+    EXPECT_EQ(take_error().first, text_cut);
 
     clear_log();
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, 0, text), buffer_size);
     EXPECT_EQ(ZOR_MemoryGetCatalog(vi, "", -1, text), buffer_size);
     EXPECT_EQ(ZOR_MemoryQueryDateTime(vi, "f", 0, text), buffer_size);
+    EXPECT_EQ(take_error().first, buffer_size);
     EXPECT_EQ(ZOR_MemoryGetCurrentDirectory(vi, 8, nullptr), null_pointer);
     EXPECT_EQ(take_error(), (std::pair<ViStatus, std::string>{null_pointer, "Null address for Buffer"}));
     EXPECT_EQ(ZOR_MemoryGetCatalogOfSpecifiedFileType(vi, 0, nullptr, 8, text), null_pointer);

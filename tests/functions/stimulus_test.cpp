@@ -74,6 +74,7 @@ TEST_F(Stimulus, ChannelQueriesRefuseBadArgumentsBeforeAnyTraffic) {
     EXPECT_EQ(ZOR_ChannelGetCatalog(vi, 0, text), ZOR_ERROR_BUFFER_SIZE);
     EXPECT_EQ(ZOR_ChannelGetCatalog(vi, -3, text), ZOR_ERROR_BUFFER_SIZE);
     EXPECT_EQ(std::string(text, sizeof text), "xxxx");
+    EXPECT_EQ(take_error().first, ZOR_ERROR_BUFFER_SIZE);
     EXPECT_EQ(ZOR_ChannelGetCatalog(vi, 4, nullptr), ZOR_ERROR_NULL_POINTER);
     EXPECT_EQ(take_error(), std::make_pair(ZOR_ERROR_NULL_POINTER, std::string("Null address for Catalog")));
     EXPECT_EQ(ZOR_ChannelGetActiveChannel(vi, nullptr), ZOR_ERROR_NULL_POINTER);

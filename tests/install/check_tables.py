@@ -45,12 +45,33 @@ commented = len(re.findall(r"\*/\nZOR_API ViStatus ZOR_CALL", text))
 if commented != len(declared):
     failures.append(f"{len(declared) - commented} prototypes without a comment")
 
+# Status codes: the header's ZOR_ERROR_* constants are exactly the status
+# table's rows, and the driver's and the engine's lists are not written out by
+# hand beside it.
+codes = zor_tables.status_codes(source / "include")
+table = {f"ZOR_ERROR_{c['name']}": c["value"] for c in codes}
+mismatched = [c["name"] for c in codes if c["cxx_name"] != c["name"].lower()]
+if mismatched:
+    failures.append(f"status names in capitals and in small letters differ: {mismatched}")
+in_header = {name: int(value, 16) for name, value in
+             re.findall(r"^#define (ZOR_ERROR_\w+) \(\(ViStatus\)0x([0-9A-F]{8})L\)", text, re.M)}
+if in_header != table:
+    failures.append(f"status constants: header {sorted(set(in_header.items()) ^ set(table.items()))[:5]} differ")
+if len({c["value"] for c in codes}) != len(codes):
+    failures.append("a status value is listed twice in zor_status.def")
+for listing in ("src/support/status.h", "engine/status_text.cpp", "engine/engine_status.h"):
+    body = (source / listing).read_text().upper()
+    by_hand = [f"0x{c['value']:08X}" for c in codes if f"0X{c['value']:08X}" in body]
+    if by_hand:
+        failures.append(f"{listing} lists statuses by hand: {by_hand[:5]}")
+
 # The Python package's table module is the tables' current expansion.
 committed = (source / "python" / "zor" / "_tables.py").read_text()
 if committed != zor_tables.make_python(source / "include"):
     failures.append("python/zor/_tables.py is stale: run cmake/zor_tables.py python include python/zor/_tables.py")
 
-print(f"{len(tables)} exports in the tables, {len(declared)} prototypes, {len(exported)} exports")
+print(f"{len(tables)} exports in the tables, {len(declared)} prototypes, {len(exported)} exports, "
+      f"{len(codes)} status codes")
 for f in failures:
     print("FAIL:", f)
 sys.exit(1 if failures else 0)

@@ -258,8 +258,8 @@ class Failures(unittest.TestCase):
                  r"cannot open TCPIP::127\.0\.0\.1::1::SOCKET: \w+"),
                 ("unknown option", ["--bogus"], 1, r"--bogus"),
                 ("bad limit", ["--limit", "sideways,1G,2G,0"], 1, r"upper or lower"),
-                ("refused in process", ["--start", "20G"], 1, r"analyzer error -222"),
-                ("refused over TCP", ["-r", sim.resource, "--points", "500000"], 1, r"analyzer error -222"),
+                ("refused in process", ["--start", "20G"], 1, r'-222,"Data out of range"'),
+                ("refused over TCP", ["-r", sim.resource, "--points", "500000"], 1, r'-222,"Data out of range"'),
                 ("unknown kit", ["--calibrate", "--cal-kit", "No Such Kit"], 1, r"No Such Kit"),
             ]
             for name, args, status, message in cases:

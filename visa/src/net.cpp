@@ -4,14 +4,26 @@ namespace zorvisa::net {
 
 namespace tcp = zorwire::tcp;
 
+namespace {
+thread_local connect_failure_t connect_failure = connect_failure_t::none;
+}  // namespace
+
+connect_failure_t last_connect_failure() { return connect_failure; }
+
 ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& deadline, handle_t& out) {
+    connect_failure = connect_failure_t::none;
     if (!tcp::ready()) return VI_ERROR_SYSTEM_ERROR;
     const ViUInt32 left = deadline.remaining_ms();
     handle_t s = invalid_handle;
     switch (tcp::connect(host, port, left == static_cast<ViUInt32>(VI_TMO_INFINITE) ? -1 : left, s)) {
         case tcp::connect_t::timed_out:
+            connect_failure = connect_failure_t::timed_out;
             return VI_ERROR_TMO;
-        case tcp::connect_t::not_found:
+        case tcp::connect_t::unknown_host:
+            connect_failure = connect_failure_t::unknown_host;
+            return VI_ERROR_RSRC_NFOUND;
+        case tcp::connect_t::refused:
+            connect_failure = connect_failure_t::refused;
             return VI_ERROR_RSRC_NFOUND;
         case tcp::connect_t::connected:
             break;

@@ -34,6 +34,10 @@ using zorwire::tcp::would_block;
 // A connection with no Nagle delay and keep-alive on. Refused
 // or unknown host: VI_ERROR_RSRC_NFOUND; no answer in time: VI_ERROR_TMO.
 ViStatus connect(const std::string& host, std::uint16_t port, const deadline_t& deadline, handle_t& out);
+// Why the calling thread's last connect failed, for messages: the status
+// alone does not tell a host that is not there from one that refused.
+enum class connect_failure_t { none, unknown_host, refused, timed_out };
+connect_failure_t last_connect_failure();
 
 // A listening socket on the IPv4 address the connected socket uses here,
 // on a port the system picks (for a device that calls us back).

@@ -21,6 +21,7 @@ struct resource_name_t {
 
 // VI_SUCCESS, VI_ERROR_INV_RSRC_NAME for malformed names, or
 // VI_ERROR_RSRC_NFOUND for well-formed names of resources not served here.
-ViStatus parse_resource_name(const char* text, resource_name_t& out);
+// On failure `why` (when given) says which part is wrong and how to write it.
+ViStatus parse_resource_name(const char* text, resource_name_t& out, std::string* why = nullptr);
 
 }  // namespace zorvisa

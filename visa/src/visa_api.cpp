@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <chrono>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,6 +13,7 @@
 
 #include "formatted_io.h"
 #include "hislip_transport.h"
+#include "net.h"
 #include "resource_name.h"
 #include "session.h"
 #include "sim_transport.h"
@@ -30,6 +32,7 @@
 #define ZOR_VISA_DECLARE(name, ret, params) extern "C" ZOR_VISA_EXPORT ret ZOR_VISA_CALL name params;
 ZOR_VISA_FUNCTIONS(ZOR_VISA_DECLARE)
 ZOR_VISA_INSTRUMENT_FUNCTIONS(ZOR_VISA_DECLARE)
+ZOR_VISA_OPTIONAL_FUNCTIONS(ZOR_VISA_DECLARE)
 #undef ZOR_VISA_DECLARE
 #define ZOR_VISA_DECLARE_VARIADIC(name, ret, params) extern "C" ZOR_VISA_EXPORT ret name params;
 ZOR_VISA_VARIADIC_FUNCTIONS(ZOR_VISA_DECLARE_VARIADIC)
@@ -52,6 +55,41 @@ ViStatus guarded(F&& body) noexcept {
     } catch (...) {
         return VI_ERROR_SYSTEM_ERROR;
     }
+}
+
+// Why this thread's last viOpen failed, for viStatusDesc on its resource
+// manager: a status alone cannot say which part of a name is wrong.
+struct open_failure_t {
+    ViSession rm = 0;
+    ViStatus status = VI_SUCCESS;
+    std::string text;
+};
+thread_local open_failure_t last_open_failure;
+
+ViStatus failed_open(ViSession rm, ViStatus status, std::string text) {
+    last_open_failure = {rm, status, std::move(text)};
+    return status;
+}
+
+// A transport that did not connect: which host and port, and what to do.
+std::string connect_failure_text(const resource_name_t& rsrc, ViStatus status) {
+    const std::string where = rsrc.kind == resource_name_t::kind_t::vxi11
+                                  ? rsrc.host + ":111 (VXI-11 port mapper)"
+                                  : rsrc.host + ":" + std::to_string(rsrc.port);
+    switch (net::last_connect_failure()) {
+        case net::connect_failure_t::refused:
+            return "connection refused on " + where + ": is the analyzer or vna-sim running?";
+        case net::connect_failure_t::unknown_host:
+            return "host \"" + rsrc.host + "\" not found: check the host name or address";
+        case net::connect_failure_t::timed_out:
+            return "no answer from " + where + " within the open time-out: check the address, and that no "
+                   "firewall holds the port";
+        case net::connect_failure_t::none:
+            break;
+    }
+    if (status == VI_ERROR_RSRC_NFOUND)
+        return where + " answered but refused to open the device \"" + rsrc.device + "\": check the device name";
+    return {};
 }
 
 session_ptr instrument(ViSession vi) {
@@ -181,9 +219,11 @@ extern "C" ViStatus ZOR_VISA_CALL viOpen(ViSession sesn, ViConstRsrc name, ViAcc
         const session_ptr rm = find_session(sesn);
         if (!rm || rm->kind != session_t::kind_t::rm) return VI_ERROR_INV_OBJECT;
         if ((mode & ~static_cast<ViAccessMode>(0x7)) != 0) return VI_ERROR_INV_ACC_MODE;  // lock and config bits only
+        last_open_failure = open_failure_t{};
         resource_name_t rsrc;
-        ViStatus st = parse_resource_name(name, rsrc);
-        if (st != VI_SUCCESS) return st;
+        std::string why;
+        ViStatus st = parse_resource_name(name, rsrc, &why);
+        if (st != VI_SUCCESS) return failed_open(sesn, st, (name ? std::string(name) + ": " : std::string()) + why);
 
         auto s = std::make_shared<session_t>();
         s->kind = session_t::kind_t::instr;
@@ -192,18 +232,16 @@ extern "C" ViStatus ZOR_VISA_CALL viOpen(ViSession sesn, ViConstRsrc name, ViAcc
         const ViUInt32 connect_ms = timeout == 0 ? default_connect_timeout_ms : timeout;
         if (rsrc.kind == resource_name_t::kind_t::socket) {
             st = open_socket_transport(rsrc.host, rsrc.port, connect_ms, s->transport);
-            if (st != VI_SUCCESS) return st;
             s->is_socket = true;
         } else if (rsrc.kind == resource_name_t::kind_t::vxi11) {
             st = open_vxi11_transport(rsrc.host, rsrc.device, connect_ms, s->transport);
-            if (st != VI_SUCCESS) return st;
         } else if (rsrc.kind == resource_name_t::kind_t::hislip) {
             st = open_hislip_transport(rsrc.host, rsrc.port, rsrc.device, connect_ms, s->transport);
-            if (st != VI_SUCCESS) return st;
         } else {
             s->transport = open_sim_transport(rsrc.sim_name);
             remember_resource(rsrc.canonical);
         }
+        if (st != VI_SUCCESS) return failed_open(sesn, st, std::string(name) + ": " + connect_failure_text(rsrc, st));
         st = register_session(s);  // fails when the RM was closed meanwhile
         if (st == VI_SUCCESS) *vi = s->handle;
         return st;
@@ -702,5 +740,33 @@ extern "C" ViStatus ZOR_VISA_CALL viWaitOnEvent(ViSession vi, ViEventType inEven
             *outContext = e->handle;
         }
         return more ? VI_SUCCESS_QUEUE_NEMPTY : VI_SUCCESS;
+    });
+}
+
+extern "C" ViStatus ZOR_VISA_CALL viStatusDesc(ViObject vi, ViStatus status, ViChar desc[]) {
+    return guarded([&]() -> ViStatus {
+        if (desc == nullptr) return VI_ERROR_INV_PARAMETER;
+        std::string text;
+        if (vi == last_open_failure.rm && status == last_open_failure.status) text = last_open_failure.text;
+        if (text.empty()) {
+            switch (status) {
+                case VI_SUCCESS: text = "Operation completed successfully"; break;
+                case VI_ERROR_RSRC_NFOUND: text = "Resource not found"; break;
+                case VI_ERROR_INV_RSRC_NAME: text = "Invalid resource name"; break;
+                case VI_ERROR_TMO: text = "Timeout expired before the operation completed"; break;
+                case VI_ERROR_CONN_LOST: text = "Connection lost"; break;
+                case VI_ERROR_IO: text = "I/O error"; break;
+                default: break;
+            }
+        }
+        if (text.empty()) {
+            std::snprintf(desc, 256, "Unknown status 0x%08lX", static_cast<unsigned long>(status));
+            return VI_WARN_UNKNOWN_STATUS;
+        }
+        // A description buffer holds 256 bytes (VI_FIND_BUFLEN).
+        const std::size_t n = std::min<std::size_t>(text.size(), 255);
+        std::memcpy(desc, text.data(), n);
+        desc[n] = '\0';
+        return VI_SUCCESS;
     });
 }
