@@ -39,8 +39,12 @@ const std::regex& expected_model() {
 void teardown(session_scope_t& scope) {
     engine::lock_session(scope.vi, nullptr);
     engine::unlock_session(scope.vi, nullptr);
-    status_t ignored = 0;
-    scope.api.close(ignored);
+    // Nothing to close when the open itself failed: closing I/O session 0
+    // would only print VISA's "uninitialized" warning over the real failure.
+    if (scope.api.resource.io != 0) {
+        status_t ignored = 0;
+        scope.api.close(ignored);
+    }
     engine::dispose(scope.vi);
     forget_setup(scope.vi);
     // The caller gets no handle to close, so say here that the session went.

@@ -255,7 +255,8 @@ class Failures(unittest.TestCase):
         try:
             cases = [
                 ("unreachable analyzer", ["-r", "TCPIP::127.0.0.1::1::SOCKET"], 1,
-                 r"cannot open TCPIP::127\.0\.0\.1::1::SOCKET: \w+"),
+                 r"cannot open TCPIP::127\.0\.0\.1::1::SOCKET: connection refused on 127\.0\.0\.1:1: "
+                 r"is the analyzer or vna-sim running\? \(status 0xBFFF0011\)\n"),
                 ("unknown option", ["--bogus"], 1, r"--bogus"),
                 ("bad limit", ["--limit", "sideways,1G,2G,0"], 1, r"upper or lower"),
                 ("refused in process", ["--start", "20G"], 1, r'-222,"Data out of range"'),
@@ -268,6 +269,7 @@ class Failures(unittest.TestCase):
                     result = run(args + ["-o", out], {"ZOR_LOG": "1"})
                     self.assertEqual(result.returncode, status, result.stdout + result.stderr)
                     self.assertRegex(result.stderr, message)
+                    self.assertNotIn("visa_resource_t::close()", result.stdout)  # no close of what never opened
                     self.assertFalse(os.path.exists(out) and os.listdir(out), "files written")
                     # Every session opened is closed: by the program, or by the driver when the open failed.
                     self.assertEqual(result.stdout.count("new ivi session"),

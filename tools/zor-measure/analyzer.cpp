@@ -331,31 +331,37 @@ std::string chosen(const settings_t& settings, const std::string& asked) {
 
 // One line: what failed, the driver's words, and what to do about it.
 std::string open_failure(const std::string& resource, ViStatus status) {
-    // The record of a failed open belongs to no session; it says most when
-    // the driver left one, else the status's description.
+    // The record of a failed open belongs to no session. Its elaboration
+    // already says what to do; without one, the status's description and
+    // advice of our own.
     ViStatus code = 0;
     ViChar record[text_size] = {};
     std::string text;
     if (ZOR_GetError(VI_NULL, &code, static_cast<ViInt32>(sizeof record), record) >= 0 && code == status)
         text = record;
-    if (text.empty()) {
+    const std::string elaboration_tag = "Elaboration: ";
+    const std::size_t elaboration = text.find(elaboration_tag);
+    std::string advice;
+    if (elaboration != std::string::npos) {
+        text = text.substr(elaboration + elaboration_tag.size());
+        const std::string prefix = resource + ": ";  // the driver names the resource too
+        if (text.rfind(prefix, 0) == 0) text = text.substr(prefix.size());
+    } else {
         ViChar message[message_size] = {};
         ZOR_error_message(VI_NULL, status, message);
         text = message;
+        if (status == visa_invalid_resource_name)
+            advice = "; zor-measure --help lists the resource forms";
+        else if (resource.rfind("TCPIP", 0) == 0)
+            advice = "; is the analyzer (or vna-sim) running and reachable at that address? "
+                     "SIM::name::INSTR needs neither";
+        else
+            advice = "; check the resource; zor-measure --help lists the forms";
     }
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    std::string advice;
-    const bool lan = resource.rfind("TCPIP", 0) == 0;
-    if (status == visa_invalid_resource_name)
-        advice = "zor-measure --help lists the resource forms";
-    else if (lan)
-        advice = "is the analyzer (or vna-sim) running and reachable at that address? "
-                 "SIM::name::INSTR needs neither";
-    else
-        advice = "check the resource; zor-measure --help lists the forms";
-    return "cannot open " + resource + ": " + text + " (status " + hex(status) + "); " + advice;
+    return "cannot open " + resource + ": " + text + " (status " + hex(status) + ")" + advice;
 }
 
 }  // namespace
