@@ -9,6 +9,7 @@
 #include "frame/export_guard.h"
 #include "frame/engine_binding.h"
 #include "io/visa_library.h"
+#include "io/wire_guard.h"
 #include "support/logger.h"
 #include "support/qvutil.h"
 
@@ -67,9 +68,25 @@ status_t read_driver_setup(std::uint32_t vi) {
 
 }  // namespace
 
+namespace {
+
+// The session whose call runs on this thread: a fault found on the wire
+// (wire_guard.h) goes into its error record.
+thread_local std::uint32_t calling_session = 0;
+
+void record_wire_fault(status_t status, const char* text) {
+    if (calling_session != 0) engine::set_error_info(calling_session, true, status, 0, text);
+}
+
+const bool wire_faults_recorded = (wire::set_fault_recorder(record_wire_fault), true);
+
+}  // namespace
+
 // Every call needs the I/O session; only opening needs the resource
 // manager's, so id_query reads that one.
-session_scope_t::session_scope_t(std::uint32_t session) : vi(session) {
+session_scope_t::session_scope_t(std::uint32_t session) : vi(session), outer_vi_(calling_session) {
+    (void)wire_faults_recorded;
+    calling_session = session;
     ViSession io = 0;
     if (engine::get_attribute_vi_session(vi, nullptr, attr_io_session, 0, &io) < 0) io = 0;
     api.resource.io = io;
@@ -77,6 +94,7 @@ session_scope_t::session_scope_t(std::uint32_t session) : vi(session) {
 
 session_scope_t::~session_scope_t() {
     if (lock_held) engine::unlock_session(vi, nullptr);
+    calling_session = outer_vi_;
 }
 
 status_t session_scope_t::lock() {
