@@ -54,6 +54,21 @@ ViStatus ZOR_VISA_CALL guarded_read(ViSession vi, ViBuf buffer, ViUInt32 count, 
     return status == VI_ERROR_TMO ? wire::after_timeout(vi, nullptr) : status;
 }
 
+// The conversions of a format ("%%" is none): the pointers a formatted query
+// passes, one each. Counted on every query, so kept to one pass.
+std::size_t conversions(const char* format) {
+    std::size_t n = 0;
+    for (const char* p = format; p && *p; ++p) {
+        if (*p != '%') continue;
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        ++n;
+    }
+    return n;
+}
+
 // A read format's conversions and where each stores its value.
 enum class stored_t { int16, int32, int64, real32, real64, real80, text, character, unknown };
 
@@ -147,9 +162,8 @@ std::string values_read(const stored_t* kinds, std::size_t n, void* const* targe
 ViStatus guarded_queryf(ViSession vi, ViConstString write_format, ViConstString read_format, ...) {
     constexpr std::size_t most = 4;
     void* args[most] = {};
-    stored_t written_kinds[most], read_kinds[most];
-    const std::size_t written = conversion_kinds(write_format, written_kinds, most);
-    const std::size_t n = written + conversion_kinds(read_format, read_kinds, most);
+    const std::size_t written = conversions(write_format);
+    const std::size_t n = written + conversions(read_format);
     va_list list;
     va_start(list, read_format);
     for (std::size_t i = 0; i < n && i < most; ++i) args[i] = va_arg(list, void*);
@@ -160,7 +174,9 @@ ViStatus guarded_queryf(ViSession vi, ViConstString write_format, ViConstString 
     const char* command = plain_command ? static_cast<const char*>(args[0]) : write_format;
     const ViStatus status = real.viQueryf(vi, write_format, read_format, args[0], args[1], args[2], args[3]);
     if (logger::trace_enabled()) {
-        const std::string values = status >= 0 ? values_read(read_kinds, n - written, args + written) : std::string();
+        stored_t kinds[most];
+        conversion_kinds(read_format, kinds, most);
+        const std::string values = status >= 0 ? values_read(kinds, n - written, args + written) : std::string();
         trace_io(vi, "<> query", command ? command : "", status, status_name(status), values);
     }
     return status == VI_ERROR_TMO ? wire::after_timeout(vi, command) : status;
