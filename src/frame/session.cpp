@@ -66,27 +66,16 @@ status_t read_driver_setup(std::uint32_t vi) {
     return 0;
 }
 
-}  // namespace
-
-namespace {
-
-// The session whose call runs on this thread: a fault found on the wire
-// (wire_guard.h) goes into its error record.
-thread_local std::uint32_t calling_session = 0;
-
-void record_wire_fault(status_t status, const char* text) {
-    if (calling_session != 0) engine::set_error_info(calling_session, true, status, 0, text);
+// What the wire guard found (wire_guard.h) goes into the session's error record.
+void record_wire_fault(std::uint32_t vi, status_t status, const char* text) {
+    engine::set_error_info(vi, true, status, 0, text);
 }
-
-const bool wire_faults_recorded = (wire::set_fault_recorder(record_wire_fault), true);
 
 }  // namespace
 
 // Every call needs the I/O session; only opening needs the resource
 // manager's, so id_query reads that one.
-session_scope_t::session_scope_t(std::uint32_t session) : vi(session), outer_vi_(calling_session) {
-    (void)wire_faults_recorded;
-    calling_session = session;
+session_scope_t::session_scope_t(std::uint32_t session) : vi(session) {
     ViSession io = 0;
     if (engine::get_attribute_vi_session(vi, nullptr, attr_io_session, 0, &io) < 0) io = 0;
     api.resource.io = io;
@@ -94,7 +83,6 @@ session_scope_t::session_scope_t(std::uint32_t session) : vi(session), outer_vi_
 
 session_scope_t::~session_scope_t() {
     if (lock_held) engine::unlock_session(vi, nullptr);
-    calling_session = outer_vi_;
 }
 
 status_t session_scope_t::lock() {
@@ -131,6 +119,7 @@ status_t id_query(session_scope_t& scope, const std::string& resource_name, bool
     if (scope.api.open(status, resource_name, VI_NO_LOCK, open_timeout_ms) < 0) return status;
     status = engine::set_attribute_vi_session(scope.vi, nullptr, attr_io_session, 0, scope.api.resource.io);
     if (status < 0) return status;
+    wire::set_owner(scope.api.resource.io, scope.vi, record_wire_fault);
     const auto& visa = visa::api();
     if (!id_query) {
         visa.viSetAttribute(scope.api.resource.io, VI_ATTR_TMO_VALUE, io_timeout_ms);

@@ -28,9 +28,6 @@ public:
     status_t lock();
     // The session handle is non-zero and the engine accepts it.
     bool valid() const;
-
-private:
-    std::uint32_t outer_vi_;  // the session of the scope this one is nested in, if any
 };
 
 struct resolved_name_t {

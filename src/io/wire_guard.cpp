@@ -35,9 +35,14 @@ struct state_t {
     std::string awaited;         // the command whose reply went missing
 };
 
+struct owner_t {
+    std::uint32_t session;
+    fault_recorder_t record;
+};
+
 std::mutex table_mutex;
 std::unordered_map<ViSession, state_t> table;  // sessions in doubt only
-std::atomic<fault_recorder_t> recorder{nullptr};
+std::unordered_map<ViSession, owner_t> owners;  // open sessions, whose faults go to `record`
 
 struct last_command_t {
     ViSession io = 0;
@@ -46,9 +51,15 @@ struct last_command_t {
 };
 thread_local last_command_t last_command;
 
-void record(status_t status, const std::string& text) {
+void record(ViSession io, status_t status, const std::string& text) {
     log_message(log_error, text);
-    if (fault_recorder_t r = recorder.load()) r(status, text.c_str());
+    owner_t owner{0, nullptr};
+    {
+        std::lock_guard<std::mutex> lock(table_mutex);
+        const auto found = owners.find(io);
+        if (found != owners.end()) owner = found->second;
+    }
+    if (owner.record != nullptr) owner.record(owner.session, status, text.c_str());
 }
 
 void set_state(ViSession io, const state_t& state) {
@@ -212,10 +223,15 @@ void note_command(ViSession io, const char* text, std::size_t size) {
 }
 
 void forget(ViSession io) {
-    if (detail::sessions_in_doubt.load(std::memory_order_relaxed) != 0) clear_state(io);
+    std::lock_guard<std::mutex> lock(table_mutex);
+    owners.erase(io);
+    if (table.erase(io) != 0) detail::sessions_in_doubt.fetch_sub(1);
 }
 
-void set_fault_recorder(fault_recorder_t r) { recorder.store(r); }
+void set_owner(ViSession io, std::uint32_t owner, fault_recorder_t record) {
+    std::lock_guard<std::mutex> lock(table_mutex);
+    owners[io] = {owner, record};
+}
 
 namespace detail {
 
@@ -231,7 +247,7 @@ status_t resynchronise(ViSession io) {
     if (state.marker_unsent) {
         const status_t status = send_marker(io);
         if (status < 0) {
-            record(status, util::string_format("nothing sent: the analyzer still takes no command (status 0x%08X) "
+            record(io, status, util::string_format("nothing sent: the analyzer still takes no command (status 0x%08X) "
                                                "since %s went unanswered",
                                                static_cast<unsigned>(status), quoted(state.awaited).c_str()));
             return status;
@@ -242,7 +258,7 @@ status_t resynchronise(ViSession io) {
     }
     const status_t status = await_marker(io, timeout).status;
     if (status < 0) {
-        record(status, util::string_format("nothing sent: the analyzer has still not answered %s after a further "
+        record(io, status, util::string_format("nothing sent: the analyzer has still not answered %s after a further "
                                            "%u ms (busy?); the next call waits for it again",
                                            quoted(state.awaited).c_str(), static_cast<unsigned>(timeout)));
         return status;
@@ -277,7 +293,7 @@ status_t after_timeout(ViSession io, const char* command) {
         if (sent < 0) {
             state.marker_unsent = true;
             set_state(io, state);
-            record(VI_ERROR_TMO, util::string_format("%s, and the error query could not be sent (status 0x%08X)",
+            record(io, VI_ERROR_TMO, util::string_format("%s, and the error query could not be sent (status 0x%08X)",
                                                      what.c_str(), static_cast<unsigned>(sent)));
             return VI_ERROR_TMO;
         }
@@ -285,7 +301,7 @@ status_t after_timeout(ViSession io, const char* command) {
         set_state(io, state);
         const awaited_t answer = await_marker(io, std::min(timeout, explain_wait_ms));
         if (answer.status < 0) {
-            record(VI_ERROR_TMO,
+            record(io, VI_ERROR_TMO,
                    what + (n == 0 ? ", nor to the error query after it: the analyzer is busy; what it sends late is "
                                     "dropped before the next command"
                                   : "; the analyzer's error queue: " + entries));
@@ -302,7 +318,7 @@ status_t after_timeout(ViSession io, const char* command) {
     // A reply that came, late, means the query was answered, whatever else
     // the queue holds; with none, an error in the queue is the refusal.
     if (stale == 0 && !entries.empty()) {
-        record(zor_error_instrument_status, util::string_format("no reply to %s: the analyzer refused it: %s",
+        record(io, zor_error_instrument_status, util::string_format("no reply to %s: the analyzer refused it: %s",
                                                                 quoted(awaited).c_str(), entries.c_str()));
         return zor_error_instrument_status;
     }
@@ -311,7 +327,7 @@ status_t after_timeout(ViSession io, const char* command) {
     if (!understood) text += "; the analyzer's answer to the error query was not understood";
     else if (stale == 0) text += "; the analyzer reports no error: a longer time-out may help";
     if (!entries.empty()) text += "; the analyzer's error queue: " + entries;
-    record(VI_ERROR_TMO, text);
+    record(io, VI_ERROR_TMO, text);
     return VI_ERROR_TMO;
 }
 

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "support/status.h"
@@ -47,10 +48,11 @@ status_t after_timeout(ViSession io, const char* command);
 // A session opened or closed: nothing is owed on it.
 void forget(ViSession io);
 
-// Where a fault's explanation goes: the error record of the calling
-// session (set by the frame, which knows it).
-using fault_recorder_t = void (*)(status_t status, const char* text);
-void set_fault_recorder(fault_recorder_t recorder);
+// Where a fault's explanation goes: `record` is called with `owner` (the
+// frame's session, whose error record takes it). Set when the I/O session
+// opens; a close forgets it.
+using fault_recorder_t = void (*)(std::uint32_t owner, status_t status, const char* text);
+void set_owner(ViSession io, std::uint32_t owner, fault_recorder_t record);
 
 // The marker's reply, when `text` is one: the error entry it carries.
 struct error_entry_t {
