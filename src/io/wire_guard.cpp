@@ -24,6 +24,9 @@ constexpr char marker[] = ":SYST:ERR?;*ESE?";
 // refused the query answers it at once; one still busy is not waited for
 // here but before the next command.
 constexpr ViUInt32 explain_wait_ms = 300;
+// The marker's own round trip needs some time even when the session's
+// time-out is shorter (VI_TMO_IMMEDIATE would otherwise never see it).
+constexpr ViUInt32 least_wait_ms = 100;
 // Error-queue entries read to explain a refusal, at most.
 constexpr int most_entries = 4;
 // A marker's reply is short; a message longer than this is not one.
@@ -247,20 +250,23 @@ status_t resynchronise(ViSession io) {
     if (state.marker_unsent) {
         const status_t status = send_marker(io);
         if (status < 0) {
-            record(io, status, util::string_format("nothing sent: the analyzer still takes no command (status 0x%08X) "
-                                               "since %s went unanswered",
-                                               static_cast<unsigned>(status), quoted(state.awaited).c_str()));
+            record(io, status,
+                   util::string_format("nothing sent: the analyzer still takes no command (status 0x%08X) since %s "
+                                       "went unanswered",
+                                       static_cast<unsigned>(status), quoted(state.awaited).c_str()));
             return status;
         }
         state.marker_unsent = false;
         state.marker_owed = true;
         set_state(io, state);
     }
-    const status_t status = await_marker(io, timeout).status;
+    const ViUInt32 wait = std::max(timeout, least_wait_ms);
+    const status_t status = await_marker(io, wait).status;
     if (status < 0) {
-        record(io, status, util::string_format("nothing sent: the analyzer has still not answered %s after a further "
-                                           "%u ms (busy?); the next call waits for it again",
-                                           quoted(state.awaited).c_str(), static_cast<unsigned>(timeout)));
+        record(io, status,
+               util::string_format("nothing sent: the analyzer has still not answered %s after a further %u ms "
+                                   "(busy?); the next call waits for it again",
+                                   quoted(state.awaited).c_str(), static_cast<unsigned>(wait)));
         return status;
     }
     clear_state(io);
@@ -291,22 +297,26 @@ status_t after_timeout(ViSession io, const char* command) {
     for (int n = 0; n < most_entries; ++n) {
         const status_t sent = send_marker(io);
         if (sent < 0) {
-            state.marker_unsent = true;
-            set_state(io, state);
-            record(io, VI_ERROR_TMO, util::string_format("%s, and the error query could not be sent (status 0x%08X)",
-                                                     what.c_str(), static_cast<unsigned>(sent)));
-            return VI_ERROR_TMO;
+            if (n == 0) {  // the marker is needed to be in step; later ones only read on
+                state.marker_unsent = true;
+                set_state(io, state);
+                record(io, VI_ERROR_TMO,
+                       util::string_format("%s, and the error query could not be sent (status 0x%08X)", what.c_str(),
+                                           static_cast<unsigned>(sent)));
+                return VI_ERROR_TMO;
+            }
+            break;
         }
         state.marker_owed = true;
         set_state(io, state);
-        const awaited_t answer = await_marker(io, std::min(timeout, explain_wait_ms));
-        if (answer.status < 0) {
+        const awaited_t answer = await_marker(io, std::max(std::min(timeout, explain_wait_ms), least_wait_ms));
+        if (answer.status < 0 && n == 0) {
             record(io, VI_ERROR_TMO,
-                   what + (n == 0 ? ", nor to the error query after it: the analyzer is busy; what it sends late is "
-                                    "dropped before the next command"
-                                  : "; the analyzer's error queue: " + entries));
+                   what + ", nor to the error query after it: the analyzer is busy; what it sends late is dropped "
+                          "before the next command");
             return VI_ERROR_TMO;
         }
+        if (answer.status < 0) break;  // the session owes that one answer; the entries so far tell enough
         clear_state(io);
         stale += answer.stale;
         error_entry_t entry;
@@ -318,8 +328,9 @@ status_t after_timeout(ViSession io, const char* command) {
     // A reply that came, late, means the query was answered, whatever else
     // the queue holds; with none, an error in the queue is the refusal.
     if (stale == 0 && !entries.empty()) {
-        record(io, zor_error_instrument_status, util::string_format("no reply to %s: the analyzer refused it: %s",
-                                                                quoted(awaited).c_str(), entries.c_str()));
+        record(io, zor_error_instrument_status,
+               util::string_format("no reply to %s: the analyzer refused it: %s", quoted(awaited).c_str(),
+                                   entries.c_str()));
         return zor_error_instrument_status;
     }
     std::string text = what;
