@@ -433,8 +433,6 @@ struct hislip_async_t final : connection_t {
                 if (sync) sync->device_clear();
                 answer = hs::message(hs::async_device_clear_acknowledge, 0, 0);
                 break;
-            case hs::async_lock: answer = hs::message(hs::async_lock_response, hs::lock_success, 0); break;
-            case hs::async_status_query: answer = hs::message(hs::async_status_response, 0, 0); break;
             default: continue;
             }
             if (!send_message(fd, answer)) return;
