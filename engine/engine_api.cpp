@@ -116,10 +116,10 @@ bool known_attribute(ViAttr id) {
 // handle; body returns the status.
 template <typename F>
 ViStatus with_session(ViSession vi, F&& body) {
-    session_ptr s = find_session(vi);
-    if (!s) return VI_ERROR_INV_SESSION;
+    session_t* s = find_session(vi);
+    if (s == nullptr) return VI_ERROR_INV_SESSION;
     std::lock_guard<std::mutex> lk(s->data);
-    if (s->disposed) return VI_ERROR_INV_SESSION;
+    if (!s->holds(vi)) return VI_ERROR_INV_SESSION;
     return body(*s);
 }
 
@@ -141,7 +141,7 @@ ViStatus ZOR_IVI_CALL Ivi_SpecificDriverNew(ViConstString, ViConstString optionS
         }
         ViSession rm = open_resource_manager();
         try {
-            *newVi = add_session(options, rm)->handle;
+            *newVi = add_session(options, rm);
         } catch (...) {
             close_resource_manager(rm);
             throw;
@@ -156,12 +156,12 @@ ViStatus ZOR_IVI_CALL Ivi_ValidateSession(ViSession vi) {
 
 ViStatus ZOR_IVI_CALL Ivi_Dispose(ViSession vi) {
     return guarded([&]() -> ViStatus {
-        session_ptr s = find_session(vi);
-        if (!s) return VI_ERROR_INV_SESSION;
+        session_t* s = find_session(vi);
+        if (s == nullptr) return VI_ERROR_INV_SESSION;
         ViSession rm = 0;
-        ViStatus status = mark_disposed(s, rm);
+        ViStatus status = mark_disposed(s, vi, rm);
         if (status != VI_SUCCESS) return status;
-        remove_session(s);
+        remove_session(s, vi);
         close_resource_manager(rm);
         return VI_SUCCESS;
     });
@@ -169,10 +169,10 @@ ViStatus ZOR_IVI_CALL Ivi_Dispose(ViSession vi) {
 
 ViStatus ZOR_IVI_CALL Ivi_LockSession(ViSession vi, ViBoolean* callerHasLock) {
     return guarded([&]() -> ViStatus {
-        session_ptr s = find_session(vi);
-        if (!s) return VI_ERROR_INV_SESSION;
+        session_t* s = find_session(vi);
+        if (s == nullptr) return VI_ERROR_INV_SESSION;
         if (callerHasLock != nullptr && *callerHasLock) return VI_SUCCESS;
-        ViStatus status = acquire_lock(s);
+        ViStatus status = acquire_lock(s, vi);
         if (status == VI_SUCCESS && callerHasLock != nullptr) *callerHasLock = VI_TRUE;
         return status;
     });
@@ -180,10 +180,10 @@ ViStatus ZOR_IVI_CALL Ivi_LockSession(ViSession vi, ViBoolean* callerHasLock) {
 
 ViStatus ZOR_IVI_CALL Ivi_UnlockSession(ViSession vi, ViBoolean* callerHasLock) {
     return guarded([&]() -> ViStatus {
-        session_ptr s = find_session(vi);
-        if (!s) return VI_ERROR_INV_SESSION;
+        session_t* s = find_session(vi);
+        if (s == nullptr) return VI_ERROR_INV_SESSION;
         if (callerHasLock != nullptr && !*callerHasLock) return VI_SUCCESS;
-        ViStatus status = release_lock(s);
+        ViStatus status = release_lock(s, vi);
         if (status == VI_SUCCESS && callerHasLock != nullptr) *callerHasLock = VI_FALSE;
         return status;
     });

@@ -1,6 +1,7 @@
 #include "sessions.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "engine_status.h"
 #include "support/platform.h"
@@ -10,7 +11,9 @@ namespace {
 
 struct session_table_t {
     std::mutex mutex;
-    std::map<ViSession, session_ptr> sessions;
+    std::map<ViSession, session_t*> sessions;      // live ones
+    std::vector<std::unique_ptr<session_t>> slots;  // every slot ever made: as many as were open at once
+    std::vector<session_t*> free_slots;
     ViSession next_handle = 1;
 };
 
@@ -21,13 +24,22 @@ session_table_t& table() {
     return *t;
 }
 
+// The slot this thread found last. A call on one session looks it up three
+// times (its I/O session, lock, unlock): this spares the table's lock each
+// time. Plain data, so no destructor runs at thread exit.
+struct last_found_t {
+    ViSession handle;
+    session_t* slot;
+};
+thread_local last_found_t last_found{0, nullptr};
+
 // Waits until nobody else holds the lock. Called with data held through lk.
-ViStatus wait_until_free(const session_ptr& s, std::unique_lock<std::mutex>& lk) {
+ViStatus wait_until_free(session_t* s, ViSession vi, std::unique_lock<std::mutex>& lk) {
     // The usual case, a free session, needs no deadline and so no clock.
-    if (s->disposed) return VI_ERROR_INV_SESSION;
+    if (!s->holds(vi)) return VI_ERROR_INV_SESSION;
     if (s->depth == 0) return VI_SUCCESS;
-    bool free = s->lock_cv.wait_for(lk, lock_timeout(), [&] { return s->disposed || s->depth == 0; });
-    if (s->disposed) return VI_ERROR_INV_SESSION;
+    bool free = s->lock_cv.wait_for(lk, lock_timeout(), [&] { return !s->holds(vi) || s->depth == 0; });
+    if (!s->holds(vi)) return VI_ERROR_INV_SESSION;
     return free ? VI_SUCCESS : status_lock_timeout;
 }
 
@@ -47,52 +59,85 @@ std::chrono::milliseconds lock_timeout() {
     return timeout;
 }
 
-session_ptr add_session(const session_options_t& options, ViSession rm_session) {
+ViSession add_session(const session_options_t& options, ViSession rm_session) {
     session_table_t& t = table();
     std::lock_guard<std::mutex> guard(t.mutex);
     // A counter keeps handles from being reused soon after disposal; after a
     // wrap-around, skip 0 and live handles.
     while (t.next_handle == 0 || t.sessions.count(t.next_handle) != 0) ++t.next_handle;
-    auto s = std::make_shared<session_t>(t.next_handle++);
-    s->options = options;
-    s->rm_session = rm_session;
-    t.sessions.emplace(s->handle, s);
-    return s;
+    if (t.free_slots.empty()) {
+        t.slots.push_back(std::make_unique<session_t>());
+        t.free_slots.push_back(t.slots.back().get());
+    }
+    session_t* s = t.free_slots.back();
+    const ViSession handle = t.next_handle++;
+    {
+        std::lock_guard<std::mutex> lk(s->data);
+        s->handle = handle;
+        s->disposed = false;
+        s->owner = std::thread::id();
+        s->depth = 0;
+        s->options = options;
+        s->need_to_check_status = true;
+        s->resource_descriptor.clear();
+        s->rm_session = rm_session;
+        s->io_session = 0;
+        s->attribute_flags.clear();
+        s->error = error_record_t{};
+        s->live_handle.store(handle, std::memory_order_release);
+    }
+    t.sessions.emplace(handle, s);
+    t.free_slots.pop_back();
+    return handle;
 }
 
-session_ptr find_session(ViSession vi) {
+session_t* find_session(ViSession vi) {
     if (vi == 0) return nullptr;
+    last_found_t& last = last_found;
+    if (last.handle == vi && last.slot->live_handle.load(std::memory_order_acquire) == vi) return last.slot;
     session_table_t& t = table();
     std::lock_guard<std::mutex> guard(t.mutex);
     auto it = t.sessions.find(vi);
-    return it == t.sessions.end() ? nullptr : it->second;
+    if (it == t.sessions.end()) return nullptr;
+    last = {vi, it->second};
+    return it->second;
 }
 
-void remove_session(const session_ptr& session) {
+void remove_session(session_t* s, ViSession vi) {
     session_table_t& t = table();
     std::lock_guard<std::mutex> guard(t.mutex);
-    auto it = t.sessions.find(session->handle);
-    if (it != t.sessions.end() && it->second == session) t.sessions.erase(it);
+    auto it = t.sessions.find(vi);
+    if (it == t.sessions.end() || it->second != s) return;
+    t.sessions.erase(it);
+    {
+        std::lock_guard<std::mutex> lk(s->data);
+        s->handle = 0;
+        s->live_handle.store(0, std::memory_order_release);
+        s->resource_descriptor.clear();
+        s->attribute_flags.clear();
+    }
+    s->lock_cv.notify_all();
+    t.free_slots.push_back(s);
 }
 
-ViStatus acquire_lock(const session_ptr& s) {
+ViStatus acquire_lock(session_t* s, ViSession vi) {
     std::unique_lock<std::mutex> lk(s->data);
-    if (s->disposed) return VI_ERROR_INV_SESSION;
+    if (!s->holds(vi)) return VI_ERROR_INV_SESSION;
     const std::thread::id me = std::this_thread::get_id();
     if (s->depth > 0 && s->owner == me) {
         ++s->depth;
         return VI_SUCCESS;
     }
-    ViStatus status = wait_until_free(s, lk);
+    ViStatus status = wait_until_free(s, vi, lk);
     if (status != VI_SUCCESS) return status;
     s->owner = me;
     s->depth = 1;
     return VI_SUCCESS;
 }
 
-ViStatus release_lock(const session_ptr& s) {
+ViStatus release_lock(session_t* s, ViSession vi) {
     std::lock_guard<std::mutex> lk(s->data);
-    if (s->disposed) return VI_ERROR_INV_SESSION;
+    if (!s->holds(vi)) return VI_ERROR_INV_SESSION;
     if (s->depth == 0 || s->owner != std::this_thread::get_id()) return IVI_ERROR_NOT_LOCKED_BY_CALLER;
     if (--s->depth == 0) {
         s->owner = std::thread::id();
@@ -102,12 +147,12 @@ ViStatus release_lock(const session_ptr& s) {
     return VI_SUCCESS;
 }
 
-ViStatus mark_disposed(const session_ptr& s, ViSession& rm_session) {
+ViStatus mark_disposed(session_t* s, ViSession vi, ViSession& rm_session) {
     {
         std::unique_lock<std::mutex> lk(s->data);
-        if (s->disposed) return VI_ERROR_INV_SESSION;
+        if (!s->holds(vi)) return VI_ERROR_INV_SESSION;
         if (!(s->depth > 0 && s->owner == std::this_thread::get_id())) {
-            ViStatus status = wait_until_free(s, lk);
+            ViStatus status = wait_until_free(s, vi, lk);
             if (status != VI_SUCCESS) return status;
         }
         s->disposed = true;

@@ -39,6 +39,9 @@ int main(void) {
     show("The analyzer refuses a value", vi, ZOR_SetStandardStimulusSweepFrequencyStart(vi, "Channel1", 100e9));
     if (ZOR_error_query(vi, &code, message) < 0) return 1;
     printf("error queue: %ld, %s\n", (long)code, message);
+
+    /* A query the analyzer refuses gets no reply: the driver asks why. */
+    show("The analyzer refuses a query", vi, ZOR_GetMeasurementMarkerXPosition(vi, "Trace1:Marker99", &value));
     ZOR_close(vi);
 
     if (ZOR_InitWithOptions("SIM::checked::INSTR", VI_TRUE, VI_TRUE, "QueryInstrStatus=1", &checked) < 0) return 1;

@@ -10,6 +10,7 @@
 #include "frame/engine_binding.h"
 #include "frame/outcome.h"
 #include "io/visa_library.h"
+#include "io/wire_guard.h"
 #include "support/logger.h"
 #include "support/qvutil.h"
 
@@ -112,6 +113,11 @@ std::string open_failure(ViSession rm, status_t status, const std::string& resou
     }
 }
 
+// What the wire guard found (wire_guard.h) goes into the session's error record.
+void record_wire_fault(std::uint32_t vi, status_t status, const char* text) {
+    engine::set_error_info(vi, true, status, 0, text);
+}
+
 }  // namespace
 
 // Every call needs the I/O session; only opening needs the resource
@@ -163,6 +169,7 @@ status_t id_query(session_scope_t& scope, const std::string& resource_name, bool
     }
     status = engine::set_attribute_vi_session(scope.vi, nullptr, attr_io_session, 0, scope.api.resource.io);
     if (status < 0) return status;
+    wire::set_owner(scope.api.resource.io, scope.vi, record_wire_fault);
     const auto& visa = visa::api();
     if (!id_query) {
         visa.viSetAttribute(scope.api.resource.io, VI_ATTR_TMO_VALUE, io_timeout_ms);

@@ -23,8 +23,13 @@ struct binding_t {
 // attempt is forgotten, so the next call tries again.
 bool load_visa_library();
 // The complete binding; only valid after load_visa_library() returned true.
-// Its write, read and formatted query pass through the I/O trace.
+// Its write, read and formatted query pass through the wire guard and the
+// I/O trace (wire_guard.h), its open and close tell the guard.
 const binding_t& api();
+// The library's own write and read with the I/O trace, without the guard:
+// for the guard's own messages.
+ViStatus traced_write(ViSession vi, ViConstBuf buffer, ViUInt32 count, ViUInt32* written);
+ViStatus traced_read(ViSession vi, ViBuf buffer, ViUInt32 count, ViUInt32* got);
 // The files the last failed load tried, comma separated (for messages).
 std::string last_attempts();
 

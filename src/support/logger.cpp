@@ -53,12 +53,13 @@ const bool switches_read =
 // Colour only for a person at a terminal; a file or a pipe gets plain tags.
 const char* logger::console_tag(std::uint32_t level) {
     static const bool colour = platform::stdout_is_terminal();
+    static const bool colour_on_stderr = platform::stderr_is_terminal();
     switch (level) {
         case log_info: return colour ? "\033[1;34m[INFO] \033[0m" : "[INFO] ";
         case log_error: return colour ? "\033[1;31m[ERROR] \033[0m" : "[ERROR] ";
         case log_warning: return colour ? "\033[1;33m[WARNING] \033[0m" : "[WARNING] ";
         case log_success: return colour ? "\033[1;32m[SUCCESS] \033[0m" : "[SUCCESS] ";
-        case log_trace: return colour ? "\033[1;36m[TRACE] \033[0m" : "[TRACE] ";
+        case log_trace: return colour_on_stderr ? "\033[1;36m[TRACE] \033[0m" : "[TRACE] ";
         default: return nullptr;
     }
 }
@@ -153,9 +154,12 @@ void log_message(std::uint32_t level, const std::string& text) {
     if (!logger::logging_enabled()) return;
     const std::string stamp = logger::time_stamp();
     // The log was asked for: ZOR_QUIET silences only the always-on lines.
+    // The I/O trace goes to standard error: a program whose standard output
+    // is data keeps it clean, and the two never interleave mid-line.
+    std::FILE* console = level == log_trace ? stderr : stdout;
     if (const char* tag = logger::console_tag(level)) {
-        std::fputs((stamp + tag + text + "\n").c_str(), stdout);
-        std::fflush(stdout);
+        std::fputs((stamp + tag + text + "\n").c_str(), console);
+        std::fflush(console);
     }
     if (!logger::file_output_enabled()) return;
 
@@ -182,22 +186,33 @@ void log_message(std::uint32_t level, const std::string& text) {
     file.flush();
 }
 
-void trace_io(std::uint32_t session, const char* what, const char* text, std::size_t size, std::int32_t status) {
+void append_escaped(std::string& out, std::string_view text) {
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c < 0x20 || c >= 0x7F) out += util::string_format("\\x%02X", c);
+        else out += ch;
+    }
+}
+
+void trace_io(std::uint32_t session, const char* what, std::string_view text, std::int32_t status,
+              const char* status_name, std::string_view values) {
     if (!logger::trace_enabled()) return;
     constexpr std::size_t shown_at_most = 512;
     std::string line = util::string_format("vi=%u %s \"", static_cast<unsigned>(session), what);
-    // Control characters (the line end, binary blocks) shown escaped.
-    for (std::size_t i = 0; i < size && i < shown_at_most; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') line += "\\n";
-        else if (c == '\r') line += "\\r";
-        else if (c < 0x20 || c >= 0x7F) line += util::string_format("\\x%02X", c);
-        else line += static_cast<char>(c);
-    }
+    append_escaped(line, text.substr(0, shown_at_most));
     line += '"';
-    if (size > shown_at_most) line += util::string_format(" ... (%lu bytes)", static_cast<unsigned long>(size));
-    line += util::string_format(" status=%d", static_cast<int>(status));
-    if (status < 0) line += util::string_format(" (0x%08X)", static_cast<unsigned>(status));
+    if (text.size() > shown_at_most) line += util::string_format(" ... (%lu bytes)", static_cast<unsigned long>(text.size()));
+    if (!values.empty()) {
+        line += " -> ";
+        line += values;
+    }
+    line += util::string_format(" status=0x%08X", static_cast<unsigned>(status));
+    if (status_name != nullptr) {
+        line += ' ';
+        line += status_name;
+    }
     log_message(log_trace, line);
 }
 

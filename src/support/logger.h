@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "support/qvutil.h"
 
@@ -19,15 +20,20 @@ void console_printf(const char* format, ...) QV_PRINTF_FORMAT(1, 2);
 void log_message(std::uint32_t level, const std::string& text);
 
 namespace logger {
-// The console tag of a level: "[ERROR] ", coloured when standard output is
-// a terminal; null for an unknown level.
+// The console tag of a level: "[ERROR] ", coloured when its stream (standard
+// error for the trace, else standard output) is a terminal; null for an
+// unknown level.
 const char* console_tag(std::uint32_t level);
 }  // namespace logger
 
-// One line of the I/O trace (when the trace is on): the VISA session, what
-// went (">> write", "<< read", "<> query"), the text, at most 512 characters
-// of it shown, and the status of the call.
-void trace_io(std::uint32_t session, const char* what, const char* text, std::size_t size, std::int32_t status);
+// One line of the I/O trace (when the trace is on), on standard error: the
+// VISA session, what went (">> write", "<< read", "<> query"), the text (at
+// most 512 characters of it shown), the values read when there are any, and
+// the status of the call in hex with its name.
+void trace_io(std::uint32_t session, const char* what, std::string_view text, std::int32_t status,
+              const char* status_name, std::string_view values = {});
+// `text` as the trace shows it: control bytes as \n, \r or \xNN.
+void append_escaped(std::string& out, std::string_view text);
 
 // A function's signature as this platform's compiler spells it in the log.
 #if defined(_WIN32)

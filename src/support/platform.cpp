@@ -121,6 +121,7 @@ bool make_directory(const std::string& path) { return _mkdir(path.c_str()) == 0;
 char path_separator() { return '\\'; }
 std::uint32_t process_id() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
 bool stdout_is_terminal() { return _isatty(_fileno(stdout)) != 0; }
+bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 
 named_mutex_t::named_mutex_t(const std::string& name) { handle_ = CreateMutexA(nullptr, FALSE, name.c_str()); }
 named_mutex_t::~named_mutex_t() {
@@ -230,6 +231,7 @@ bool make_directory(const std::string& path) { return mkdir(path.c_str(), 0755) 
 char path_separator() { return '/'; }
 std::uint32_t process_id() { return static_cast<std::uint32_t>(getpid()); }
 bool stdout_is_terminal() { return isatty(fileno(stdout)) != 0; }
+bool stderr_is_terminal() { return isatty(fileno(stderr)) != 0; }
 
 // No named system mutexes here: one process-wide lock per name serves the
 // same purpose for the modules of this process.

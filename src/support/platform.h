@@ -68,8 +68,10 @@ module_t open_visa_library(std::string* tried = nullptr);
 // engine under its two usual file names, the second being "ivi.dll"; else
 // the bundled stand-in beside this module or in "zor_x64/" beside it.
 module_t open_ivi_engine(std::string* tried = nullptr);
-// True when standard output is a terminal (colour codes are then welcome).
+// True when standard output (standard error) is a terminal: colour codes
+// are then welcome.
 bool stdout_is_terminal();
+bool stderr_is_terminal();
 // The folder, relative to the driver, where an installed driver keeps the
 // bundled stand-ins.
 constexpr const char* private_module_folder = "zor_x64";

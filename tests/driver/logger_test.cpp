@@ -59,34 +59,44 @@ TEST_F(LoggerTest, ConsoleLinesCarryStampAndTag) {
     EXPECT_EQ(out.substr(26), "[ERROR] boom\n");
 }
 
-TEST_F(LoggerTest, TraceLinesShowSessionTextAndStatus) {
+// Trace lines go to standard error, leaving standard output to the console
+// lines and to programs whose output is data.
+TEST_F(LoggerTest, TraceLinesShowSessionTextValuesAndStatusOnStandardError) {
     struct {
         std::string text;
         std::int32_t status;
+        const char* name;
+        const char* values;
         const char* expected;  // after the stamp
     } cases[] = {
-        {"*IDN?\n", 0, "[TRACE] vi=7 >> write \"*IDN?\\n\" status=0\n"},
-        {std::string("#14\x01\x02\xFFz", 7), 0, "[TRACE] vi=7 >> write \"#14\\x01\\x02\\xFFz\" status=0\n"},
-        {"", static_cast<std::int32_t>(0xBFFF0015), "[TRACE] vi=7 >> write \"\" status=-1073807339 (0xBFFF0015)\n"},
-        {std::string(600, 'a'), 0, nullptr},
+        {"*IDN?\n", 0, "VI_SUCCESS", "", "[TRACE] vi=7 >> write \"*IDN?\\n\" status=0x00000000 VI_SUCCESS\n"},
+        {std::string("#14\x01\x02\xFFz", 7), 0x3FFF0006, "VI_SUCCESS_MAX_CNT", "",
+         "[TRACE] vi=7 >> write \"#14\\x01\\x02\\xFFz\" status=0x3FFF0006 VI_SUCCESS_MAX_CNT\n"},
+        {"", static_cast<std::int32_t>(0xBFFF0015), "VI_ERROR_TMO", "",
+         "[TRACE] vi=7 >> write \"\" status=0xBFFF0015 VI_ERROR_TMO\n"},
+        {"*ESR?", 0, "VI_SUCCESS", "32", "[TRACE] vi=7 >> write \"*ESR?\" -> 32 status=0x00000000 VI_SUCCESS\n"},
+        {"x", 0x12345, nullptr, "", "[TRACE] vi=7 >> write \"x\" status=0x00012345\n"},
+        {std::string(600, 'a'), 0, "VI_SUCCESS", "", nullptr},
     };
     logger::set_switches_for_testing(true, false, true);
     for (const auto& c : cases) {
         testing::internal::CaptureStdout();
-        trace_io(7, ">> write", c.text.data(), c.text.size(), c.status);
-        const std::string out = testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStderr();
+        trace_io(7, ">> write", c.text, c.status, c.name, c.values);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         if (c.expected) {
-            EXPECT_EQ(out.substr(26), c.expected);
+            EXPECT_EQ(err.substr(26), c.expected);
         } else {
-            EXPECT_NE(out.find(std::string(512, 'a') + "\" ... (600 bytes) status=0"), std::string::npos) << out;
-            EXPECT_EQ(out.find(std::string(513, 'a')), std::string::npos);
+            EXPECT_NE(err.find(std::string(512, 'a') + "\" ... (600 bytes) status=0x00000000"), std::string::npos) << err;
+            EXPECT_EQ(err.find(std::string(513, 'a')), std::string::npos);
         }
     }
     // Trace off: nothing, even with the log on.
     logger::set_switches_for_testing(true, false, false);
-    testing::internal::CaptureStdout();
-    trace_io(7, ">> write", "x", 1, 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    testing::internal::CaptureStderr();
+    trace_io(7, ">> write", "x", 0, "VI_SUCCESS");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(LoggerTest, QuietSilencesTheConsoleLinesButNotTheLog) {

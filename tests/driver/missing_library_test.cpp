@@ -99,20 +99,37 @@ TEST(Logging, TypeMismatchesAreLoggedWithTheirLines) {
     testing::internal::GetCapturedStdout();
 }
 
-// Runs with ZOR_LOG=2: every message written and read is in the log, with
-// the session and the status.
-TEST(Trace, EveryMessageWrittenAndReadIsLogged) {
+// Runs with ZOR_LOG=2: every message written and read is in the trace, on
+// standard error, with the session, the values as read (integers, reals,
+// text) and the status in hex with its name; the console lines stay on
+// standard output.
+TEST(Trace, EveryMessageWrittenAndReadIsTracedOnStandardError) {
     ViSession vi = 0;
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     ASSERT_EQ(ZOR_init(const_cast<char*>("SIM::trace::INSTR"), VI_TRUE, VI_FALSE, &vi), 0);
     ViReal64 start = 0;
-    EXPECT_EQ(ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 2e9), 0);
+    EXPECT_EQ(ZOR_SetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, 2.5e9), 0);
     EXPECT_EQ(ZOR_GetAttributeViReal64(vi, "Channel1", ZOR_ATTR_FREQUENCY_START, &start), 0);
+    ViUInt64 written = 0;
+    const char bad[] = ":NO:SUCH:COMMand";
+    EXPECT_EQ(ZOR_viWrite(vi, sizeof bad - 1, reinterpret_cast<ViConstBuf>(bad), &written), 0);
+    ViInt32 esr = 0, code = 0;
+    EXPECT_EQ(ZOR_StatusStandardEventReadEventRegister(vi, &esr), 0);
+    EXPECT_EQ(esr, 32);
+    char message[256] = "";
+    EXPECT_EQ(ZOR_error_query(vi, &code, message), 0);
     EXPECT_EQ(ZOR_close(vi), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
     const std::string out = testing::internal::GetCapturedStdout();
     for (const char* expected : {
-             "[TRACE] vi=", ">> write \"*IDN?\" status=0", "<< read \"Quorvex Technologies,",
-             ">> write \":SENSe1:FREQuency:STARt 2", "<> query \":SENSe1:FREQuency:STARt? -> 2000000000\" status=0"}) {
-        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+             "[TRACE] vi=", ">> write \"*IDN?\" status=0x00000000 VI_SUCCESS",
+             "<< read \"Quorvex Technologies,", ">> write \":SENSe1:FREQuency:STARt 2.5",
+             "<> query \":SENSe1:FREQuency:STARt?\" -> 2.5e+09 status=0x00000000 VI_SUCCESS",
+             "<> query \"*ESR?\" -> 32 status=0x00000000 VI_SUCCESS",
+             "<> query \":SYST:ERR?\" -> -113, \"Undefined header\" status=0x00000000 VI_SUCCESS"}) {
+        EXPECT_NE(err.find(expected), std::string::npos) << expected << "\n" << err;
     }
+    EXPECT_EQ(out.find("[TRACE]"), std::string::npos) << out;
+    EXPECT_NE(out.find("[INFO] new ivi session"), std::string::npos) << out;
 }

@@ -21,6 +21,10 @@ ViStatus ZOR_IVI_CALL Ivi_UnlockSession(ViSession vi, ViBoolean* callerHasLock);
 
 namespace zor_test {
 
+// What the driver asks after a time-out (io/wire_guard.h): the error queue,
+// in a message whose reply no other query gets.
+constexpr const char* error_query_after_timeout = ":SYST:ERR?;*ESE?";
+
 // The messages the analyzer received, in order.
 inline std::vector<std::string> wire_log(const std::string& analyzer) {
     std::string text(zsim_wire_log(analyzer.c_str(), nullptr, 0) + 1, '\0');

@@ -143,7 +143,8 @@ TEST_F(Measurement, WriteStopsAtTheFirstFailingRecord) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(ZOR_MeasurementWriteData(vi, "Channel1:Trace1-Trace2", 1, 4, some_data), VI_ERROR_TMO);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(log().size(), 1u);
+    ASSERT_EQ(log().size(), 2u);
+    EXPECT_EQ(log()[1], zor_test::error_query_after_timeout);
     EXPECT_TRUE(lockable_from_another_thread());
 }
 

@@ -117,7 +117,8 @@ TEST_F(Mistakes, LinkFailuresSayWhatHappened) {
              ViInt32 factor = 0;
              return ZOR_GetChannelAveragingFactor(s, "Channel1", &factor);
          },
-         VI_ERROR_TMO, "did not answer within the I/O time-out", {":SENSe1:AVERage:COUNt?"}},
+         VI_ERROR_TMO, "no reply to \":SENSe1:AVERage:COUNt?\" within 2000 ms; the analyzer reports no error",
+         {":SENSe1:AVERage:COUNt?", zor_test::error_query_after_timeout}},
     });
 }
 

@@ -138,7 +138,8 @@ TEST_F(lan_io, device_clear_in_a_long_reply_leaves_nothing_behind) {
 
 // A new query gets its own reply, never the rest of one an earlier exchange
 // left half read; over HiSLIP, whose replies carry the query's message ID,
-// not even one never read at all.
+// not even one never read at all. (A raw socket reads on: nothing but the
+// line feed tells it where the rest ends; see socket_io_test.)
 TEST_F(lan_io, a_reply_left_unread_never_answers_the_next_query) {
     zorsim::script_t long_reply;
     long_reply.message = "LONG?";
@@ -148,7 +149,7 @@ TEST_F(lan_io, a_reply_left_unread_never_answers_the_next_query) {
     const struct {
         protocol_t protocol;
         ViUInt32 first_read;  // 0: not read at all
-    } cases[] = {{protocol_t::socket, 1000}, {protocol_t::vxi11, 1000}, {protocol_t::hislip, 1000}, {protocol_t::hislip, 0}};
+    } cases[] = {{protocol_t::vxi11, 1000}, {protocol_t::hislip, 1000}, {protocol_t::hislip, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(name_of(c.protocol)) + (c.first_read == 0 ? ", not read" : ", half read"));
         const ViSession vi = open(c.protocol);

@@ -196,7 +196,10 @@ TEST_F(socket_io, many_short_queries_round_trip_fast) {
 
 // An instrument that misbehaves on the first query, then answers the second
 // right: the first call must end within its time-out, and the second must
-// get its own reply, never the first one's leftovers.
+// get its own reply, never the first one's leftovers that came whole. What
+// comes later, or begun but not ended when the next query goes out, is read
+// on: over a raw socket nothing else tells where it ends. The driver's marker
+// query sorts that out (tests/wire).
 // What the client and the playing instrument tell each other: the replies
 // are timed by these events, not by sleeps, so a loaded machine cannot turn a
 // late reply into a timely one or the other way round.
@@ -214,28 +217,23 @@ struct exchange_events {
 
 struct fault_case {
     const char* name;
-    std::function<void(test_socket_t, const exchange_events&)> first_reply;
+    std::function<void(test_socket_t, exchange_events&)> first_reply;
     ViStatus first_status;
-    bool second_after_first_reply_sent;  // else at once, while the first reply may still come
+    // When the second query goes: once the first reply was sent, or never.
+    enum class when_t { sent, never } second;
 };
 
 TEST_F(socket_io, after_a_faulty_reply_the_next_query_gets_its_own) {
     const std::string late = "+3.000000000000E+05\n";
     const fault_case cases[] = {
-        // Late replies: before the next query, or while it waits for the late
-        // reply (up to its own time-out).
-        {"late, before the next query", [&](test_socket_t peer, const exchange_events& ev) {
+        // Late replies, come before the next query, whole or begun.
+        {"late, before the next query", [&](test_socket_t peer, exchange_events& ev) {
              if (ev.wait_first_returned()) server::send_all(peer, late);
-         }, VI_ERROR_TMO, true},
-        {"late, while the next query waits", [&](test_socket_t peer, const exchange_events& ev) {
-             if (!ev.wait_first_returned()) return;
-             std::this_thread::sleep_for(milliseconds(100));
-             server::send_all(peer, late);
-         }, VI_ERROR_TMO, false},
-        {"extra lines", [](test_socket_t peer, const exchange_events&) { server::send_all(peer, "1\n\x01\n7\n"); },
-         VI_SUCCESS, true},
+         }, VI_ERROR_TMO, fault_case::when_t::sent},
+        {"extra lines", [](test_socket_t peer, exchange_events&) { server::send_all(peer, "1\n\x01\n7\n"); },
+         VI_SUCCESS, fault_case::when_t::sent},
         // Bytes without end until the client has given up on them.
-        {"endless", [](test_socket_t peer, const exchange_events& ev) {
+        {"endless", [](test_socket_t peer, exchange_events& ev) {
              const std::string chunk(1024, '3');
              const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
              while (!ev.first_returned && std::chrono::steady_clock::now() < end) {
@@ -243,7 +241,7 @@ TEST_F(socket_io, after_a_faulty_reply_the_next_query_gets_its_own) {
                  std::this_thread::sleep_for(milliseconds(1));
              }
              server::send_all(peer, "\n");
-         }, VI_ERROR_TMO, false},
+         }, VI_ERROR_TMO, fault_case::when_t::never},
     };
     for (const auto& c : cases) {
         exchange_events ev;
@@ -263,9 +261,11 @@ TEST_F(socket_io, after_a_faulty_reply_the_next_query_gets_its_own) {
         // The endless reply goes on for 10 s unless the time-out ends its read.
         EXPECT_LT(seconds_since(t0), 2.0) << c.name << ": the time-out counts for the whole reply";
         ev.first_returned = true;
-        if (c.second_after_first_reply_sent) {
-            ASSERT_EQ(ev.first_reply_sent.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        if (c.second == fault_case::when_t::never) {
+            viClose(vi);
+            continue;
         }
+        ASSERT_EQ(ev.first_reply_sent.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
         // Room to wait out the rest of the first reply on a loaded machine.
         ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 5000), VI_SUCCESS);
         value = -1;

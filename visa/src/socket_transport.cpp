@@ -33,12 +33,13 @@ public:
         rd_ = rx_.size();
         compact();
         begin_message();
+        owed_ = false;
         return dead_ ? VI_ERROR_CONN_LOST : VI_SUCCESS;
     }
 
 private:
     ViStatus receive_more(const deadline_t& deadline);
-    ViStatus discard_stale(const deadline_t& deadline);
+    void drop_stale();
     void scan();
     void begin_message();
     void compact();
@@ -207,51 +208,50 @@ ViStatus socket_transport_t::read(ViByte* buf, std::size_t cnt, std::size_t* got
     }
 }
 
-// Before a new exchange: the rest of an owed message (waited for until the
-// deadline: a reply that comes late must not answer the next query), then
-// whatever else came unasked.
-ViStatus socket_transport_t::discard_stale(const deadline_t& deadline) {
-    while (owed_) {
-        if (msg_end_ != npos) {
-            rd_ = msg_end_;
-            break;
-        }
-        rd_ = rx_.size();  // scanned, and part of the owed message
-        const ViStatus st = receive_more(deadline);
-        if (st == VI_ERROR_TMO) break;
-        if (st != VI_SUCCESS) return st;
-    }
-    owed_ = false;
-    rd_ = rx_.size();
-    compact();
-    begin_message();
-    while (!deadline.expired()) {
-        if (aborted_) return VI_ERROR_CONN_LOST;
+// Before a new exchange, messages that came whole and were not read are
+// stale: what the socket holds now is taken in without waiting and they are
+// dropped. A message begun but not ended stays, to be read on: over a raw
+// socket only its line feed would end it, and skipping to that could take
+// the next reply with it when the stale one never ends. Nor is a reply not
+// yet begun waited for: it cannot be told from none at all (a refused
+// query). Whoever asked sorts out what comes; the driver asks the
+// instrument with a marker query and drops what comes before its reply.
+void socket_transport_t::drop_stale() {
+    for (;;) {
+        if (aborted_) return;
         const std::size_t room = rx_.reserve_tail(recv_chunk);
-        const auto n = net::recv_some(sock_, rx_.tail(), room);  // read and dropped
-        if (n > 0) continue;
+        const auto n = net::recv_some(sock_, rx_.tail(), room);
+        if (n > 0) {
+            rx_.commit(static_cast<std::size_t>(n));
+            continue;
+        }
         const int err = n < 0 ? net::last_error() : 0;
         if (n < 0 && net::would_block(err)) {
             if (net::interrupted(err)) continue;
             break;
         }
         dead_ = true;
-        return VI_ERROR_CONN_LOST;
+        break;
     }
-    return VI_SUCCESS;
+    scan();
+    while (msg_end_ != npos) {
+        rd_ = msg_end_;
+        begin_message();
+    }
+    owed_ = false;
+    compact();
 }
 
 ViStatus socket_transport_t::write(const ViByte* buf, std::size_t cnt, std::size_t* sent, ViUInt32 timeout_ms) {
     *sent = 0;
     if (dead_) return VI_ERROR_CONN_LOST;
+    if (owed_ || rd_ != rx_.size()) {
+        drop_stale();
+        if (dead_) return VI_ERROR_CONN_LOST;
+    }
     // The clock is read only when something must wait: most commands go
     // out whole on the first send.
     std::optional<deadline_t> deadline;
-    if (owed_ || rd_ != rx_.size()) {
-        deadline.emplace(timeout_ms);
-        const ViStatus st = discard_stale(*deadline);
-        if (st != VI_SUCCESS) return st;
-    }
     // A socket has no END signal: the line feed ends the message.
     const bool add_lf = cnt == 0 || buf[cnt - 1] != '\n';
     const char* data = reinterpret_cast<const char*>(buf);
